@@ -1,0 +1,80 @@
+#include "driver/driver.h"
+
+#include <sys/stat.h>
+
+#include <string_view>
+
+#include "scan/file_reader.h"
+#include "scan/scan_state.h"
+#include "text/short_text.h"
+
+namespace tintrel {
+
+namespace {
+
+int Analyse(int argc, const char* const* argv, Output& out) {
+  ScanState scan;
+  ResetColorTable(scan);
+  if (argc < 2) {
+    ShowUsage(out);
+    return 0;
+  }
+  // The whole argument names the file: cutting a long path would name a different one.
+  const std::string name = argv[1];
+  if (!PathExists(name)) {
+    WriteLine(out, "File doesn't exist. Aborting...");
+    return 0;
+  }
+  bool report_mode = false;
+  for (int i = 1; i < argc; ++i) {
+    switch (SwitchOf(argv[i])) {
+      case Switch::Help: ShowUsage(out); return 0;
+      case Switch::Report: report_mode = true; break;
+      case Switch::None: break;
+    }
+  }
+  SetCursor(scan, 1, 1);
+  ScanImage(scan, out, name);
+  // The summary line and the report are not written yet; the run ends after the scan.
+  static_cast<void>(report_mode);
+  return 0;
+}
+
+}  // namespace
+
+Switch SwitchOf(std::string_view argument) {
+  std::string word = UpperCased(argument);
+  if (word == "/H" || word == "/?") return Switch::Help;
+  if (word == "-R") return Switch::Report;
+  if (word == "-H" || word == "-?" || word == "--HELP") return Switch::Help;
+  return Switch::None;
+}
+
+void ShowUsage(Output& out) {
+  WriteText(out,
+            " [] Hueprobe v1.0\n"
+            "\n"
+            " Usage: tintrel <filename> [options]\n"
+            "\n"
+            " Options:\n"
+            "   -r  : Show report\n"
+            "\n");
+}
+
+bool PathExists(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+}
+
+int RunTintrel(int argc, const char* const* argv, Output& out) {
+  try {
+    int status = Analyse(argc, argv, out);
+    FlushOutput(out);
+    return status;
+  } catch (const UnhandledError& error) {
+    WriteUnhandledReport(out, error);
+    return kUnhandledExitStatus;
+  }
+}
+
+}  // namespace tintrel

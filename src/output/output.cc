@@ -1,0 +1,88 @@
+#include "output/output.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace tintrel {
+
+void ThrowFileError(const char* action, const std::string& name, int error_number) {
+  std::string message = "Unable to ";
+  message += action;
+  message += " file \"";
+  message += name;
+  message += '"';
+  if (error_number != 0) {
+    message += ": ";
+    message += std::strerror(error_number);
+  }
+  throw UnhandledError{"FileError", std::move(message)};
+}
+
+namespace {
+
+// Writes all bytes or returns the errno of the write that failed; 0 on success.
+int WriteAll(int fd, const char* bytes, std::size_t size) {
+  while (size > 0) {
+    ssize_t written = write(fd, bytes, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    bytes += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+}  // namespace
+
+void FlushOutput(Output& out) {
+  if (out.Used == 0) return;
+  std::size_t size = out.Used;
+  out.Used = 0;  // what failed to go out is dropped, so the fault report does not repeat it
+  if (out.Sink != nullptr) {
+    out.Sink->append(out.Buffer.data(), size);
+    return;
+  }
+  if (int error_number = WriteAll(out.Fd, out.Buffer.data(), size); error_number != 0) {
+    throw UnhandledError{"OutputError", std::string("Unable to write to standard output: ") +
+                                            std::strerror(error_number)};
+  }
+}
+
+void WriteText(Output& out, std::string_view text) {
+  if (text.empty()) return;
+  out.AtLineStart = text.back() == '\n';
+  while (!text.empty()) {
+    if (out.Used == out.Buffer.size()) FlushOutput(out);
+    std::size_t room = out.Buffer.size() - out.Used;
+    std::size_t part = text.size() < room ? text.size() : room;
+    std::memcpy(out.Buffer.data() + out.Used, text.data(), part);
+    out.Used += part;
+    text.remove_prefix(part);
+  }
+}
+
+void WriteLine(Output& out, std::string_view text) {
+  WriteText(out, text);
+  WriteText(out, "\n");
+}
+
+void WriteUnhandledReport(Output& out, const UnhandledError& error) {
+  std::string report = out.AtLineStart ? "" : "\n";
+  report += "Unhandled ";
+  report += error.Kind;
+  report += ": ";
+  report += error.Message;
+  report += '\n';
+  try {
+    WriteText(out, report);
+    FlushOutput(out);
+  } catch (const UnhandledError&) {
+    // Standard output itself is what failed; there is nowhere left to say so.
+  }
+}
+
+}  // namespace tintrel

@@ -1,0 +1,35 @@
+// Standard output: every byte the program writes goes through one buffered writer that passes
+// bytes unchanged, checks every write, and remembers whether the output stands at a line start.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "output/unhandled_error.h"
+
+namespace tintrel {
+
+struct Output {
+  int Fd = 1;
+  std::string* Sink = nullptr;  // when set, flushed bytes are appended here instead of to Fd
+  std::array<char, 65536> Buffer;
+  std::size_t Used = 0;
+  bool AtLineStart = true;  // nothing written yet, or the last byte written was a line feed
+};
+
+// Appends bytes; a full buffer is flushed first. Throws OutputError when the system refuses them.
+void WriteText(Output& out, std::string_view text);
+
+// Appends the text and a line feed.
+void WriteLine(Output& out, std::string_view text);
+
+// Hands every buffered byte to the system. Throws OutputError when a write fails.
+void FlushOutput(Output& out);
+
+// Writes "Unhandled <Kind>: <message>" on a line of its own and flushes, as far as the output
+// still takes bytes: the run is ending with a fault already, so a failure here is not reported.
+void WriteUnhandledReport(Output& out, const UnhandledError& error);
+
+}  // namespace tintrel

@@ -1,0 +1,196 @@
+#include "scan/escape_interpreter.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "text/short_text.h"
+
+namespace tintrel {
+
+namespace {
+
+constexpr uint8_t kEscape = 27;
+constexpr int64_t kLastColumn = 80;
+
+// ANSI colour index (black, red, green, yellow, blue, magenta, cyan, white) to colour number.
+constexpr std::array<uint8_t, 8> AnsiColorMap = {0, 4, 2, 6, 1, 5, 3, 7};
+
+bool IsParamChar(uint8_t b) {
+  return (b >= '0' && b <= '9') || b == ';' || b == '?';
+}
+
+// Row and column moves read a count in which 0, missing or empty means 1.
+int64_t WholeCount(Interpreter& in) {
+  int32_t n = NextParam(in);
+  return n == 0 ? 1 : n;
+}
+
+uint8_t ByteCount(Interpreter& in) {
+  auto n = static_cast<uint8_t>(NextParam(in));
+  return n == 0 ? 1 : n;
+}
+
+void CursorUp(Interpreter& in) {
+  int64_t row = std::max<int64_t>(1, in.Scan.CursorY - WholeCount(in));
+  SetCursor(in.Scan, in.Scan.CursorX, static_cast<uint8_t>(row));
+}
+
+void CursorDown(Interpreter& in) {
+  SetCursor(in.Scan, in.Scan.CursorX, static_cast<uint8_t>(in.Scan.CursorY + ByteCount(in)));
+}
+
+// A cursor already past column 80 (tabs and positioning allow it) comes back to 80.
+void CursorForward(Interpreter& in) {
+  int64_t column = std::min(kLastColumn, in.Scan.CursorX + WholeCount(in));
+  SetCursor(in.Scan, static_cast<uint8_t>(column), in.Scan.CursorY);
+}
+
+void CursorBack(Interpreter& in) {
+  int64_t column = std::max<int64_t>(1, in.Scan.CursorX - WholeCount(in));
+  SetCursor(in.Scan, static_cast<uint8_t>(column), in.Scan.CursorY);
+}
+
+void CursorNextLine(Interpreter& in) {
+  SetCursor(in.Scan, 1, static_cast<uint8_t>(in.Scan.CursorY + ByteCount(in)));
+}
+
+void CursorPosition(Interpreter& in) {
+  uint8_t row = ByteCount(in);
+  uint8_t column = ByteCount(in);
+  SetCursor(in.Scan, column, row);
+}
+
+// Erasing to the end of the line lays down the cells up to column 80 in the current colours.
+void EraseToLineEnd(Interpreter& in) {
+  if (in.Scan.CursorX < kLastColumn) AddToTally(in.Scan, kLastColumn - in.Scan.CursorX);
+}
+
+uint8_t Rendition(uint8_t attr, uint8_t v) {
+  if (v == 0) return 7;
+  if (v == 1) return attr | 8;
+  if (v == 5) return attr | 128;
+  if (v == 7) {
+    attr &= 247;  // reverse drops high intensity, keeps blink
+    return static_cast<uint8_t>(((attr >> 4) & 7) | ((attr & 7) << 4) | (attr & 128));
+  }
+  if (v >= 30 && v <= 37) return static_cast<uint8_t>((attr & 248) | AnsiColorMap[v - 30]);
+  // Setting a background clears blink.
+  if (v >= 40 && v <= 47) return static_cast<uint8_t>((attr & 15) | (AnsiColorMap[v - 40] << 4));
+  return attr;
+}
+
+void ApplyRendition(Interpreter& in) {
+  ParamText& params = in.Params;
+  if (params.Length == 0) {
+    in.Scan.CurrentAttr = 7;
+    return;
+  }
+  while (params.Start < params.Length) {
+    in.Scan.CurrentAttr = Rendition(in.Scan.CurrentAttr, static_cast<uint8_t>(NextParam(in)));
+  }
+}
+
+void WritePositionReport(Interpreter& in) {
+  std::string report = "\x1b[";
+  report += IntToText(in.Scan.CursorY);
+  report += ';';
+  report += IntToText(in.Scan.CursorX);
+  report += 'R';
+  WriteText(in.Out, report);
+}
+
+void RunFinal(Interpreter& in, uint8_t b) {
+  ScanState& scan = in.Scan;
+  switch (b) {
+    case 'A': return CursorUp(in);
+    case 'B': return CursorDown(in);
+    case 'C': return CursorForward(in);
+    case 'D': return CursorBack(in);
+    case 'E': return CursorNextLine(in);
+    case 'G': return SetCursor(scan, 1, scan.CursorY);
+    case 'H':
+    case 'f': return CursorPosition(in);
+    case 'J': return SetCursor(scan, 1, 1);
+    case 'K': return EraseToLineEnd(in);
+    case 'm': return ApplyRendition(in);
+    case 'n': return WritePositionReport(in);
+    case 's':
+      in.SavedX = scan.CursorX;
+      in.SavedY = scan.CursorY;
+      return;
+    case 'u': return SetCursor(scan, in.SavedX, in.SavedY);
+    default: return;
+  }
+}
+
+void ProcessNormal(Interpreter& in, uint8_t b) {
+  ScanState& scan = in.Scan;
+  switch (b) {
+    case 0:
+    case 10: return;
+    case 9: return SetCursor(scan, static_cast<uint8_t>(scan.CursorX + 8), scan.CursorY);
+    case 12: return SetCursor(scan, 1, 1);
+    // Shift-out and shift-in draw a cell but are neither low nor high characters.
+    case 14:
+    case 15: return AddToTally(scan, 1);
+    case kEscape: in.ParserState = StateEscape; return;
+    default:
+      AddToTally(scan, 1);
+      if (b < 127) {
+        ++scan.LowAsciiCount;
+      } else {
+        ++scan.HighAsciiCount;
+      }
+  }
+}
+
+// Only "[" continues a sequence; any other byte after ESC is dropped with it.
+void ProcessEscape(Interpreter& in, uint8_t b) {
+  ResetParser(in);
+  if (b == '[') in.ParserState = StateCsi;
+}
+
+}  // namespace
+
+void ResetParser(Interpreter& in) {
+  in.ParserState = StateNormal;
+  in.Params.Length = 0;
+  in.Params.Start = 0;
+}
+
+int32_t NextParam(Interpreter& in) {
+  ParamText& params = in.Params;
+  int64_t value = 0;
+  uint8_t at = params.Start;
+  while (at < params.Length && params.Chars[at] >= '0' && params.Chars[at] <= '9') {
+    int64_t next = value * 10 + (params.Chars[at] - '0');
+    // A digit that would pass the 32-bit limit ends the parameter and is dropped.
+    if (next > std::numeric_limits<int32_t>::max()) break;
+    value = next;
+    ++at;
+  }
+  // The character that stopped the reading goes with the parameter.
+  params.Start = at < params.Length ? static_cast<uint8_t>(at + 1) : params.Length;
+  return static_cast<int32_t>(value);
+}
+
+void HandleCsiFinal(Interpreter& in, uint8_t b) {
+  if (IsParamChar(b)) {
+    // Characters beyond the 255th are dropped; the sequence still ends at its final byte.
+    if (in.Params.Length < in.Params.Chars.size())
+      in.Params.Chars[in.Params.Length++] = static_cast<char>(b);
+    return;
+  }
+  RunFinal(in, b);
+  ResetParser(in);
+}
+
+void ProcessChar(Interpreter& in, uint8_t b) {
+  switch (in.ParserState) {
+    case StateNormal: return ProcessNormal(in, b);
+    case StateEscape: return ProcessEscape(in, b);
+    case StateCsi: return HandleCsiFinal(in, b);
+  }
+}
+
+}  // namespace tintrel

@@ -1,0 +1,88 @@
+#include "scan/file_reader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "scan/escape_interpreter.h"
+
+namespace tintrel {
+
+namespace {
+
+constexpr uint8_t kPipe = '|';
+
+// Reads the next block; false when the file is exhausted.
+bool ReadBlock(BlockReader& reader) {
+  if (reader.AtEnd) return false;
+  ssize_t count;
+  do {
+    count = read(reader.Fd, reader.BlockBuffer.data(), reader.BlockBuffer.size());
+  } while (count < 0 && errno == EINTR);
+  if (count < 0) ThrowFileError("read", *reader.Name, errno);
+  reader.BlockCount = static_cast<int32_t>(count);
+  reader.BlockPos = 0;
+  reader.AtEnd = count == 0;
+  return count > 0;
+}
+
+}  // namespace
+
+uint8_t NextByte(BlockReader& reader) {
+  // Replayed bytes are the two in Recent, so Recent stays as it is while they go out again.
+  if (reader.Replays > 0) return reader.Recent[2 - reader.Replays--];
+  uint8_t b = kEndMark;
+  if (reader.BlockPos < reader.BlockCount || ReadBlock(reader))
+    b = reader.BlockBuffer[reader.BlockPos++];
+  reader.Recent[0] = reader.Recent[1];
+  reader.Recent[1] = b;
+  return b;
+}
+
+int PipeCodeValue(uint8_t c1, uint8_t c2) {
+  if (c1 < '0' || c1 > '2' || c2 < '0' || c2 > '9') return -1;
+  int value = (c1 - '0') * 10 + (c2 - '0');
+  return value <= 23 ? value : -1;
+}
+
+void ScanImage(ScanState& scan, Output& out, const std::string& name) {
+  int fd;
+  do {
+    fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    WriteLine(out, "File " + name + " not found.");
+    return;
+  }
+  BlockReader reader;
+  reader.Fd = fd;
+  reader.Name = &name;
+  Interpreter in{scan, out};
+  try {
+    for (;;) {
+      uint8_t b = NextByte(reader);
+      if (b == kEndMark) break;
+      if (b != kPipe) {
+        ProcessChar(in, b);
+        continue;
+      }
+      uint8_t c1 = NextByte(reader);
+      uint8_t c2 = NextByte(reader);
+      if (int code = PipeCodeValue(c1, c2); code >= 0) {
+        // A pipe code charges one cell to its colour and touches nothing else.
+        scan.ColorTable[code % 8].Count += 1;
+      } else {
+        // A "|" that starts no code is an ordinary byte; the two after it are read again.
+        ProcessChar(in, kPipe);
+        StepBack(reader);
+      }
+    }
+  } catch (...) {
+    close(fd);
+    throw;
+  }
+  if (close(fd) != 0 && errno != EINTR) ThrowFileError("close", name, errno);
+}
+
+}  // namespace tintrel

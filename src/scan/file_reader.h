@@ -1,0 +1,44 @@
+// The scan of one file: its bytes in 4096-byte blocks up to the first byte 26, the "|NN" pipe
+// colour codes charged straight to the tallies, every other byte handed to the interpreter.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "output/output.h"
+#include "scan/scan_state.h"
+
+namespace tintrel {
+
+inline constexpr uint8_t kEndMark = 26;
+inline constexpr std::size_t kBlockSize = 4096;
+
+struct BlockReader {
+  int Fd = -1;
+  const std::string* Name = nullptr;  // for the report of a failed read
+  std::array<uint8_t, kBlockSize> BlockBuffer;
+  uint16_t BlockPos = 0;   // bytes of the current block already yielded
+  int32_t BlockCount = 0;  // bytes the last read delivered
+  bool AtEnd = false;      // a read delivered 0 bytes
+  // The last two bytes yielded, and how many of them StepBack has queued to yield again.
+  std::array<uint8_t, 2> Recent{};
+  uint8_t Replays = 0;
+};
+
+// The next byte of the file, or the end mark 26 once the file is exhausted.
+uint8_t NextByte(BlockReader& reader);
+
+// The next two NextByte calls yield again the two bytes the last two calls yielded.
+inline void StepBack(BlockReader& reader) {
+  reader.Replays = 2;
+}
+
+// The value 0 to 23 of the pipe code "|" c1 c2, or -1 when the two bytes form none.
+int PipeCodeValue(uint8_t c1, uint8_t c2);
+
+// Scans the named file into `scan`. A file that cannot be opened gets the line
+// "File NAME not found." and leaves `scan` untouched; a failed read or close is a FileError.
+void ScanImage(ScanState& scan, Output& out, const std::string& name);
+
+}  // namespace tintrel

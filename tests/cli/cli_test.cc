@@ -1,0 +1,143 @@
+// The built binary, run as a user would: every byte of standard output and the exit status.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/run_binary.h"
+#include "temp_dir.h"
+
+namespace tintrel::testkit {
+namespace {
+
+const std::string kUsage =
+    " [] Hueprobe v1.0\n"
+    "\n"
+    " Usage: tintrel <filename> [options]\n"
+    "\n"
+    " Options:\n"
+    "   -r  : Show report\n"
+    "\n";
+const std::string kMissing = "File doesn't exist. Aborting...\n";
+
+// Art whose scan writes a position report, so a run shows that the file was read.
+const std::string kArtThatReports = "\x1b[1;33;44mHi|05\x1b[3;5H\x1b[6n\r\n";
+const std::string kItsReport = "\x1b[3;5R";
+
+struct Case {
+  std::string what;
+  std::vector<std::string> args;
+  std::string stdout_bytes;
+  int status;
+};
+
+void ExpectRuns(const std::vector<Case>& cases, const std::string& dir) {
+  for (const Case& c : cases) {
+    RunResult r = RunTintrelBinary(c.args, dir);
+    EXPECT_EQ(r.Stdout, c.stdout_bytes) << c.what;
+    EXPECT_EQ(r.ExitStatus, c.status) << c.what;
+    EXPECT_EQ(r.Stderr, "") << c.what;
+  }
+}
+
+TEST(Cli, CommandLineChecksComeInOrder) {
+  TempDir dir;
+  const std::string& d = dir.Path;
+  WriteFile(d + "/art.ans", kArtThatReports);
+  WriteFile(d + "/-r", kArtThatReports);
+  WriteFile(d + "/--help", kArtThatReports);
+  ASSERT_EQ(mkdir((d + "/folder").c_str(), 0755), 0);
+  ASSERT_EQ(symlink("art.ans", (d + "/link.ans").c_str()), 0);
+  ASSERT_EQ(symlink("gone.ans", (d + "/dangling.ans").c_str()), 0);
+  ExpectRuns(
+      {
+          {"no argument", {}, kUsage, 0},
+          {"missing file", {"nothing.ans"}, kMissing, 0},
+          {"missing file with help", {"nothing.ans", "-h"}, kMissing, 0},
+          {"directory", {"folder"}, kMissing, 0},
+          {"empty name", {""}, kMissing, 0},
+          {"dangling link", {"dangling.ans"}, kMissing, 0},
+          {"-h alone", {"-h"}, kMissing, 0},
+          {"plain file", {"art.ans"}, kItsReport, 0},
+          {"link to a file", {"link.ans"}, kItsReport, 0},
+          {"file then -H", {"art.ans", "-H"}, kUsage, 0},
+          {"file then --Help", {"art.ans", "--Help"}, kUsage, 0},
+          {"file then /?", {"art.ans", "/?"}, kUsage, 0},
+          {"file then /h", {"art.ans", "/h"}, kUsage, 0},
+          {"report then help", {"art.ans", "-r", "-?"}, kUsage, 0},
+          {"unknown switches", {"art.ans", "-x", "-report", "extra"}, kItsReport, 0},
+          {"file named -r", {"-r"}, kItsReport, 0},
+          {"file named --help", {"--help"}, kUsage, 0},
+      },
+      d);
+}
+
+TEST(Cli, LongPathsAreUsedWhole) {
+  TempDir dir;
+  std::string relative;
+  for (int depth = 0; depth < 6; ++depth) {
+    relative += std::string(60, static_cast<char>('a' + depth));
+    ASSERT_EQ(mkdir((dir.Path + "/" + relative).c_str(), 0755), 0);
+    relative += "/";
+  }
+  relative += "art.ans";
+  ASSERT_GT(relative.size(), 255u);
+  WriteFile(dir.Path + "/" + relative, kArtThatReports);
+  // A name that agrees with a real file in its first 255 bytes is still missing.
+  std::string near_miss = relative.substr(0, relative.size() - 1) + "x";
+  ExpectRuns(
+      {
+          {"long path", {relative}, kItsReport, 0},
+          {"long absolute path", {dir.Path + "/" + relative}, kItsReport, 0},
+          {"long missing path", {near_miss}, kMissing, 0},
+      },
+      dir.Path);
+}
+
+TEST(Cli, PositionReportsAreWrittenDuringTheScan) {
+  TempDir dir;
+  WriteFile(dir.Path + "/reports.ans", "\x1b[6n\x1b[10;100f\x1b[n|07\x1b[s\x1b[H\x1b[u\x1b[5n");
+  WriteFile(dir.Path + "/ends.ans", "\x1b[6n\x1a\x1b[6n");
+  ExpectRuns(
+      {
+          {"several reports", {"reports.ans"}, "\x1b[1;1R\x1b[10;100R\x1b[10;100R", 0},
+          {"nothing after byte 26", {"ends.ans"}, "\x1b[1;1R", 0},
+      },
+      dir.Path);
+}
+
+TEST(Cli, FileThatExistsButCannotBeOpened) {
+  TempDir dir;
+  int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(sock, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::string path = dir.Path + "/art.sock";
+  ASSERT_LT(path.size(), sizeof address.sun_path);
+  std::strcpy(address.sun_path, path.c_str());
+  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ExpectRuns({{"socket", {"art.sock"}, "File art.sock not found.\n", 0}}, dir.Path);
+  close(sock);
+}
+
+TEST(Cli, UnhandledFaultsEndWith217) {
+  ExpectRuns({{"read fails after open",
+               {"/proc/self/mem"},
+               "Unhandled FileError: Unable to read file \"/proc/self/mem\": Input/output error\n",
+               217}},
+             ".");
+  // Standard output that refuses every byte: nothing can be said, but the status tells.
+  for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"/nothing/here"}}) {
+    RunResult r = RunTintrelBinary(args, ".", "/dev/full");
+    EXPECT_EQ(r.ExitStatus, 217) << args.size();
+    EXPECT_EQ(r.Stderr, "");
+  }
+}
+
+}  // namespace
+}  // namespace tintrel::testkit

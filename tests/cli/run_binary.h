@@ -1,0 +1,20 @@
+// Runs the built tintrel binary as a user would and collects what it printed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tintrel::testkit {
+
+struct RunResult {
+  std::string Stdout;
+  std::string Stderr;
+  int ExitStatus = -1;  // -1 when the process did not exit normally
+};
+
+// Runs tintrel with the arguments in `dir`. With `stdout_path` set, standard output goes to that
+// file (such as /dev/full) instead of being collected.
+RunResult RunTintrelBinary(const std::vector<std::string>& args, const std::string& dir = ".",
+                           const std::string& stdout_path = "");
+
+}  // namespace tintrel::testkit

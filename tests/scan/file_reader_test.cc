@@ -1,0 +1,210 @@
+#include "scan/file_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "temp_dir.h"
+
+namespace tintrel {
+namespace {
+
+using namespace std::string_literals;
+using Counts = std::array<int64_t, 8>;  // black, blue, green, cyan, red, magenta, yellow, gray
+using testkit::TempDir;
+using testkit::WriteFile;
+
+struct Result {
+  ScanState Scan;
+  std::string Written;
+  Counts Tallies{};
+};
+
+Result ScanFile(const std::string& path) {
+  Result result;
+  ResetColorTable(result.Scan);
+  SetCursor(result.Scan, 1, 1);
+  Output out;
+  out.Sink = &result.Written;
+  ScanImage(result.Scan, out, path);
+  FlushOutput(out);
+  for (std::size_t i = 0; i < 8; ++i) result.Tallies[i] = result.Scan.ColorTable[i].Count;
+  return result;
+}
+
+Result ScanBytes(const std::string& bytes) {
+  TempDir dir;
+  return ScanFile(WriteFile(dir.Path + "/art.ans", bytes));
+}
+
+constexpr Counts Gray(int64_t cells) {
+  return {cells, 0, 0, 0, 0, 0, 0, cells};
+}
+
+Counts Plus(Counts counts, int color, int64_t cells) {
+  counts[color] += cells;
+  return counts;
+}
+
+TEST(FileReader, EveryPipeCodeChargesItsColourOnly) {
+  for (int code = 0; code < 24; ++code) {
+    std::string text = "|" + std::string(code < 10 ? "0" : "") + std::to_string(code);
+    Result r = ScanBytes(text);
+    EXPECT_EQ(r.Tallies, Plus({}, code % 8, 1)) << text;
+    EXPECT_EQ(r.Scan.LowAsciiCount, 0) << text;
+    EXPECT_EQ(r.Scan.CurrentAttr, 7) << text;
+  }
+}
+
+TEST(FileReader, BytesThatFormNoPipeCodeAreOrdinary) {
+  struct Case {
+    std::string bytes;
+    Counts tallies;
+    int64_t low;
+  } cases[] = {
+      {"|24", Gray(3), 3},
+      {"|99", Gray(3), 3},
+      {"|7x", Gray(3), 3},
+      {"| 5", Gray(3), 3},
+      {"|+5", Gray(3), 3},
+      {"|-1", Gray(3), 3},
+      {"|5", Gray(2), 2},  // "|" and "5" as the last bytes
+      {"|", Gray(1), 1},
+      {"|0\x1a"
+       "05",
+       Gray(2), 2},  // the end mark as the second byte
+      {"|\x1a"
+       "05",
+       Gray(1), 1},                      // and as the first
+      {"||05", Plus(Gray(1), 5, 1), 1},  // the second "|" starts the code
+      {"|||07", Plus(Gray(2), 7, 1), 2},
+      {"|0|12", Plus(Gray(2), 4, 1), 2},  // a "|" read as c2 is read again
+      {"|\x1b[6n", Gray(1), 1},           // the bytes after "|" still reach the interpreter
+  };
+  for (const Case& c : cases) {
+    Result r = ScanBytes(c.bytes);
+    EXPECT_EQ(r.Tallies, c.tallies) << testing::PrintToString(c.bytes);
+    EXPECT_EQ(r.Scan.LowAsciiCount, c.low) << testing::PrintToString(c.bytes);
+  }
+}
+
+TEST(FileReader, PipeCodesStandApartFromTheInterpreter) {
+  struct Case {
+    std::string bytes;
+    Counts tallies;
+    uint8_t attr;
+  } cases[] = {
+      // Inside a sequence the code is taken out; the interpreter sees ESC [ 1 m.
+      {"\x1b[|051m", Plus({}, 5, 1), 15},
+      // A code does not change the attribute of the cells after it.
+      {"\x1b[31m|04X", {1, 0, 0, 0, 2, 0, 0, 0}, 4},
+      {"\x1b[44m|16|23", {1, 0, 0, 0, 0, 0, 0, 1}, 0x17},
+  };
+  for (const Case& c : cases) {
+    Result r = ScanBytes(c.bytes);
+    EXPECT_EQ(r.Tallies, c.tallies) << testing::PrintToString(c.bytes);
+    EXPECT_EQ(+r.Scan.CurrentAttr, +c.attr) << testing::PrintToString(c.bytes);
+  }
+}
+
+TEST(FileReader, ScanStopsAtTheFirstByte26) {
+  struct Case {
+    std::string bytes;
+    int64_t low;
+  } cases[] = {
+      {"", 0},
+      {"\x1a", 0},
+      {"abc\x1a"
+       "def",
+       3},
+      {"ab\x1a\x1a"
+       "cd",
+       2},
+      {"a\x1b[\x1a"
+       "6n",
+       1},  // the end mark inside a sequence ends the scan too
+      {"xyz\x1aSAUCE00" + std::string(121, ' '), 3},
+  };
+  for (const Case& c : cases) {
+    Result r = ScanBytes(c.bytes);
+    EXPECT_EQ(r.Scan.LowAsciiCount, c.low) << testing::PrintToString(c.bytes);
+    EXPECT_EQ(r.Tallies, Gray(c.low)) << testing::PrintToString(c.bytes);
+    EXPECT_EQ(r.Written, "");
+  }
+}
+
+TEST(FileReader, EveryByteOfWholeBlocksIsExaminedOnce) {
+  for (std::size_t size : {std::size_t{1}, kBlockSize - 1, kBlockSize, kBlockSize + 1,
+                           2 * kBlockSize, 3 * kBlockSize + 7}) {
+    std::string bytes(size, 'a');
+    bytes[size - 1] = '\xb0';
+    Result r = ScanBytes(bytes);
+    EXPECT_EQ(r.Scan.LowAsciiCount, static_cast<int64_t>(size - 1)) << size;
+    EXPECT_EQ(r.Scan.HighAsciiCount, 1) << size;
+  }
+}
+
+// A code or a non-code whose bytes straddle a block boundary comes out exactly as anywhere else.
+TEST(FileReader, PipeCodesAcrossBlockBoundaries) {
+  struct Case {
+    std::string inserted;
+    Counts extra;       // besides the filler's gray cells
+    int64_t low_extra;  // low characters besides the filler
+    std::string written;
+  } cases[] = {
+      {"|05", Plus({}, 5, 1), 0, ""},
+      {"||13", Plus(Gray(1), 5, 1), 1, ""},
+      {"|7x", Gray(3), 3, ""},
+      {"|\x1b[6n", Gray(1), 1, "\x1b[1;1R"},
+      {"|0\x1b[6n", Gray(2), 2, "\x1b[1;1R"},
+  };
+  for (const Case& c : cases) {
+    for (std::size_t boundary : {kBlockSize, 2 * kBlockSize}) {
+      for (std::size_t at = boundary - 4; at <= boundary + 1; ++at) {
+        std::string bytes(at, 'a');
+        bytes += c.inserted;
+        bytes += "zz";
+        Result r = ScanBytes(bytes);
+        int64_t filler = static_cast<int64_t>(at + 2);
+        std::string where = testing::PrintToString(c.inserted) + " at " + std::to_string(at);
+        Counts expected = c.extra;
+        expected[0] += filler;
+        expected[7] += filler;
+        EXPECT_EQ(r.Tallies, expected) << where;
+        EXPECT_EQ(r.Scan.LowAsciiCount, filler + c.low_extra) << where;
+        EXPECT_EQ(r.Written, c.written) << where;
+      }
+    }
+  }
+}
+
+TEST(FileReader, FileThatCannotBeOpenedIsReportedAndLeavesTheStateAlone) {
+  TempDir dir;
+  for (const std::string& name :
+       {dir.Path + "/missing.ans", dir.Path + "/" + std::string(300, 'n') + ".ans"}) {
+    Result r = ScanFile(name);
+    EXPECT_EQ(r.Written, "File " + name + " not found.\n");
+    EXPECT_EQ(r.Tallies, Counts{});
+    EXPECT_EQ(+r.Scan.CursorX, 1);
+    EXPECT_EQ(+r.Scan.CursorY, 1);
+  }
+}
+
+TEST(FileReader, ReadFailureAfterOpenIsAFileError) {
+  ScanState scan;
+  std::string written;
+  Output out;
+  out.Sink = &written;
+  try {
+    ScanImage(scan, out, "/proc/self/mem");
+    FAIL() << "the read of /proc/self/mem at offset 0 should fail";
+  } catch (const UnhandledError& error) {
+    EXPECT_STREQ(error.Kind, "FileError");
+    EXPECT_EQ(error.Message, "Unable to read file \"/proc/self/mem\": Input/output error");
+  }
+}
+
+}  // namespace
+}  // namespace tintrel
