@@ -136,11 +136,9 @@ void ProcessNormal(Interpreter& in, uint8_t b) {
     case kEscape: in.ParserState = StateEscape; return;
     default:
       AddToTally(scan, 1);
-      if (b < 127) {
-        ++scan.LowAsciiCount;
-      } else {
-        ++scan.HighAsciiCount;
-      }
+      // Art mixes low and high bytes at random, so the count is taken without a branch.
+      scan.LowAsciiCount += b < 127;
+      scan.HighAsciiCount += b >= 127;
   }
 }
 

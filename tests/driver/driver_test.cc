@@ -65,43 +65,5 @@ TEST(Driver, UsageIsSevenLines) {
             "   -r  : Show report\n\n");
 }
 
-// The switches are read once the file check has passed, in order, and a help word ends the run.
-TEST(Driver, SwitchesAreReadAfterTheFileCheck) {
-  TempDir dir;
-  std::string art = WriteFile(dir.Path + "/art.ans", "\x1b[2;3H\x1b[6n");
-  std::string usage =
-      " [] Hueprobe v1.0\n\n Usage: tintrel <filename> [options]\n\n Options:\n"
-      "   -r  : Show report\n\n";
-  std::string report = "\x1b[2;3R";
-  struct Case {
-    std::vector<std::string> args;
-    std::string written;
-  } cases[] = {
-      {{}, usage},
-      {{"-h"}, "File doesn't exist. Aborting...\n"},
-      {{dir.Path}, "File doesn't exist. Aborting...\n"},
-      {{dir.Path + "/missing", "--help"}, "File doesn't exist. Aborting...\n"},
-      {{art}, report},
-      {{art, "-r"}, report},
-      {{art, "-R", "-x", "-report", "-rr"}, report},
-      {{art, "-H"}, usage},
-      {{art, "--Help"}, usage},
-      {{art, "/?"}, usage},
-      {{art, "/h"}, usage},
-      {{art, "-?"}, usage},
-      {{art, "-r", "-?"}, usage},
-      {{art, "--helpme"}, report},
-  };
-  for (const Case& c : cases) {
-    std::vector<const char*> argv = {"tintrel"};
-    for (const std::string& arg : c.args) argv.push_back(arg.c_str());
-    std::string sink;
-    Output out;
-    out.Sink = &sink;
-    EXPECT_EQ(RunTintrel(static_cast<int>(argv.size()), argv.data(), out), 0);
-    EXPECT_EQ(sink, c.written) << testing::PrintToString(c.args);
-  }
-}
-
 }  // namespace
 }  // namespace tintrel
