@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <exception>
 #include <string_view>
 
 #include "scan/file_reader.h"
@@ -73,6 +74,10 @@ int RunTintrel(int argc, const char* const* argv, Output& out) {
     return status;
   } catch (const UnhandledError& error) {
     WriteUnhandledReport(out, error);
+    return kUnhandledExitStatus;
+  } catch (const std::exception& error) {
+    // Out of memory and the like: still one report line and no word on standard error.
+    WriteUnhandledReport(out, {"Error", error.what()});
     return kUnhandledExitStatus;
   }
 }

@@ -1,4 +1,5 @@
 // The built binary, run as a user would: every byte of standard output and the exit status.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -131,12 +132,27 @@ TEST(Cli, UnhandledFaultsEndWith217) {
                "Unhandled FileError: Unable to read file \"/proc/self/mem\": Input/output error\n",
                217}},
              ".");
-  // Standard output that refuses every byte: nothing can be said, but the status tells.
-  for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"/nothing/here"}}) {
-    RunResult r = RunTintrelBinary(args, ".", "/dev/full");
-    EXPECT_EQ(r.ExitStatus, 217) << args.size();
-    EXPECT_EQ(r.Stderr, "");
+}
+
+// Standard output that refuses every byte: nothing can be said, but the status tells.
+TEST(Cli, RefusedOutputEndsWith217) {
+  TempDir dir;
+  WriteFile(dir.Path + "/art.ans", kArtThatReports);
+  int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+  ASSERT_GE(full, 0);
+  int unread[2];
+  ASSERT_EQ(pipe2(unread, O_CLOEXEC), 0);
+  close(unread[0]);  // nobody will read: every write fails with a broken pipe
+  for (int fd : {full, unread[1]}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, {"missing.ans"}, {"art.ans"}}) {
+      RunResult r = RunTintrelBinary(args, dir.Path, fd);
+      EXPECT_EQ(r.ExitStatus, 217) << (fd == full ? "full " : "pipe ") << args.size();
+      EXPECT_EQ(r.Stderr, "");
+    }
   }
+  close(full);
+  close(unread[1]);
 }
 
 }  // namespace

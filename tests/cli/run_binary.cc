@@ -37,7 +37,7 @@ void Drain(int out_fd, int err_fd, std::string& out, std::string& err) {
 }  // namespace
 
 RunResult RunTintrelBinary(const std::vector<std::string>& args, const std::string& dir,
-                           const std::string& stdout_path) {
+                           int stdout_fd) {
   int out_pipe[2], err_pipe[2];
   if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
@@ -52,8 +52,7 @@ RunResult RunTintrelBinary(const std::vector<std::string>& args, const std::stri
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
-    int out_fd = out_pipe[1];
-    if (!stdout_path.empty()) out_fd = open(stdout_path.c_str(), O_WRONLY);
+    int out_fd = stdout_fd >= 0 ? stdout_fd : out_pipe[1];
     int in_fd = open("/dev/null", O_RDONLY);
     if (out_fd < 0 || in_fd < 0 || dup2(in_fd, 0) < 0 || dup2(out_fd, 1) < 0 ||
         dup2(err_pipe[1], 2) < 0 || chdir(dir.c_str()) != 0) {

@@ -12,9 +12,9 @@ struct RunResult {
   int ExitStatus = -1;  // -1 when the process did not exit normally
 };
 
-// Runs tintrel with the arguments in `dir`. With `stdout_path` set, standard output goes to that
-// file (such as /dev/full) instead of being collected.
+// Runs tintrel with the arguments in `dir`. With `stdout_fd` given, standard output goes there
+// (such as /dev/full, or a pipe nobody reads) instead of being collected.
 RunResult RunTintrelBinary(const std::vector<std::string>& args, const std::string& dir = ".",
-                           const std::string& stdout_path = "");
+                           int stdout_fd = -1);
 
 }  // namespace tintrel::testkit

@@ -43,6 +43,7 @@ TEST(Output, UnhandledReportStandsOnItsOwnLine) {
 TEST(Output, ThrowFileErrorNamesTheFileAndTheReason) {
   try {
     ThrowFileError("close", "art 1.ans", EIO);
+    ADD_FAILURE() << "ThrowFileError returned";
   } catch (const UnhandledError& error) {
     EXPECT_STREQ(error.Kind, "FileError");
     EXPECT_EQ(error.Message, "Unable to close file \"art 1.ans\": Input/output error");

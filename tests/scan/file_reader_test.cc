@@ -132,6 +132,29 @@ TEST(FileReader, ScanStopsAtTheFirstByte26) {
     EXPECT_EQ(r.Scan.LowAsciiCount, c.low) << testing::PrintToString(c.bytes);
     EXPECT_EQ(r.Tallies, Gray(c.low)) << testing::PrintToString(c.bytes);
     EXPECT_EQ(r.Written, "");
+    EXPECT_EQ(+r.Scan.CurrentAttr, 7);
+    EXPECT_EQ(+r.Scan.CursorX, 1);
+    EXPECT_EQ(+r.Scan.CursorY, 1);
+  }
+}
+
+// The end mark that follows a full block comes from the read that delivers nothing.
+TEST(FileReader, PipeAtTheEndOfAFullBlock) {
+  struct Case {
+    std::string tail;
+    Counts extra;
+    int64_t low_extra;
+  } cases[] = {
+      {"|", Gray(1), 1},
+      {"|5", Gray(2), 2},
+      {"|0", Gray(2), 2},
+      {"|05", Plus({}, 5, 1), 0},
+  };
+  for (const Case& c : cases) {
+    std::size_t filler = kBlockSize - c.tail.size();
+    Result r = ScanBytes(std::string(filler, 'a') + c.tail);
+    EXPECT_EQ(r.Tallies, Plus(Plus(c.extra, 0, filler), 7, filler)) << c.tail;
+    EXPECT_EQ(r.Scan.LowAsciiCount, static_cast<int64_t>(filler) + c.low_extra) << c.tail;
   }
 }
 
