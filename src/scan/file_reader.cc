@@ -30,14 +30,10 @@ bool ReadBlock(BlockReader& reader) {
 }  // namespace
 
 uint8_t NextByte(BlockReader& reader) {
-  // Replayed bytes are the two in Recent, so Recent stays as it is while they go out again.
-  if (reader.Replays > 0) return reader.Recent[2 - reader.Replays--];
-  uint8_t b = kEndMark;
+  if (reader.Replays > 0) return reader.Replay[2 - reader.Replays--];
   if (reader.BlockPos < reader.BlockCount || ReadBlock(reader))
-    b = reader.BlockBuffer[reader.BlockPos++];
-  reader.Recent[0] = reader.Recent[1];
-  reader.Recent[1] = b;
-  return b;
+    return reader.BlockBuffer[reader.BlockPos++];
+  return kEndMark;
 }
 
 int PipeCodeValue(uint8_t c1, uint8_t c2) {
@@ -75,7 +71,7 @@ void ScanImage(ScanState& scan, Output& out, const std::string& name) {
       } else {
         // A "|" that starts no code is an ordinary byte; the two after it are read again.
         ProcessChar(in, kPipe);
-        StepBack(reader);
+        StepBack(reader, c1, c2);
       }
     }
   } catch (...) {

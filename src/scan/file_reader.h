@@ -21,16 +21,18 @@ struct BlockReader {
   uint16_t BlockPos = 0;   // bytes of the current block already yielded
   int32_t BlockCount = 0;  // bytes the last read delivered
   bool AtEnd = false;      // a read delivered 0 bytes
-  // The last two bytes yielded, and how many of them StepBack has queued to yield again.
-  std::array<uint8_t, 2> Recent{};
+  // The two bytes StepBack handed back, and how many of them are still to be yielded again.
+  std::array<uint8_t, 2> Replay{};
   uint8_t Replays = 0;
 };
 
 // The next byte of the file, or the end mark 26 once the file is exhausted.
 uint8_t NextByte(BlockReader& reader);
 
-// The next two NextByte calls yield again the two bytes the last two calls yielded.
-inline void StepBack(BlockReader& reader) {
+// The next two NextByte calls yield again the two bytes the last two calls yielded, which the
+// caller hands back: the reader keeps no look-behind on the byte-by-byte path.
+inline void StepBack(BlockReader& reader, uint8_t c1, uint8_t c2) {
+  reader.Replay = {c1, c2};
   reader.Replays = 2;
 }
 

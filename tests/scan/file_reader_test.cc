@@ -87,6 +87,14 @@ TEST(FileReader, BytesThatFormNoPipeCodeAreOrdinary) {
     Result r = ScanBytes(c.bytes);
     EXPECT_EQ(r.Tallies, c.tallies) << testing::PrintToString(c.bytes);
     EXPECT_EQ(r.Scan.LowAsciiCount, c.low) << testing::PrintToString(c.bytes);
+    // The same bytes ending a full block: an end mark then comes from the read that delivers
+    // nothing.
+    std::size_t filler = kBlockSize - c.bytes.size();
+    Result at_end = ScanBytes(std::string(filler, 'a') + c.bytes);
+    EXPECT_EQ(at_end.Tallies, Plus(Plus(c.tallies, 0, filler), 7, filler))
+        << "at a block's end: " << testing::PrintToString(c.bytes);
+    EXPECT_EQ(at_end.Scan.LowAsciiCount, c.low + static_cast<int64_t>(filler))
+        << "at a block's end: " << testing::PrintToString(c.bytes);
   }
 }
 
