@@ -5,6 +5,8 @@
 #include <exception>
 #include <string_view>
 
+#include "output/report_writer.h"
+#include "output/summary_line_writer.h"
 #include "scan/file_reader.h"
 #include "scan/scan_state.h"
 #include "text/short_text.h"
@@ -36,8 +38,10 @@ int Analyse(int argc, const char* const* argv, Output& out) {
   }
   SetCursor(scan, 1, 1);
   ScanImage(scan, out, name);
-  // The summary line and the report are not written yet; the run ends after the scan.
-  static_cast<void>(report_mode);
+  if (report_mode)
+    WriteReport(scan, out, name);
+  else
+    WriteSummaryLine(scan, out, name);
   return 0;
 }
 
