@@ -49,6 +49,7 @@ TEST(Report, SectionsByteForByte) {
   // Blue and red tied at 50 %: red, blue, then the rest from gray down.
   const std::string tie = "\x1b[34mab\x1b[31m\xdb\xdb";
   const std::string empty = "";
+  const std::string black = "\x1b[30maaaaa";
   // 99 gray cells and 1 blue; 53 low and 47 high characters, and an exact 53 % prints 52.
   const std::string shares = std::string(52, 'a') + std::string(47, '\xb1') + "\x1b[34mz";
   ExpectReports({
@@ -84,6 +85,23 @@ TEST(Report, SectionsByteForByte) {
            "Total Colors: 0\n"
            "\n"
            "Low Ascii   :   0%\n"
+           "High Ascii  :   0%\n"
+           "\n"},
+      {"all black: no colour, yet characters", black,
+       kColorsRule +
+           "Grayish    :  0%\n"
+           "Yellowish  :  0%\n"
+           "Magentish  :  0%\n"
+           "Redish     :  0%\n"
+           "Cyanish    :  0%\n"
+           "Greenish   :  0%\n"
+           "Blueish    :  0%\n"
+           "\n" +
+           kCharsRule +
+           "Total Chars : 0\n"
+           "Total Colors: 0\n"
+           "\n"
+           "Low Ascii   : 100%\n"
            "High Ascii  :   0%\n"
            "\n"},
       {"one to three digits and the 53 % rule", shares,

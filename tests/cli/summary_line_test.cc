@@ -21,6 +21,12 @@ std::string Cells(int color, int n, char glyph = 'x') {
   return std::string("\x1b[3") + kAnsiDigit[color] + "m" + std::string(n, glyph);
 }
 
+std::string Repeat(const std::string& text, int times) {
+  std::string all;
+  for (int i = 0; i < times; ++i) all += text;
+  return all;
+}
+
 // `low` gray characters below 127 and `high` at 127 and above: colour words stay "grayish,".
 std::string Chars(int low, int high) {
   return std::string(low, 'a') + std::string(high, '\xdb');
@@ -56,6 +62,9 @@ TEST(SummaryLine, ColourWordsNameTheLargestSharesAbove10) {
       {"four-way tie: only three words", Cells(4, 5) + Cells(5, 5) + Cells(6, 5) + Cells(7, 5),
        "grayish,yellowish,magentish,4,low,,,,\n"},
       {"colour from pipe codes alone", "|01|01|02", "blueish,greenish,2,mixed,,,,\n"},
+      {"equal shares, unequal counts: counts decide",
+       Repeat("|01", 101) + Repeat("|07", 100) + Repeat("|02", 199),
+       "greenish,blueish,grayish,3,mixed,,,,\n"},
       {"bright and background colours", "\x1b[1;36;42m" + std::string(4, '\xb0'),
        "cyanish,greenish,2,high,,,,\n"},
   });

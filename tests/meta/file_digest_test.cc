@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -64,9 +65,12 @@ TEST(FileDigest, ShortReadsAreNotTheEnd) {
   pid_t writer = fork();
   ASSERT_GE(writer, 0);
   if (writer == 0) {
+    alarm(10);  // never outlive a digest that did not open the pipe
     int fd = open(path.c_str(), O_WRONLY);
     bool ok = fd >= 0 && write(fd, first.data(), first.size()) == ssize_t(first.size());
-    usleep(50000);
+    // The second part goes in only once the reader has taken the first: its read came up short.
+    int pending = 1;
+    while (ok && ioctl(fd, FIONREAD, &pending) == 0 && pending > 0) usleep(1000);
     ok = ok && write(fd, second.data(), second.size()) == ssize_t(second.size());
     _exit(ok ? 0 : 1);
   }
