@@ -1,12 +1,10 @@
 #include "meta/file_digest.h"
 
-#include <fcntl.h>
 #include <nettle/md5.h>
 #include <unistd.h>
 
-#include <cerrno>
-
 #include "output/unhandled_error.h"
+#include "scan/file_reader.h"
 
 namespace tintrel {
 
@@ -18,13 +16,8 @@ constexpr std::size_t kDigestBlockSize = 65536;
 // systems hand out short reads in the middle.
 void DigestAll(int fd, const std::string& name, md5_ctx& context) {
   std::array<uint8_t, kDigestBlockSize> block;
-  for (;;) {
-    ssize_t count = read(fd, block.data(), block.size());
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) ThrowFileError("read", name, errno);
-    if (count == 0) return;
-    md5_update(&context, static_cast<std::size_t>(count), block.data());
-  }
+  while (std::size_t count = ReadSome(fd, block.data(), block.size(), name))
+    md5_update(&context, count, block.data());
 }
 
 }  // namespace
@@ -32,10 +25,7 @@ void DigestAll(int fd, const std::string& name, md5_ctx& context) {
 Digest FileDigest(const std::string& name) {
   md5_ctx context;
   md5_init(&context);
-  int fd;
-  do {
-    fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  } while (fd < 0 && errno == EINTR);
+  int fd = OpenForReading(name);
   if (fd < 0) ThrowFileError("open", name, 0);
   try {
     DigestAll(fd, name, context);
@@ -43,7 +33,7 @@ Digest FileDigest(const std::string& name) {
     close(fd);
     throw;
   }
-  if (close(fd) != 0 && errno != EINTR) ThrowFileError("close", name, errno);
+  CloseFile(fd, name);
   Digest digest;
   md5_digest(&context, digest.size(), digest.data());
   return digest;

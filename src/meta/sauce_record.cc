@@ -1,6 +1,5 @@
 #include "meta/sauce_record.h"
 
-#include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -9,6 +8,7 @@
 
 #include "driver/driver.h"
 #include "output/unhandled_error.h"
+#include "scan/file_reader.h"
 
 namespace tintrel {
 
@@ -18,11 +18,9 @@ namespace {
 std::size_t ReadFully(int fd, char* bytes, std::size_t size, const std::string& name) {
   std::size_t got = 0;
   while (got < size) {
-    ssize_t count = read(fd, bytes + got, size - got);
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) ThrowFileError("read", name, errno);
+    std::size_t count = ReadSome(fd, bytes + got, size - got, name);
     if (count == 0) break;
-    got += static_cast<std::size_t>(count);
+    got += count;
   }
   return got;
 }
@@ -40,10 +38,7 @@ bool ReadLastBlock(int fd, const std::string& name, SauceRecord& record) {
 
 bool ReadSauce(const std::string& name, SauceRecord& record) {
   if (!PathExists(name)) return false;
-  int fd;
-  do {
-    fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  } while (fd < 0 && errno == EINTR);
+  int fd = OpenForReading(name);
   if (fd < 0) ThrowFileError("open", name, 0);
   // A shared lock lets parallel runs read the same file; only a writer's exclusive lock refuses
   // us. A file system without locks is read without one.
@@ -58,7 +53,7 @@ bool ReadSauce(const std::string& name, SauceRecord& record) {
     close(fd);
     throw;
   }
-  if (close(fd) != 0 && errno != EINTR) ThrowFileError("close", name, errno);
+  CloseFile(fd, name);
   return found && FieldText(record.Id) == "SAUCE";
 }
 

@@ -16,11 +16,8 @@ constexpr uint8_t kPipe = '|';
 // Reads the next block; false when the file is exhausted.
 bool ReadBlock(BlockReader& reader) {
   if (reader.AtEnd) return false;
-  ssize_t count;
-  do {
-    count = read(reader.Fd, reader.BlockBuffer.data(), reader.BlockBuffer.size());
-  } while (count < 0 && errno == EINTR);
-  if (count < 0) ThrowFileError("read", *reader.Name, errno);
+  std::size_t count =
+      ReadSome(reader.Fd, reader.BlockBuffer.data(), reader.BlockBuffer.size(), *reader.Name);
   reader.BlockCount = static_cast<int32_t>(count);
   reader.BlockPos = 0;
   reader.AtEnd = count == 0;
@@ -28,6 +25,27 @@ bool ReadBlock(BlockReader& reader) {
 }
 
 }  // namespace
+
+int OpenForReading(const std::string& name) {
+  int fd;
+  do {
+    fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+std::size_t ReadSome(int fd, void* bytes, std::size_t size, const std::string& name) {
+  for (;;) {
+    ssize_t count = read(fd, bytes, size);
+    if (count >= 0) return static_cast<std::size_t>(count);
+    if (errno != EINTR) ThrowFileError("read", name, errno);
+  }
+}
+
+void CloseFile(int fd, const std::string& name) {
+  // After EINTR the descriptor is gone all the same on Linux; only a real failure is reported.
+  if (close(fd) != 0 && errno != EINTR) ThrowFileError("close", name, errno);
+}
 
 uint8_t NextByte(BlockReader& reader) {
   if (reader.Replays > 0) return reader.Replay[2 - reader.Replays--];
@@ -43,10 +61,7 @@ int PipeCodeValue(uint8_t c1, uint8_t c2) {
 }
 
 void ScanImage(ScanState& scan, Output& out, const std::string& name) {
-  int fd;
-  do {
-    fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
+  int fd = OpenForReading(name);
   if (fd < 0) {
     WriteLine(out, "File " + name + " not found.");
     return;
@@ -78,7 +93,7 @@ void ScanImage(ScanState& scan, Output& out, const std::string& name) {
     close(fd);
     throw;
   }
-  if (close(fd) != 0 && errno != EINTR) ThrowFileError("close", name, errno);
+  CloseFile(fd, name);
 }
 
 }  // namespace tintrel

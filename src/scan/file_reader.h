@@ -39,6 +39,15 @@ inline void StepBack(BlockReader& reader, uint8_t c1, uint8_t c2) {
 // The value 0 to 23 of the pipe code "|" c1 c2, or -1 when the two bytes form none.
 int PipeCodeValue(uint8_t c1, uint8_t c2);
 
+// Plain file access, shared with the digest and the SAUCE reader. An interrupted call is retried.
+// Opens the file for reading only; -1 when it cannot be opened.
+int OpenForReading(const std::string& name);
+// Reads up to `size` bytes and returns how many came, 0 only at the end. A failed read is a
+// FileError naming the file.
+std::size_t ReadSome(int fd, void* bytes, std::size_t size, const std::string& name);
+// Closes the file; a failed close is a FileError naming the file.
+void CloseFile(int fd, const std::string& name);
+
 // Scans the named file into `scan`. A file that cannot be opened gets the line
 // "File NAME not found." and leaves `scan` untouched; a failed read or close is a FileError.
 void ScanImage(ScanState& scan, Output& out, const std::string& name);

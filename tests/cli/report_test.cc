@@ -23,8 +23,6 @@ std::string FileSection(const std::string& name, const std::string& art) {
 
 const std::string kColorsRule =
     "Colors ========================================================================\n";
-const std::string kCharsRule =
-    "Chars =========================================================================\n";
 const std::string kSauceRule =
     "Sauce Data ====================================================================\n";
 
@@ -45,15 +43,32 @@ void ExpectReports(const std::vector<Case>& cases) {
   }
 }
 
+// The characters section; the percentage cells are given as printed.
+std::string CharsSection(const std::string& total, const std::string& used,
+                         const std::string& low_cell, const std::string& high_cell) {
+  return "Chars =========================================================================\n"
+         "Total Chars : " +
+         total + "\nTotal Colors: " + used + "\n\nLow Ascii   : " + low_cell +
+         "\nHigh Ascii  : " + high_cell + "\n\n";
+}
+
+// Nothing charged to a colour: the table keeps its starting order, gray down to blue.
+const std::string kNoColour = kColorsRule +
+                              "Grayish    :  0%\n"
+                              "Yellowish  :  0%\n"
+                              "Magentish  :  0%\n"
+                              "Redish     :  0%\n"
+                              "Cyanish    :  0%\n"
+                              "Greenish   :  0%\n"
+                              "Blueish    :  0%\n"
+                              "\n";
+
 TEST(Report, SectionsByteForByte) {
-  // Blue and red tied at 50 %: red, blue, then the rest from gray down.
-  const std::string tie = "\x1b[34mab\x1b[31m\xdb\xdb";
-  const std::string empty = "";
-  const std::string black = "\x1b[30maaaaa";
   // 99 gray cells and 1 blue; 53 low and 47 high characters, and an exact 53 % prints 52.
   const std::string shares = std::string(52, 'a') + std::string(47, '\xb1') + "\x1b[34mz";
   ExpectReports({
-      {"tie without a record", tie,
+      {"blue and red tied at 50 %: red, blue, then the rest from gray down",
+       "\x1b[34mab\x1b[31m\xdb\xdb",
        kColorsRule +
            "Redish     : 50%\n"
            "Blueish    : 50%\n"
@@ -63,47 +78,10 @@ TEST(Report, SectionsByteForByte) {
            "Cyanish    :  0%\n"
            "Greenish   :  0%\n"
            "\n" +
-           kCharsRule +
-           "Total Chars : 4\n"
-           "Total Colors: 2\n"
-           "\n"
-           "Low Ascii   :  50%\n"
-           "High Ascii  :  50%\n"
-           "\n"},
-      {"empty file", empty,
-       kColorsRule +
-           "Grayish    :  0%\n"
-           "Yellowish  :  0%\n"
-           "Magentish  :  0%\n"
-           "Redish     :  0%\n"
-           "Cyanish    :  0%\n"
-           "Greenish   :  0%\n"
-           "Blueish    :  0%\n"
-           "\n" +
-           kCharsRule +
-           "Total Chars : 0\n"
-           "Total Colors: 0\n"
-           "\n"
-           "Low Ascii   :   0%\n"
-           "High Ascii  :   0%\n"
-           "\n"},
-      {"all black: no colour, yet characters", black,
-       kColorsRule +
-           "Grayish    :  0%\n"
-           "Yellowish  :  0%\n"
-           "Magentish  :  0%\n"
-           "Redish     :  0%\n"
-           "Cyanish    :  0%\n"
-           "Greenish   :  0%\n"
-           "Blueish    :  0%\n"
-           "\n" +
-           kCharsRule +
-           "Total Chars : 0\n"
-           "Total Colors: 0\n"
-           "\n"
-           "Low Ascii   : 100%\n"
-           "High Ascii  :   0%\n"
-           "\n"},
+           CharsSection("4", "2", " 50%", " 50%")},
+      {"empty file", "", kNoColour + CharsSection("0", "0", "  0%", "  0%")},
+      {"all black: no colour, yet characters", "\x1b[30maaaaa",
+       kNoColour + CharsSection("0", "0", "100%", "  0%")},
       {"one to three digits and the 53 % rule", shares,
        kColorsRule +
            "Grayish    : 99%\n"
@@ -114,13 +92,7 @@ TEST(Report, SectionsByteForByte) {
            "Cyanish    :  0%\n"
            "Greenish   :  0%\n"
            "\n" +
-           kCharsRule +
-           "Total Chars : 100\n"
-           "Total Colors: 2\n"
-           "\n"
-           "Low Ascii   :  52%\n"
-           "High Ascii  :  47%\n"
-           "\n"},
+           CharsSection("100", "2", " 52%", " 47%")},
   });
 }
 
@@ -135,14 +107,7 @@ TEST(Report, SauceFieldsAreWrittenWhole) {
                            "Greenish   :  0%\n"
                            "Blueish    :  0%\n"
                            "\n" +
-                           kCharsRule +
-                           "Total Chars : 2\n"
-                           "Total Colors: 1\n"
-                           "\n"
-                           "Low Ascii   : 100%\n"
-                           "High Ascii  :   0%\n"
-                           "\n" +
-                           kSauceRule;
+                           CharsSection("2", "1", "100%", "  0%") + kSauceRule;
   ExpectReports({
       {"space padding stays",
        art + SauceBytes({"Harbour Lights", "ink", "Crew \"A\", B", "19960704"}),
@@ -168,13 +133,7 @@ TEST(Report, NamesAndFaults) {
                            "Cyanish    :  0%\n"
                            "Blueish    :  0%\n"
                            "\n" +
-                           kCharsRule +
-                           "Total Chars : 1\n"
-                           "Total Colors: 1\n"
-                           "\n"
-                           "Low Ascii   :   0%\n"
-                           "High Ascii  : 100%\n"
-                           "\n";
+                           CharsSection("1", "1", "  0%", "100%");
   // A file named like the switch is both the file and the switch.
   WriteFile(dir.Path + "/-r", art);
   RunResult r = RunTintrelBinary({"-r"}, dir.Path);
