@@ -33,10 +33,9 @@ int ExtendedPercent(int64_t part, int64_t total) {
   const auto numerator = static_cast<Wide>(part);
   const auto denominator = static_cast<Wide>(total);
   int exponent = 63 + BitLength(denominator) - BitLength(numerator);
-  Wide significand = (numerator << exponent) / denominator;
-  if (significand < (Wide{1} << 63)) ++exponent;
+  if ((numerator << exponent) < (denominator << 63)) ++exponent;
   Wide scaled = numerator << exponent;
-  significand = scaled / denominator;
+  Wide significand = scaled / denominator;
   Wide remainder = scaled % denominator;
   if (2 * remainder > denominator || (2 * remainder == denominator && (significand & 1) != 0))
     ++significand;
