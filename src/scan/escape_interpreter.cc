@@ -15,10 +15,6 @@ constexpr int64_t kLastColumn = 80;
 // ANSI colour index (black, red, green, yellow, blue, magenta, cyan, white) to colour number.
 constexpr std::array<uint8_t, 8> AnsiColorMap = {0, 4, 2, 6, 1, 5, 3, 7};
 
-bool IsParamChar(uint8_t b) {
-  return (b >= '0' && b <= '9') || b == ';' || b == '?';
-}
-
 // Row and column moves read a count in which 0, missing or empty means 1.
 int64_t WholeCount(Interpreter& in) {
   int32_t n = NextParam(in);
@@ -65,18 +61,31 @@ void EraseToLineEnd(Interpreter& in) {
   if (in.Scan.CursorX < kLastColumn) AddToTally(in.Scan, kLastColumn - in.Scan.CursorX);
 }
 
+// What each rendition value does to the attribute, other than reverse: attr & Keep | Set.
+struct RenditionStep {
+  uint8_t Keep = 0xFF;
+  uint8_t Set = 0;
+};
+
+constexpr std::array<RenditionStep, 256> kRenditionSteps = [] {
+  std::array<RenditionStep, 256> steps{};
+  steps[0] = {0, 7};
+  steps[1] = {0xFF, 8};
+  steps[5] = {0xFF, 128};
+  for (uint8_t i = 0; i < 8; ++i) {
+    steps[30 + i] = {248, AnsiColorMap[i]};
+    // Setting a background clears blink.
+    steps[40 + i] = {15, static_cast<uint8_t>(AnsiColorMap[i] << 4)};
+  }
+  return steps;
+}();
+
 uint8_t Rendition(uint8_t attr, uint8_t v) {
-  if (v == 0) return 7;
-  if (v == 1) return attr | 8;
-  if (v == 5) return attr | 128;
   if (v == 7) {
     attr &= 247;  // reverse drops high intensity, keeps blink
     return static_cast<uint8_t>(((attr >> 4) & 7) | ((attr & 7) << 4) | (attr & 128));
   }
-  if (v >= 30 && v <= 37) return static_cast<uint8_t>((attr & 248) | AnsiColorMap[v - 30]);
-  // Setting a background clears blink.
-  if (v >= 40 && v <= 47) return static_cast<uint8_t>((attr & 15) | (AnsiColorMap[v - 40] << 4));
-  return attr;
+  return static_cast<uint8_t>((attr & kRenditionSteps[v].Keep) | kRenditionSteps[v].Set);
 }
 
 void ApplyRendition(Interpreter& in) {
@@ -181,6 +190,22 @@ void HandleCsiFinal(Interpreter& in, uint8_t b) {
   }
   RunFinal(in, b);
   ResetParser(in);
+}
+
+bool ApplyRenditionBytes(Interpreter& in, const uint8_t* params, std::size_t length) {
+  uint8_t attr = 7;
+  if (length > 0) attr = in.Scan.CurrentAttr;
+  for (std::size_t at = 0; at < length;) {
+    uint32_t value = 0;
+    std::size_t first_digit = at;
+    while (at < length && params[at] >= '0' && params[at] <= '9')
+      value = value * 10 + (params[at++] - '0');
+    if (at - first_digit > 9) return false;
+    ++at;  // the character that ended the parameter goes with it
+    attr = Rendition(attr, static_cast<uint8_t>(value));
+  }
+  in.Scan.CurrentAttr = attr;
+  return true;
 }
 
 void ProcessChar(Interpreter& in, uint8_t b) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "output/output.h"
@@ -30,11 +31,20 @@ struct Interpreter {
   uint8_t SavedX = 1, SavedY = 1;
 };
 
+inline bool IsParamChar(uint8_t b) {
+  return (b >= '0' && b <= '9') || b == ';' || b == '?';
+}
+
 // Takes one byte of the file, in file order.
 void ProcessChar(Interpreter& in, uint8_t b);
 
 // Takes one byte that arrived inside a control sequence: a parameter character or its end.
 void HandleCsiFinal(Interpreter& in, uint8_t b);
+
+// Applies "ESC [ params m" straight from its parameter characters, as the byte-by-byte path
+// would. Returns false, changing nothing, when a parameter has more than 9 digits: numbers that
+// may pass the 32-bit limit are left to the byte-by-byte path.
+bool ApplyRenditionBytes(Interpreter& in, const uint8_t* params, std::size_t length);
 
 // The value of the first parameter, which it removes with the character that ended it.
 int32_t NextParam(Interpreter& in);

@@ -56,7 +56,9 @@ std::string Difference(const Outcome& a, const Outcome& b) {
 void ExpectSameAsReference(const std::string& bytes, const std::string& what, bool file = false) {
   Outcome reference = Scan(Way::Reference, bytes);
   EXPECT_EQ(Difference(Scan(Way::Memory, bytes), reference), "") << what;
-  if (file) EXPECT_EQ(Difference(Scan(Way::File, bytes), reference), "") << what << " (file)";
+  if (file) {
+    EXPECT_EQ(Difference(Scan(Way::File, bytes), reference), "") << what << " (file)";
+  }
 }
 
 TEST(FastPath, AgreesWithTheReferenceOnSeededInputs) {
@@ -73,8 +75,14 @@ TEST(FastPath, AgreesWithTheReferenceOnSeededInputs) {
 
 // Around every offset of a block, something that is not an ordinary byte cuts a run short.
 TEST(FastPath, AgreesWhereRunsMeetBlockBoundaries) {
-  const std::string inserts[] = {"|05",     "|9x", "|",    "\x1b[1;34;42m",
-                                 "\x1b[6n", "\t",  "\x0e", "\x1a"};
+  std::string long_sequence = "\x1b[";
+  for (int i = 0; i < 130; ++i) long_sequence += "1;";
+  const std::string inserts[] = {
+      "|05", "|9x", "|", "\x1b[1;34;42m", "\x1b[6n", "\t", "\x0e", "\x1a",
+      // Parameters the quick reading of a whole sequence must leave to the byte-by-byte path.
+      "\x1b[999999999;7;44m", "\x1b[1234567890123;5m", "\x1b[99999999991;44m", "\x1b[;;1;m",
+      "\x1b[?7h\x1b[m", "\x1b[1|05m", "\x1b[3\x1a", "\x1bx\x1b[1;46m", long_sequence + "34m",
+      long_sequence + "C"};
   for (const std::string& insert : inserts) {
     for (std::size_t offset = 0; offset < kBlockSize + 8; ++offset) {
       if (insert.size() > 1 && offset % 7 != 0 && offset + 4 < kBlockSize) continue;
