@@ -36,12 +36,14 @@ int Analyse(int argc, const char* const* argv, Output& out) {
       case Switch::None: break;
     }
   }
+  EarlyDigest early;
+  StartEarlyDigest(early, name);
   SetCursor(scan, 1, 1);
   ScanImage(scan, out, name);
   if (report_mode)
-    WriteReport(scan, out, name);
+    WriteReport(scan, out, name, &early);
   else
-    WriteSummaryLine(scan, out, name);
+    WriteSummaryLine(scan, out, name, &early);
   return 0;
 }
 

@@ -38,10 +38,10 @@ void WriteField(Output& out, std::string_view label, std::string_view value) {
 
 }  // namespace
 
-void WriteReport(ScanState& scan, Output& out, const std::string& name) {
+void WriteReport(ScanState& scan, Output& out, const std::string& name, EarlyDigest* early) {
   WriteRule(out, "File ");
   WriteField(out, "Filename   : ", name);
-  WriteField(out, "MD5 Hash   : ", DigestToHex(FileDigest(name)) + ",");
+  WriteField(out, "MD5 Hash   : ", DigestToHex(FileDigest(name, early)) + ",");
   WriteLine(out, "");
 
   WriteRule(out, "Colors ");

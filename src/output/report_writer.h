@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "meta/file_digest.h"
 #include "output/output.h"
 #include "scan/scan_state.h"
 
@@ -11,6 +12,7 @@ namespace tintrel {
 // Writes the file, colour and character sections and, when the file has a SAUCE record, its
 // section: 20 lines, or 25 with a record. Runs the statistics on `scan` after the file section,
 // so it is called once, after the scan of the file `name`.
-void WriteReport(ScanState& scan, Output& out, const std::string& name);
+void WriteReport(ScanState& scan, Output& out, const std::string& name,
+                 EarlyDigest* early = nullptr);
 
 }  // namespace tintrel

@@ -28,9 +28,9 @@ void WriteQuoted(Output& out, std::string_view field) {
 
 }  // namespace
 
-void WriteSummaryLine(ScanState& scan, Output& out, const std::string& name) {
+void WriteSummaryLine(ScanState& scan, Output& out, const std::string& name, EarlyDigest* early) {
   const ColorStatistics stats = ComputeColorStatistics(scan);
-  WriteText(out, DigestToHex(FileDigest(name)));
+  WriteText(out, DigestToHex(FileDigest(name, early)));
   WriteText(out, ",");
   for (int position = 7; position >= 5; --position) {
     const ColorTally& tally = scan.ColorTable[position];

@@ -56,6 +56,24 @@ TEST(FileDigest, CoversTheWholeFile) {
   }
 }
 
+// Large regular files are digested on a second thread while the scan runs; the result is the same.
+TEST(FileDigest, EarlyDigestOfLargeFiles) {
+  TempDir dir;
+  for (std::size_t size : {std::size_t{kEarlyDigestSize} - 1, std::size_t{kEarlyDigestSize},
+                           std::size_t{kEarlyDigestSize} * 3 + 17}) {
+    std::string bytes = Pattern(size);
+    std::string path = WriteFile(dir.Path + "/art.ans", bytes);
+    EarlyDigest early;
+    StartEarlyDigest(early, path);
+    EXPECT_EQ(early.Worker.joinable(), size >= kEarlyDigestSize) << size;
+    EXPECT_EQ(DigestToHex(FileDigest(path, &early)), Md5Hex(bytes)) << size;
+  }
+  // Anything but a regular file is read once, by the digest itself.
+  EarlyDigest early;
+  StartEarlyDigest(early, "/dev/zero");
+  EXPECT_FALSE(early.Worker.joinable());
+}
+
 // A pipe hands out what has been written so far; a short read is not the end.
 TEST(FileDigest, ShortReadsAreNotTheEnd) {
   TempDir dir;
