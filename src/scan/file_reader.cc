@@ -60,13 +60,9 @@ inline int64_t BitsSet(uint32_t bits) {
   return (bits + (bits >> 8)) & 0x1F;
 }
 
-// Charges the run of ordinary bytes at the reading position, up to the end of the current block,
-// in one step: the cells all go to the attribute in force. Sixteen bytes are classified at once.
-void ChargeOrdinaryRun(BlockReader& reader, ScanState& scan) {
-  const uint8_t* start = reader.Block + reader.BlockPos;
-  const uint8_t* end = reader.Block + reader.BlockCount;
-  const uint8_t* at = start;
-  int64_t high = 0;
+// The end of the run of ordinary bytes that starts at `at`, no further than `end`; adds the
+// run's high characters to `high`. Sixteen bytes are classified at once.
+const uint8_t* OrdinaryRunEnd(const uint8_t* at, const uint8_t* end, int64_t& high) {
   const __m128i kHighest = _mm_set1_epi8(127);
   for (; end - at >= 16; at += 16) {
     __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
@@ -80,29 +76,21 @@ void ChargeOrdinaryRun(BlockReader& reader, ScanState& scan) {
     if (special_bits != 0) {
       int ordinary = __builtin_ctz(special_bits);
       high += BitsSet(high_bits & ((1u << ordinary) - 1));
-      at += ordinary;
-      end = at;  // the run ends here
-      break;
+      return at + ordinary;
     }
     high += BitsSet(high_bits);
   }
   while (at < end && IsOrdinary(*at)) high += *at++ >= 127;
-  int64_t cells = at - start;
-  if (cells == 0) return;
-  AddToTally(scan, cells);
-  scan.LowAsciiCount += cells - high;
-  scan.HighAsciiCount += high;
-  reader.BlockPos = static_cast<uint16_t>(reader.BlockPos + cells);
+  return at;
 }
 
-// Takes a whole "ESC [ parameters final" that lies inside the current block in one step, as the
-// interpreter would byte by byte. Returns false, taking nothing, for anything else: ESC without
-// "[", a sequence that runs past the block, more parameter characters than are kept, and a "|" or
-// end mark in the place of the final byte, which the byte-by-byte path must see.
-bool TakeWholeSequence(BlockReader& reader, Interpreter& in) {
-  const uint8_t* at = reader.Block + reader.BlockPos;
-  const uint8_t* end = reader.Block + reader.BlockCount;
-  if (end - at < 3 || at[1] != '[') return false;
+// Takes a whole "ESC [ parameters final" at `at` that ends before `end` in one step, as the
+// interpreter would byte by byte, and returns where it ends. Returns `at`, taking nothing, for
+// anything else: ESC without "[", a sequence that runs past the block, more parameter characters
+// than are kept, and a "|" or end mark in the place of the final byte, which the byte-by-byte path
+// must see.
+const uint8_t* TakeWholeSequence(const uint8_t* at, const uint8_t* end, Interpreter& in) {
+  if (end - at < 3 || at[1] != '[') return at;
   const uint8_t* params = at + 2;
   const uint8_t* final = params;
   if (end - params >= 16) {
@@ -117,42 +105,56 @@ bool TakeWholeSequence(BlockReader& reader, Interpreter& in) {
     final = other_bits != 0 ? params + __builtin_ctz(other_bits) : params + 16;
   }
   while (final < end && IsParamChar(*final)) ++final;
-  if (final == end || *final == kPipe || *final == kEndMark) return false;
+  if (final == end || *final == kPipe || *final == kEndMark) return at;
   auto length = static_cast<std::size_t>(final - params);
-  if (length > in.Params.Chars.size()) return false;
+  if (length > in.Params.Chars.size()) return at;
   if (*final != 'm' || !ApplyRenditionBytes(in, params, length)) {
     std::memcpy(in.Params.Chars.data(), params, length);
     in.Params.Length = static_cast<uint8_t>(length);
     in.Params.Start = 0;
     HandleCsiFinal(in, *final);
   }
-  reader.BlockPos = static_cast<uint16_t>(final + 1 - reader.Block);
-  return true;
+  return final + 1;
 }
 
-// Takes a pipe code that lies whole inside the current block; false, taking nothing, otherwise.
-bool TakeWholePipeCode(BlockReader& reader, ScanState& scan) {
+// Works through the current block from the reading position for as long as every step is one of
+// the quick ones: a run of ordinary bytes charged in one AddToTally, a whole control sequence, a
+// whole pipe code. Stops at the first byte the byte-by-byte path must take.
+void TakeQuickSteps(BlockReader& reader, Interpreter& in) {
+  ScanState& scan = in.Scan;
   const uint8_t* at = reader.Block + reader.BlockPos;
-  if (reader.BlockCount - reader.BlockPos < 3) return false;
-  int code = PipeCodeValue(at[1], at[2]);
-  if (code < 0) return false;
-  scan.ColorTable[code % 8].Count += 1;
-  reader.BlockPos = static_cast<uint16_t>(reader.BlockPos + 3);
-  return true;
+  const uint8_t* const end = reader.Block + reader.BlockCount;
+  int64_t drawn = 0, high = 0;
+  while (at < end) {
+    const uint8_t* run_end = OrdinaryRunEnd(at, end, high);
+    if (run_end != at) {
+      AddToTally(scan, run_end - at);
+      drawn += run_end - at;
+      at = run_end;
+      if (at == end) break;
+    }
+    const uint8_t* next = at;
+    if (*at == kEscape) {
+      next = TakeWholeSequence(at, end, in);
+    } else if (*at == kPipe && end - at >= 3) {
+      if (int code = PipeCodeValue(at[1], at[2]); code >= 0) {
+        scan.ColorTable[code % 8].Count += 1;
+        next = at + 3;
+      }
+    }
+    if (next == at) break;
+    at = next;
+  }
+  scan.LowAsciiCount += drawn - high;
+  scan.HighAsciiCount += high;
+  reader.BlockPos = static_cast<uint16_t>(at - reader.Block);
 }
 
 // The byte loop shared by files and memory.
 void ScanBlocks(BlockReader& reader, ScanState& scan, Output& out) {
   Interpreter in{scan, out};
   for (;;) {
-    if (in.ParserState == StateNormal && reader.Replays == 0) {
-      ChargeOrdinaryRun(reader, scan);
-      if (reader.BlockPos < reader.BlockCount) {
-        uint8_t next = reader.Block[reader.BlockPos];
-        if (next == kEscape && TakeWholeSequence(reader, in)) continue;
-        if (next == kPipe && TakeWholePipeCode(reader, scan)) continue;
-      }
-    }
+    if (in.ParserState == StateNormal && reader.Replays == 0) TakeQuickSteps(reader, in);
     uint8_t b = NextByte(reader);
     if (b == kEndMark) return;
     if (b != kPipe) {
