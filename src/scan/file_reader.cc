@@ -1,6 +1,5 @@
 #include "scan/file_reader.h"
 
-#include <emmintrin.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -8,6 +7,10 @@
 #include <cstring>
 
 #include "scan/escape_interpreter.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tintrel {
 
@@ -52,6 +55,7 @@ bool IsOrdinary(uint8_t b) {
   }
 }
 
+#if defined(__SSE2__)
 // How many of the 16 bits are set.
 inline int64_t BitsSet(uint32_t bits) {
   bits = bits - ((bits >> 1) & 0x5555);
@@ -59,10 +63,12 @@ inline int64_t BitsSet(uint32_t bits) {
   bits = (bits + (bits >> 4)) & 0x0F0F;
   return (bits + (bits >> 8)) & 0x1F;
 }
+#endif
 
 // The end of the run of ordinary bytes that starts at `at`, no further than `end`; adds the
 // run's high characters to `high`. Sixteen bytes are classified at once.
 const uint8_t* OrdinaryRunEnd(const uint8_t* at, const uint8_t* end, int64_t& high) {
+#if defined(__SSE2__)
   const __m128i kHighest = _mm_set1_epi8(127);
   for (; end - at >= 16; at += 16) {
     __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
@@ -80,6 +86,7 @@ const uint8_t* OrdinaryRunEnd(const uint8_t* at, const uint8_t* end, int64_t& hi
     }
     high += BitsSet(high_bits);
   }
+#endif
   while (at < end && IsOrdinary(*at)) high += *at++ >= 127;
   return at;
 }
@@ -93,6 +100,7 @@ const uint8_t* TakeWholeSequence(const uint8_t* at, const uint8_t* end, Interpre
   if (end - at < 3 || at[1] != '[') return at;
   const uint8_t* params = at + 2;
   const uint8_t* final = params;
+#if defined(__SSE2__)
   if (end - params >= 16) {
     // Sixteen bytes at once: parameters are digits, ";" and "?".
     __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(params));
@@ -104,6 +112,7 @@ const uint8_t* TakeWholeSequence(const uint8_t* at, const uint8_t* end, Interpre
     auto other_bits = static_cast<uint32_t>(~_mm_movemask_epi8(is_param) & 0xFFFF);
     final = other_bits != 0 ? params + __builtin_ctz(other_bits) : params + 16;
   }
+#endif
   while (final < end && IsParamChar(*final)) ++final;
   if (final == end || *final == kPipe || *final == kEndMark) return at;
   auto length = static_cast<std::size_t>(final - params);
