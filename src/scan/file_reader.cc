@@ -127,8 +127,9 @@ const uint8_t* TakeWholeSequence(const uint8_t* at, const uint8_t* end, Interpre
 }
 
 // Works through the current block from the reading position for as long as every step is one of
-// the quick ones: a run of ordinary bytes charged in one AddToTally, a whole control sequence, a
-// whole pipe code. Stops at the first byte the byte-by-byte path must take.
+// the quick ones: a run of ordinary bytes charged in one AddToTally, a control other than ESC, a
+// whole control sequence, a "|" whose two next bytes are in the block. Stops at the first byte
+// the byte-by-byte path must take: the end mark, and what lies across the end of the block.
 void TakeQuickSteps(BlockReader& reader, Interpreter& in) {
   ScanState& scan = in.Scan;
   const uint8_t* at = reader.Block + reader.BlockPos;
@@ -149,7 +150,16 @@ void TakeQuickSteps(BlockReader& reader, Interpreter& in) {
       if (int code = PipeCodeValue(at[1], at[2]); code >= 0) {
         scan.ColorTable[code % 8].Count += 1;
         next = at + 3;
+      } else {
+        // An ordinary "|"; the two bytes after it are looked at again from the next step.
+        AddToTally(scan, 1);
+        drawn += 1;
+        next = at + 1;
       }
+    } else if (*at != kPipe && *at != kEndMark) {
+      // A control the interpreter acts on without leaving its normal state.
+      ProcessChar(in, *at);
+      next = at + 1;
     }
     if (next == at) break;
     at = next;
