@@ -17,10 +17,16 @@ inline constexpr std::size_t kBlockSize = 4096;
 struct BlockReader {
   int Fd = -1;
   const std::string* Name = nullptr;  // for the report of a failed read
+  // Bytes already in memory can be the source instead of Fd: their blocks are taken in place,
+  // with the same boundaries a file of those bytes would have.
+  bool InMemory = false;
+  const uint8_t* Source = nullptr;
+  std::size_t SourceLeft = 0;
   std::array<uint8_t, kBlockSize> BlockBuffer;
-  uint16_t BlockPos = 0;   // bytes of the current block already yielded
-  int32_t BlockCount = 0;  // bytes the last read delivered
-  bool AtEnd = false;      // a read delivered 0 bytes
+  const uint8_t* Block = nullptr;  // the current block: BlockBuffer, or a part of Source
+  uint16_t BlockPos = 0;           // bytes of the current block already yielded
+  int32_t BlockCount = 0;          // bytes the last read delivered
+  bool AtEnd = false;              // a read delivered 0 bytes
   // The two bytes StepBack handed back, and how many of them are still to be yielded again.
   std::array<uint8_t, 2> Replay{};
   uint8_t Replays = 0;
@@ -51,5 +57,8 @@ void CloseFile(int fd, const std::string& name);
 // Scans the named file into `scan`. A file that cannot be opened gets the line
 // "File NAME not found." and leaves `scan` untouched; a failed read or close is a FileError.
 void ScanImage(ScanState& scan, Output& out, const std::string& name);
+
+// Scans bytes held in memory exactly as ScanImage scans a file holding them.
+void ScanMemory(ScanState& scan, Output& out, const uint8_t* bytes, std::size_t size);
 
 }  // namespace tintrel
