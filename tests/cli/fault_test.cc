@@ -176,9 +176,10 @@ TEST(Faults, ReaderThatLeavesEarlyEnds217) {
   std::string art;
   for (int i = 0; i < 200000; ++i) art += "\x1b[6n";
   WriteFile(dir.Path + "/art.ans", art);
-  const std::string command = "cd " + dir.Path + " && bash -c 'timeout 60 \"$0\" art.ans " +
-                              "2>stderr.txt | head -c 1; exit \"${PIPESTATUS[0]}\"' " +
-                              TINTREL_BINARY;
+  const std::string command =
+      "bash -c 'cd \"$1\" && timeout 60 \"$0\" art.ans 2>stderr.txt | head -c 1; "
+      "exit \"${PIPESTATUS[0]}\"' '" TINTREL_BINARY "' '" +
+      dir.Path + "'";
   FILE* pipe = popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
   std::string seen;
