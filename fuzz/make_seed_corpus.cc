@@ -1,0 +1,97 @@
+// Writes the seed inputs of the fuzz targets into a folder, one file each: typical art with and
+// without a SAUCE record, the densest escape and pipe-code traffic, random bytes, and the edges
+// the scan and the record reader turn on. Made anew on each run, so no binary is kept.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "art_generator.h"
+#include "sauce_bytes.h"
+
+namespace tintrel {
+namespace {
+
+std::string Times(const std::string& text, int count) {
+  std::string all;
+  for (int i = 0; i < count; ++i) all += text;
+  return all;
+}
+
+std::vector<std::string> Seeds() {
+  using namespace artgen;
+  const std::string record = testkit::SauceBytes({"Harbour Lights", "ink", "Crew", "19960704"});
+  std::vector<std::string> seeds = {
+      // Pipe codes: valid, out of range, cut short by the end, and after a lone "|".
+      "",
+      "|",
+      "|0",
+      "|2",
+      "|23",
+      "|24",
+      "|99",
+      "||01",
+      "|0|1|02",
+      "a|1",
+      "\x1b[|05m",
+      // Sequences: unfinished, reports, saved positions, long counts, wraps, odd finals.
+      "\x1b",
+      "\x1b[",
+      "\x1b[1;",
+      "\x1b[6n",
+      "\x1b[s\x1b[10;100H\x1b[u\x1b[u\x1b[6n",
+      "\x1b[99999999999C\x1b[6n",
+      "\x1b[255B\x1b[256E\x1b[6n",
+      "\x1b[5A\x1b[10D\x1b[2J\x1b[6n",
+      "\x1b[=7h",
+      "\x1b\x1b[1m",
+      "\x1b(x",
+      "\x1b[?5m\x1b[;1m\x1b[1;m\x1b[256m\x1b[286m",
+      "\x1b[1;33;44m\x1b[7m\x1b[5m\x1b[44mcells",
+      "\x1b[" + std::string(300, '1') + "m",
+      "\x1b[" + Times("1;", 200) + "mX",
+      // Controls, tabs past column 80, erase from every kind of column, high bytes.
+      std::string("\0\n\f\x0e\x0f\r\x7f\x80\xff", 9),
+      Times("\t", 10) + "\x1b[K\x1b[6n",
+      Times("\t", 32) + "\x1b[K",
+      "\x1b[1;80H\x1b[K\x1b[1;79H\x1b[K\x1b[G\x1b[K",
+      // Byte 26 ends the scan; the record behind it is read all the same.
+      "art\x1a more art",
+      "\x1b[31mart\r\n\x1a" + record,
+      record,
+      "x" + record.substr(0, 127),
+      "art" + record + "\n",
+      "\x1a" + testkit::SauceBytes({"Say \"hi\", twice\n", "a,b", "\"", "2026,01 "}, '\0'),
+      // Block edges: a pipe code, a sequence and a run of cells across byte 4096.
+      std::string(4095, 'a') + "|01",
+      std::string(4094, 'a') + "\x1b[31mb",
+      std::string(4096, '\xdb') + "\x1b[6n",
+      "\x1b[1;33;44m" + std::string(5000, '\xb1'),
+  };
+  for (uint64_t seed = 1; seed <= 4; ++seed) {
+    seeds.push_back(TypicalArt(seed, 1000 * seed * seed, seed % 2 == 0));
+    seeds.push_back(WorstCaseArt(seed, 2000 * seed));
+    seeds.push_back(RandomBytes(seed, 512 * seed, seed > 2));
+  }
+  return seeds;
+}
+
+}  // namespace
+}  // namespace tintrel
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stdout, "usage: make_seed_corpus FOLDER\n");
+    return 2;
+  }
+  int number = 0;
+  for (const std::string& seed : tintrel::Seeds()) {
+    std::string path = std::string(argv[1]) + "/seed-" + std::to_string(++number);
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr || std::fwrite(seed.data(), 1, seed.size(), file) != seed.size() ||
+        std::fclose(file) != 0) {
+      std::fprintf(stdout, "cannot write %s\n", path.c_str());
+      return 1;
+    }
+  }
+  return 0;
+}
