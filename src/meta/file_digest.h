@@ -16,9 +16,11 @@ using Digest = std::array<uint8_t, 16>;
 // get one: there, reading the file twice one pass after the other would cost the most, and reading
 // it twice at once reads the same bytes. Leaving the scope stops and joins the thread.
 struct EarlyDigest {
-  std::jthread Worker;
   Digest Value{};
   std::exception_ptr Failure;  // what the digest would have thrown
+  // Last, so that it is destroyed first: leaving the scope stops and joins the thread before the
+  // members it writes to are gone.
+  std::jthread Worker;
 };
 
 // Regular files of this size and more get an early digest.
