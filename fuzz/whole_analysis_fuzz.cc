@@ -234,6 +234,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
           ? std::string_view(reinterpret_cast<const char*>(data) + size - kSauceSize, kSauceSize)
           : std::string_view();
 
+  // As the driver runs it: an early digest (none below its size), the scan, then a writer.
+  EarlyDigest early;
+  StartEarlyDigest(early, name);
   ScanState scanned;
   ResetColorTable(scanned);
   SetCursor(scanned, 1, 1);
@@ -249,7 +252,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         "file and memory scans differ");
 
   ScanState for_report = scanned;
-  const std::string report = Capture([&](Output& out) { WriteReport(for_report, out, name); });
+  const std::string report =
+      Capture([&](Output& out) { WriteReport(for_report, out, name, &early); });
   ReportFigures figures = CheckReport(report, name, digest, scanned, sauce, has_sauce);
   ScanState for_summary = scanned;
   const std::string summary =
