@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
     uint64_t made = 0;
     for (; made < number; ++made) {
       // Sizes spread evenly on a log scale from 2 to 100 KB.
-      double size = 2000.0 * std::exp(std::log(50.0) * static_cast<double>(Below(random, 1001)) /
-                                      1000.0);
+      double size =
+          2000.0 * std::exp(std::log(50.0) * static_cast<double>(Below(random, 1001)) / 1000.0);
       bool with_sauce = Below(random, 5) != 0;
       std::string name = path + "/art" + std::to_string(made) + ".ans";
       if (!Save(name, TypicalArt(NextRandom(random), static_cast<std::size_t>(size), with_sauce)))

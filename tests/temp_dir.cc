@@ -3,8 +3,11 @@
 #include <fcntl.h>
 #include <ftw.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <stdexcept>
 
 namespace tintrel::testkit {
@@ -33,6 +36,17 @@ std::string WriteFile(const std::string& path, std::string_view bytes) {
   }
   close(fd);
   return path;
+}
+
+int BindSocket(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) throw std::runtime_error("too long: " + path);
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+  if (sock < 0 || bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+    throw std::runtime_error("cannot bind a socket at " + path);
+  return sock;
 }
 
 }  // namespace tintrel::testkit

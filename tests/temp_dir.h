@@ -17,4 +17,8 @@ struct TempDir {
 // Writes the bytes to the file at `path`, replacing it, and returns the path.
 std::string WriteFile(const std::string& path, std::string_view bytes);
 
+// Binds a UNIX socket at `path`: a name that exists but cannot be opened. Returns the socket, to
+// be closed by the caller.
+int BindSocket(const std::string& path);
+
 }  // namespace tintrel::testkit

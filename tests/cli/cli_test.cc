@@ -3,10 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -122,14 +120,7 @@ TEST(Cli, PositionReportsAreWrittenDuringTheScan) {
 
 TEST(Cli, FileThatExistsButCannotBeOpened) {
   TempDir dir;
-  int sock = socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_GE(sock, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::string path = dir.Path + "/art.sock";
-  ASSERT_LT(path.size(), sizeof address.sun_path);
-  std::strcpy(address.sun_path, path.c_str());
-  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  int sock = testkit::BindSocket(dir.Path + "/art.sock");
   // The scan passes over it; the digest cannot make one up.
   const std::string refused = "Unhandled FileError: Unable to open file \"art.sock\"\n";
   ExpectRuns({{"socket", {"art.sock"}, "File art.sock not found.\n" + refused, 217},

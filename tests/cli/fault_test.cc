@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <nettle/md5.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,14 +131,7 @@ TEST(Faults, NamesAreBytesUsedAsGiven) {
   }
   // The fault report names the file byte for byte too.
   const std::string name = "a \"b\",\nc\xe9.sock";
-  int sock = socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_GE(sock, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::string path = dir.Path + "/" + name;
-  ASSERT_LT(path.size(), sizeof address.sun_path);
-  std::strcpy(address.sun_path, path.c_str());
-  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  int sock = testkit::BindSocket(dir.Path + "/" + name);
   RunResult r = RunTintrelBinary({name}, dir.Path);
   close(sock);
   EXPECT_EQ(r.Stdout, "File " + name + " not found.\nUnhandled FileError: Unable to open file \"" +

@@ -2,10 +2,8 @@
 // (xargs -P into one table) never cut into each other's lines.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -44,14 +42,7 @@ TEST(SingleWrite, WholeOutputGoesOutInOneWrite) {
   WriteFile(dir.Path + "/art.ans", "\x1b[6n\x1b[1;31mRed\x1b[44m\xdb\xdb\x1b[6n\r\n\x1a" +
                                        SauceBytes({"Title, \"quoted\"", "me", "us", "20260101"}));
   // A socket exists but cannot be opened: the scan's line, then the fault's.
-  int sock = socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_GE(sock, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::string path = dir.Path + "/art.sock";
-  ASSERT_LT(path.size(), sizeof address.sun_path);
-  std::strcpy(address.sun_path, path.c_str());
-  ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  int sock = testkit::BindSocket(dir.Path + "/art.sock");
 
   const std::vector<std::vector<std::string>> runs = {
       {"art.ans"}, {"art.ans", "-r"}, {"art.sock"}, {"art.sock", "-r"}, {}, {"missing.ans"},
