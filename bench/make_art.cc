@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "art_generator.h"
+#include "kit/art_generator.h"
 
 namespace {
 

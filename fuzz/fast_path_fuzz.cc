@@ -5,10 +5,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "output/output.h"
-#include "scan/file_reader.h"
-#include "scan/reference_scan.h"
+#include "kit/reference_scan.h"
 #include "scan/scan_state.h"
+#include "scan/scanner.h"
 
 namespace tintrel {
 namespace {
@@ -21,12 +20,7 @@ struct Outcome {
 template <typename ScanFunction>
 Outcome Run(ScanFunction scan_function, const uint8_t* data, std::size_t size) {
   Outcome outcome;
-  ResetColorTable(outcome.Scan);
-  SetCursor(outcome.Scan, 1, 1);
-  Output out;
-  out.Sink = &outcome.Written;
-  scan_function(outcome.Scan, out, data, size);
-  FlushOutput(out);
+  scan_function(outcome.Scan, testkit::ReportsInto(outcome.Written), data, size);
   return outcome;
 }
 
@@ -45,7 +39,9 @@ void Compare(const char* what, int64_t fast, int64_t reference) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   using namespace tintrel;
-  const Outcome fast = Run(ScanMemory, data, size);
+  const Outcome fast = Run([](ScanState& scan, const PositionSink& positions, const uint8_t* bytes,
+                              std::size_t n) { ScanMemory(scan, positions, bytes, n); },
+                           data, size);
   const Outcome reference = Run(testkit::ReferenceScan, data, size);
   for (std::size_t i = 0; i < 8; ++i) {
     Compare("colour count", fast.Scan.ColorTable[i].Count, reference.Scan.ColorTable[i].Count);

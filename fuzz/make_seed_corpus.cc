@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "art_generator.h"
-#include "sauce_bytes.h"
+#include "kit/art_generator.h"
+#include "kit/sauce_bytes.h"
 
 namespace tintrel {
 namespace {

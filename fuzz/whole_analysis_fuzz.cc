@@ -1,7 +1,7 @@
 // The whole analysis of any bytes, through the real file paths: the bytes go into a memory file
 // opened by name (/proc/self/fd/N), which is scanned, digested, read for a SAUCE record and
-// written both ways. Aborts on a fault or on output that breaks what both writers promise.
-#include <nettle/md5.h>
+// formatted both ways, twice. Aborts on a fault or on output that breaks what both formatters
+// promise.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -13,13 +13,12 @@
 #include <string_view>
 #include <vector>
 
-#include "meta/file_digest.h"
-#include "meta/sauce_record.h"
-#include "output/output.h"
+#include "analysis/analysis.h"
+#include "kit/md5_hex.h"
+#include "kit/reference_scan.h"
 #include "output/report_writer.h"
 #include "output/summary_line_writer.h"
-#include "scan/file_reader.h"
-#include "scan/scan_state.h"
+#include "scan/scanner.h"
 #include "text/short_text.h"
 
 namespace tintrel {
@@ -48,26 +47,17 @@ const std::string& MemoryFile(const uint8_t* data, std::size_t size) {
   return name;
 }
 
-std::string Md5Hex(const uint8_t* data, std::size_t size) {
-  md5_ctx context;
-  md5_init(&context);
-  md5_update(&context, size, data);
-  Digest digest;
-  md5_digest(&context, digest.size(), digest.data());
-  return DigestToHex(digest);
-}
-
-// Runs `step` on a fresh output whose bytes end up in the result; no fault may escape.
-template <typename Step>
-std::string Capture(Step step) {
+// What a formatter writes for the analysis; no fault may escape.
+template <typename Formatter>
+std::string Formatted(Formatter formatter, const Analysis& analysis) {
   std::string text;
   Output out;
   out.Sink = &text;
   try {
-    step(out);
+    formatter(analysis, out);
     FlushOutput(out);
-  } catch (const UnhandledError& error) {
-    Fail(error.Kind, error.Message);
+  } catch (const Fault& fault) {
+    Fail(fault.Kind.c_str(), fault.Message);
   }
   return text;
 }
@@ -212,52 +202,40 @@ void CheckSummary(std::string_view line, const std::string& digest, const Report
   Check(line.empty(), "bytes after the summary", line);
 }
 
-bool SameScan(const ScanState& a, const ScanState& b) {
-  for (std::size_t i = 0; i < 8; ++i) {
-    if (a.ColorTable[i].Count != b.ColorTable[i].Count) return false;
-  }
-  return a.CurrentAttr == b.CurrentAttr && a.CursorX == b.CursorX && a.CursorY == b.CursorY &&
-         a.LowAsciiCount == b.LowAsciiCount && a.HighAsciiCount == b.HighAsciiCount;
-}
-
 }  // namespace
 }  // namespace tintrel
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   using namespace tintrel;
   const std::string& name = MemoryFile(data, size);
-  const std::string digest = Md5Hex(data, size);
-  const bool has_sauce =
-      size >= kSauceSize && std::memcmp(data + size - kSauceSize, "SAUCE", 5) == 0;
-  const std::string_view sauce =
-      has_sauce
-          ? std::string_view(reinterpret_cast<const char*>(data) + size - kSauceSize, kSauceSize)
-          : std::string_view();
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const std::string digest = testkit::Md5Hex(bytes);
+  const bool has_sauce = size >= kSauceSize && bytes.substr(size - kSauceSize, 5) == "SAUCE";
+  const std::string_view sauce = has_sauce ? bytes.substr(size - kSauceSize) : std::string_view();
 
-  // As the driver runs it: an early digest (none below its size), the scan, then a writer.
-  EarlyDigest early;
-  StartEarlyDigest(early, name);
-  ScanState scanned;
-  ResetColorTable(scanned);
-  SetCursor(scanned, 1, 1);
-  const std::string reports = Capture([&](Output& out) { ScanImage(scanned, out, name); });
+  std::string reports;
+  const Analysis analysis = AnalyseFile(name, testkit::ReportsInto(reports));
+  Check(analysis.Opened && !analysis.ScanFault && !analysis.DigestFault && !analysis.SauceFault,
+        "a step failed");
   CheckReports(reports);
+  Check(DigestToHex(analysis.FileMd5) == digest, "digest");
+  const std::size_t art = std::min(bytes.find('\x1a'), size);
+  Check(analysis.ScannedBytes == art &&
+            DigestToHex(analysis.ArtMd5) == testkit::Md5Hex(bytes.substr(0, art)),
+        "art digest");
 
   // The file and the same bytes in memory scan alike.
   ScanState in_memory;
-  ResetColorTable(in_memory);
-  SetCursor(in_memory, 1, 1);
-  Check(Capture([&](Output& out) { ScanMemory(in_memory, out, data, size); }) == reports &&
-            SameScan(scanned, in_memory),
-        "file and memory scans differ");
+  std::string memory_reports;
+  ScanMemory(in_memory, testkit::ReportsInto(memory_reports), data, size);
+  Check(memory_reports == reports && in_memory == analysis.Scan, "file and memory scans differ");
 
-  ScanState for_report = scanned;
-  const std::string report =
-      Capture([&](Output& out) { WriteReport(for_report, out, name, &early); });
-  ReportFigures figures = CheckReport(report, name, digest, scanned, sauce, has_sauce);
-  ScanState for_summary = scanned;
-  const std::string summary =
-      Capture([&](Output& out) { WriteSummaryLine(for_summary, out, name); });
+  const std::string report = Formatted(WriteReport, analysis);
+  ReportFigures figures = CheckReport(report, name, digest, analysis.Scan, sauce, has_sauce);
+  const std::string summary = Formatted(WriteSummaryLine, analysis);
   CheckSummary(summary, digest, figures, sauce, has_sauce);
+  Check(Formatted(WriteReport, analysis) == report &&
+            Formatted(WriteSummaryLine, analysis) == summary,
+        "formatting again gives other bytes");
   return 0;
 }

@@ -1,23 +1,29 @@
 #include "driver/driver.h"
 
-#include <sys/stat.h>
-
 #include <exception>
-#include <string_view>
+#include <string>
 
+#include "analysis/analysis.h"
+#include "io/file_handle.h"
 #include "output/report_writer.h"
 #include "output/summary_line_writer.h"
-#include "scan/file_reader.h"
-#include "scan/scan_state.h"
 #include "text/short_text.h"
 
 namespace tintrel {
 
 namespace {
 
+// A cursor position report goes out the moment the scan meets it: ESC [ row ; column R.
+void WritePositionReport(void* context, uint8_t row, uint8_t column) {
+  std::string report = "\x1b[";
+  report += IntToText(row);
+  report += ';';
+  report += IntToText(column);
+  report += 'R';
+  WriteText(*static_cast<Output*>(context), report);
+}
+
 int Analyse(int argc, const char* const* argv, Output& out) {
-  ScanState scan;
-  ResetColorTable(scan);
   if (argc < 2) {
     ShowUsage(out);
     return 0;
@@ -36,14 +42,12 @@ int Analyse(int argc, const char* const* argv, Output& out) {
       case Switch::None: break;
     }
   }
-  EarlyDigest early;
-  StartEarlyDigest(early, name);
-  SetCursor(scan, 1, 1);
-  ScanImage(scan, out, name);
+  const Analysis analysis = AnalyseFile(name, {WritePositionReport, &out});
+  if (!analysis.Opened) WriteLine(out, "File " + name + " not found.");
   if (report_mode)
-    WriteReport(scan, out, name, &early);
+    WriteReport(analysis, out);
   else
-    WriteSummaryLine(scan, out, name, &early);
+    WriteSummaryLine(analysis, out);
   return 0;
 }
 
@@ -68,22 +72,17 @@ void ShowUsage(Output& out) {
             "\n");
 }
 
-bool PathExists(const std::string& path) {
-  struct stat status;
-  return stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
-}
-
 int RunTintrel(int argc, const char* const* argv, Output& out) {
   try {
     int status = Analyse(argc, argv, out);
     FlushOutput(out);
     return status;
-  } catch (const UnhandledError& error) {
-    WriteUnhandledReport(out, error);
+  } catch (const Fault& fault) {
+    WriteUnhandledReport(out, fault);
     return kUnhandledExitStatus;
   } catch (const std::exception& error) {
     // Out of memory and the like: still one report line and no word on standard error.
-    WriteUnhandledReport(out, {"Error", error.what()});
+    WriteUnhandledReport(out, Fault("Error", error.what()));
     return kUnhandledExitStatus;
   }
 }

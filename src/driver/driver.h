@@ -1,15 +1,17 @@
-// The program entry: the command line, the existence check, the scan and the choice of output.
+// The tintrel entry: the command line, the existence check, the analysis and the choice of output.
 #pragma once
 
-#include <string>
 #include <string_view>
 
-#include "output/output.h"
+#include "io/output.h"
 
 namespace tintrel {
 
+// The status of a run that ended with a fault that nothing handles.
+inline constexpr int kUnhandledExitStatus = 217;
+
 // Runs one analysis for the command line and returns the exit status: 0 for every outcome the
-// program handles, 217 after a fault that nothing handles.
+// program handles, 217 after a fault that nothing handles. Everything goes to `out`.
 int RunTintrel(int argc, const char* const* argv, Output& out);
 
 void ShowUsage(Output& out);
@@ -19,8 +21,5 @@ enum class Switch { Help, Report, None };
 // What an argument asks for: the whole word, in any case, must be a switch; anything else is
 // ignored, the file name included.
 Switch SwitchOf(std::string_view argument);
-
-// True when the path, links followed, names something that exists and is not a directory.
-bool PathExists(const std::string& path);
 
 }  // namespace tintrel

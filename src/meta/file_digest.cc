@@ -1,67 +1,48 @@
 #include "meta/file_digest.h"
 
-#include <nettle/md5.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include "output/unhandled_error.h"
-#include "scan/file_reader.h"
+#include <cstring>
 
 namespace tintrel {
 
 namespace {
 
-constexpr std::size_t kDigestBlockSize = 65536;
+// The end-of-text byte: the colour scan stops at the first one.
+constexpr uint8_t kEndOfArt = 26;
 
-// Feeds every byte to the digest. Only a read of 0 bytes ends the file: pipes and network file
-// systems hand out short reads in the middle. A stop request ends the reading early; the digest of
-// a stopped reading is never used.
-void DigestAll(int fd, const std::string& name, md5_ctx& context, std::stop_token stop) {
-  std::array<uint8_t, kDigestBlockSize> block;
-  while (std::size_t count = ReadSome(fd, block.data(), block.size(), name)) {
-    md5_update(&context, count, block.data());
-    if (stop.stop_requested()) return;
-  }
-}
-
-Digest TakeDigest(const std::string& name, std::stop_token stop) {
-  md5_ctx context;
-  md5_init(&context);
-  int fd = OpenForReading(name);
-  if (fd < 0) ThrowFileError("open", name, 0);
-  try {
-    DigestAll(fd, name, context, stop);
-  } catch (...) {
-    close(fd);
-    throw;
-  }
-  CloseFile(fd, name);
+Digest DigestSoFar(const md5_ctx& context) {
+  md5_ctx copy = context;
   Digest digest;
-  md5_digest(&context, digest.size(), digest.data());
+  md5_digest(&copy, digest.size(), digest.data());
   return digest;
 }
 
 }  // namespace
 
-void StartEarlyDigest(EarlyDigest& early, const std::string& name) {
-  struct stat status;
-  if (stat(name.c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
-      status.st_size < kEarlyDigestSize)
-    return;
-  early.Worker = std::jthread([&early, name](std::stop_token stop) {
-    try {
-      early.Value = TakeDigest(name, stop);
-    } catch (...) {
-      early.Failure = std::current_exception();
+void DigestBytes(FileDigest& digest, const uint8_t* bytes, std::size_t size) {
+  if (!digest.ArtEnded) {
+    const void* mark = std::memchr(bytes, kEndOfArt, size);
+    if (mark != nullptr) {
+      auto art = static_cast<std::size_t>(static_cast<const uint8_t*>(mark) - bytes);
+      md5_update(&digest.Whole, art, bytes);
+      digest.Art = DigestSoFar(digest.Whole);
+      digest.ArtSize += art;
+      digest.ArtEnded = true;
+      bytes += art;
+      size -= art;
+    } else {
+      digest.ArtSize += size;
     }
-  });
+  }
+  md5_update(&digest.Whole, size, bytes);
 }
 
-Digest FileDigest(const std::string& name, EarlyDigest* early) {
-  if (early == nullptr || !early->Worker.joinable()) return TakeDigest(name, {});
-  early->Worker.join();
-  if (early->Failure) std::rethrow_exception(early->Failure);
-  return early->Value;
+Digest FinishDigest(FileDigest& digest) {
+  Digest whole = DigestSoFar(digest.Whole);
+  if (!digest.ArtEnded) {
+    digest.Art = whole;
+    digest.ArtEnded = true;
+  }
+  return whole;
 }
 
 std::string DigestToHex(const Digest& digest) {

@@ -1,38 +1,33 @@
-// The MD5 digest of a whole file, every byte from the first to the last, byte 26 and any SAUCE
-// record included.
+// The MD5 digest of a whole file, fed with its bytes as they are read: every byte from the first
+// to the last, byte 26 and any SAUCE record included. On the way it also takes the digest of the
+// art alone, the bytes in front of the first byte 26, which rewriting a SAUCE record leaves alone.
 #pragma once
 
+#include <nettle/md5.h>
+
 #include <array>
+#include <cstddef>
 #include <cstdint>
-#include <exception>
 #include <string>
-#include <thread>
 
 namespace tintrel {
 
 using Digest = std::array<uint8_t, 16>;
 
-// A digest taken on a second thread while the scan reads the same file. Only large regular files
-// get one: there, reading the file twice one pass after the other would cost the most, and reading
-// it twice at once reads the same bytes. Leaving the scope stops and joins the thread.
-struct EarlyDigest {
-  Digest Value{};
-  std::exception_ptr Failure;  // what the digest would have thrown
-  // Last, so that it is destroyed first: leaving the scope stops and joins the thread before the
-  // members it writes to are gone.
-  std::jthread Worker;
+struct FileDigest {
+  md5_ctx Whole;
+  uint64_t ArtSize = 0;   // bytes in front of the first byte 26, so far
+  bool ArtEnded = false;  // the first byte 26 was seen; Art holds the art's digest
+  Digest Art{};
+
+  FileDigest() { md5_init(&Whole); }
 };
 
-// Regular files of this size and more get an early digest.
-inline constexpr long kEarlyDigestSize = 512 * 1024;
+// Feeds the next bytes of the file.
+void DigestBytes(FileDigest& digest, const uint8_t* bytes, std::size_t size);
 
-// Starts the early digest of `name` when it is a regular file of kEarlyDigestSize bytes or more.
-void StartEarlyDigest(EarlyDigest& early, const std::string& name);
-
-// Reads the file to its end in 64 KiB blocks. A file that cannot be opened, or a read that fails,
-// throws a FileError: a digest of bytes never read would report a failure as a result. With an
-// early digest under way, waits for it instead and gives its result or throws its failure.
-Digest FileDigest(const std::string& name, EarlyDigest* early = nullptr);
+// The digest of every byte fed. Without a byte 26 the art is the whole file.
+Digest FinishDigest(FileDigest& digest);
 
 // 32 lowercase hexadecimal digits, high half of each byte first.
 std::string DigestToHex(const Digest& digest);

@@ -4,8 +4,11 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "io/file_handle.h"
 
 namespace tintrel {
 
@@ -36,9 +39,9 @@ std::string_view FieldText(const std::array<char, N>& field) {
   return {field.data(), N};
 }
 
-// True when the file's last 128 bytes begin with "SAUCE"; `record` then holds them. A missing
-// file or a directory is false and is not opened. An existing file that cannot be opened, or on
-// which another process holds an exclusive lock, throws a FileError.
-bool ReadSauce(const std::string& name, SauceRecord& record);
+// The file's last 128 bytes when they begin with "SAUCE"; none when they do not, or when the
+// file has no end to count back from (a pipe). Takes a shared lock first: another process's
+// exclusive lock, or a failed read, is a FileError.
+std::optional<SauceRecord> ReadSauce(const FileHandle& file, const std::string& name);
 
 }  // namespace tintrel

@@ -1,8 +1,6 @@
 #include "output/report_writer.h"
 
-#include "meta/file_digest.h"
-#include "meta/sauce_record.h"
-#include "output/color_statistics.h"
+#include "analysis/color_statistics.h"
 #include "text/short_text.h"
 
 namespace tintrel {
@@ -38,16 +36,18 @@ void WriteField(Output& out, std::string_view label, std::string_view value) {
 
 }  // namespace
 
-void WriteReport(ScanState& scan, Output& out, const std::string& name, EarlyDigest* early) {
+void WriteReport(const Analysis& analysis, Output& out) {
+  ThrowIfFailed(analysis.ScanFault);
   WriteRule(out, "File ");
-  WriteField(out, "Filename   : ", name);
-  WriteField(out, "MD5 Hash   : ", DigestToHex(FileDigest(name, early)) + ",");
+  WriteField(out, "Filename   : ", analysis.Name);
+  ThrowIfFailed(analysis.DigestFault);
+  WriteField(out, "MD5 Hash   : ", DigestToHex(analysis.FileMd5) + ",");
   WriteLine(out, "");
 
   WriteRule(out, "Colors ");
-  const ColorStatistics stats = ComputeColorStatistics(scan);
+  const ColorStatistics stats = ComputeColorStatistics(analysis.Scan);
   for (int position = 7; position >= 1; --position) {
-    const ColorTally& tally = scan.ColorTable[position];
+    const ColorTally& tally = stats.Ranked[position];
     WriteField(out, kColorLabels[tally.Color], PercentCell(tally.Percent));
   }
   WriteLine(out, "");
@@ -56,12 +56,13 @@ void WriteReport(ScanState& scan, Output& out, const std::string& name, EarlyDig
   WriteField(out, "Total Chars : ", IntToText(stats.ColorTotal));
   WriteField(out, "Total Colors: ", IntToText(stats.ColorsUsed));
   WriteLine(out, "");
-  WriteField(out, "Low Ascii   : ", PercentCell(LowAsciiPercent(scan)));
-  WriteField(out, "High Ascii  : ", PercentCell(HighAsciiPercent(scan)));
+  WriteField(out, "Low Ascii   : ", PercentCell(LowAsciiPercent(analysis.Scan)));
+  WriteField(out, "High Ascii  : ", PercentCell(HighAsciiPercent(analysis.Scan)));
   WriteLine(out, "");
 
-  SauceRecord record;
-  if (!ReadSauce(name, record)) return;
+  ThrowIfFailed(analysis.SauceFault);
+  if (!analysis.Sauce) return;
+  const SauceRecord& record = *analysis.Sauce;
   WriteRule(out, "Sauce Data ");
   WriteField(out, "Title      : ", FieldText(record.Title));
   WriteField(out, "Author     : ", FieldText(record.Author));

@@ -2,9 +2,7 @@
 
 #include <cstdlib>
 
-#include "meta/file_digest.h"
-#include "meta/sauce_record.h"
-#include "output/color_statistics.h"
+#include "analysis/color_statistics.h"
 #include "text/short_text.h"
 
 namespace tintrel {
@@ -28,28 +26,31 @@ void WriteQuoted(Output& out, std::string_view field) {
 
 }  // namespace
 
-void WriteSummaryLine(ScanState& scan, Output& out, const std::string& name, EarlyDigest* early) {
-  const ColorStatistics stats = ComputeColorStatistics(scan);
-  WriteText(out, DigestToHex(FileDigest(name, early)));
+void WriteSummaryLine(const Analysis& analysis, Output& out) {
+  ThrowIfFailed(analysis.ScanFault);
+  const ColorStatistics stats = ComputeColorStatistics(analysis.Scan);
+  ThrowIfFailed(analysis.DigestFault);
+  WriteText(out, DigestToHex(analysis.FileMd5));
   WriteText(out, ",");
   for (int position = 7; position >= 5; --position) {
-    const ColorTally& tally = scan.ColorTable[position];
+    const ColorTally& tally = stats.Ranked[position];
     if (tally.Count != 0 && tally.Percent > kNamedShareAbove)
       WriteText(out, kColorWords[tally.Color]);
   }
   WriteText(out, IntToText(stats.ColorsUsed));
   WriteText(out, ",");
-  const int low = LowAsciiPercent(scan);
-  const int high = HighAsciiPercent(scan);
+  const int low = LowAsciiPercent(analysis.Scan);
+  const int high = HighAsciiPercent(analysis.Scan);
   if (std::abs(low - high) < kVerdictDistance)
     WriteText(out, "mixed,");
   else
     WriteText(out, low > high ? "low," : "high,");
-  SauceRecord record;
-  if (!ReadSauce(name, record)) {
+  ThrowIfFailed(analysis.SauceFault);
+  if (!analysis.Sauce) {
     WriteLine(out, ",,,");
     return;
   }
+  const SauceRecord& record = *analysis.Sauce;
   WriteQuoted(out, FieldText(record.Title));
   WriteQuoted(out, FieldText(record.Author));
   WriteQuoted(out, FieldText(record.Group));

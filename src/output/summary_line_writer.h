@@ -1,18 +1,14 @@
 // The default output: one comma-separated line per file, made to be gathered into a table.
 #pragma once
 
-#include <string>
-
-#include "meta/file_digest.h"
-#include "output/output.h"
-#include "scan/scan_state.h"
+#include "analysis/analysis.h"
+#include "io/output.h"
 
 namespace tintrel {
 
 // Writes digest, one to three colour words, colours used, the low/high verdict and the SAUCE
-// title, author, group and date (or ",,,"), each part as soon as it is known. Runs the statistics
-// on `scan`, so it is called once, after the scan of the file `name`.
-void WriteSummaryLine(ScanState& scan, Output& out, const std::string& name,
-                      EarlyDigest* early = nullptr);
+// title, author, group and date (or ",,,"). Where a step of the analysis ended with a fault, the
+// line stops where that step's part would begin, and the fault is thrown.
+void WriteSummaryLine(const Analysis& analysis, Output& out);
 
 }  // namespace tintrel

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "text/short_text.h"
-
 namespace tintrel {
 
 namespace {
@@ -99,13 +97,9 @@ void ApplyRendition(Interpreter& in) {
   }
 }
 
-void WritePositionReport(Interpreter& in) {
-  std::string report = "\x1b[";
-  report += IntToText(in.Scan.CursorY);
-  report += ';';
-  report += IntToText(in.Scan.CursorX);
-  report += 'R';
-  WriteText(in.Out, report);
+void ReportPosition(Interpreter& in) {
+  if (in.Positions.Report != nullptr)
+    in.Positions.Report(in.Positions.Context, in.Scan.CursorY, in.Scan.CursorX);
 }
 
 void RunFinal(Interpreter& in, uint8_t b) {
@@ -122,7 +116,7 @@ void RunFinal(Interpreter& in, uint8_t b) {
     case 'J': return SetCursor(scan, 1, 1);
     case 'K': return EraseToLineEnd(in);
     case 'm': return ApplyRendition(in);
-    case 'n': return WritePositionReport(in);
+    case 'n': return ReportPosition(in);
     case 's':
       in.SavedX = scan.CursorX;
       in.SavedY = scan.CursorY;

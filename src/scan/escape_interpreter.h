@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "output/output.h"
 #include "scan/scan_state.h"
 
 namespace tintrel {
@@ -24,7 +23,7 @@ struct ParamText {
 // The interpreter's state for one scan.
 struct Interpreter {
   ScanState& Scan;
-  Output& Out;  // receives the cursor position reports
+  PositionSink Positions;  // receives the cursor position reports
   ParserStateKind ParserState = StateNormal;
   ParamText Params{};
   // Where "u" returns to when no "s" came first: the home position.

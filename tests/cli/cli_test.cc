@@ -6,11 +6,12 @@
 #include <unistd.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "cli/run_binary.h"
-#include "md5_hex.h"
-#include "temp_dir.h"
+#include "kit/md5_hex.h"
+#include "kit/run_binary.h"
+#include "kit/temp_dir.h"
 
 namespace tintrel::testkit {
 namespace {
@@ -131,6 +132,30 @@ TEST(Cli, FileThatExistsButCannotBeOpened) {
                217}},
              dir.Path);
   close(sock);
+}
+
+// A named pipe is read once: the digest covers the bytes the scan read, past the byte 26 too.
+// Its end cannot be found, so it has no SAUCE record.
+TEST(Cli, NamedPipeIsDigestedAsItWasRead) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo((dir.Path + "/art.fifo").c_str(), 0600), 0);
+  const std::string bytes = kArtThatReports + "\x1a" + "after the art";
+  std::thread writer([&] {
+    // Waits up to ten seconds for the reader, then gives up rather than hang the test.
+    int fd = -1;
+    for (int tries = 0; fd < 0 && tries < 1000; ++tries) {
+      fd = open((dir.Path + "/art.fifo").c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd < 0) usleep(10000);
+    }
+    if (fd < 0) return;
+    fcntl(fd, F_SETFL, 0);
+    [[maybe_unused]] ssize_t written = write(fd, bytes.data(), bytes.size());
+    close(fd);
+  });
+  RunResult r = RunTintrelBinary({"art.fifo"}, dir.Path);
+  writer.join();
+  EXPECT_EQ(r.Stdout, "\x1b[3;5R" + Md5Hex(bytes) + ",yellowish,blueish,magentish,3,low,,,,\n");
+  EXPECT_EQ(r.ExitStatus, 0);
 }
 
 TEST(Cli, UnhandledFaultsEndWith217) {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/run_binary.h"
-#include "sauce_bytes.h"
-#include "temp_dir.h"
+#include "kit/run_binary.h"
+#include "kit/sauce_bytes.h"
+#include "kit/temp_dir.h"
 
 namespace tintrel::testkit {
 namespace {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/run_binary.h"
-#include "md5_hex.h"
-#include "sauce_bytes.h"
-#include "temp_dir.h"
+#include "kit/md5_hex.h"
+#include "kit/run_binary.h"
+#include "kit/sauce_bytes.h"
+#include "kit/temp_dir.h"
 
 namespace tintrel::testkit {
 namespace {

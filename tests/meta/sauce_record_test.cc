@@ -6,11 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <optional>
+#include <stdexcept>
 #include <string>
 
-#include "output/unhandled_error.h"
-#include "sauce_bytes.h"
-#include "temp_dir.h"
+#include "io/fault.h"
+#include "kit/sauce_bytes.h"
+#include "kit/temp_dir.h"
 
 namespace tintrel {
 namespace {
@@ -20,6 +22,12 @@ using testkit::TempDir;
 using testkit::WriteFile;
 
 const std::string kRecord = SauceBytes({"Harbour", "ink", "Crew", "19960704"});
+
+std::optional<SauceRecord> ReadSauceOf(const std::string& path) {
+  FileHandle file = OpenForReading(path);
+  if (!file.IsOpen()) throw std::runtime_error("cannot open " + path);
+  return ReadSauce(file, path);
+}
 
 TEST(SauceRecord, FoundOnlyInTheLast128Bytes) {
   struct Case {
@@ -39,13 +47,12 @@ TEST(SauceRecord, FoundOnlyInTheLast128Bytes) {
   };
   TempDir dir;
   for (const Case& c : cases) {
-    std::string path = WriteFile(dir.Path + "/art.ans", c.bytes);
-    SauceRecord record;
-    EXPECT_EQ(ReadSauce(path, record), c.found) << c.what;
-    if (c.found) {
+    std::optional<SauceRecord> record = ReadSauceOf(WriteFile(dir.Path + "/art.ans", c.bytes));
+    EXPECT_EQ(record.has_value(), c.found) << c.what;
+    if (record) {
       std::string last = c.bytes.substr(c.bytes.size() - 128);
-      EXPECT_EQ(FieldText(record.Title), last.substr(7, 35)) << c.what;
-      EXPECT_EQ(FieldText(record.Date), last.substr(82, 8)) << c.what;
+      EXPECT_EQ(FieldText(record->Title), last.substr(7, 35)) << c.what;
+      EXPECT_EQ(FieldText(record->Date), last.substr(82, 8)) << c.what;
     }
   }
 }
@@ -53,22 +60,13 @@ TEST(SauceRecord, FoundOnlyInTheLast128Bytes) {
 TEST(SauceRecord, FieldsKeepEveryByte) {
   TempDir dir;
   std::string title = std::string("Nul\0in the middle", 18) + "  ";
-  std::string path = WriteFile(dir.Path + "/art.ans",
-                               "x" + SauceBytes({title, "", "Crew \"A\", B", "2026"}, '\0'));
-  SauceRecord record;
-  ASSERT_TRUE(ReadSauce(path, record));
-  EXPECT_EQ(FieldText(record.Title), title + std::string(35 - title.size(), '\0'));
-  EXPECT_EQ(FieldText(record.Author), std::string(20, '\0'));
-  EXPECT_EQ(FieldText(record.Group), "Crew \"A\", B" + std::string(9, '\0'));
-  EXPECT_EQ(FieldText(record.Date), std::string("2026\0\0\0\0", 8));
-}
-
-TEST(SauceRecord, MissingFilesAndFoldersHaveNoRecord) {
-  TempDir dir;
-  ASSERT_EQ(mkdir((dir.Path + "/folder").c_str(), 0755), 0);
-  SauceRecord record;
-  EXPECT_FALSE(ReadSauce(dir.Path + "/missing.ans", record));
-  EXPECT_FALSE(ReadSauce(dir.Path + "/folder", record));
+  std::optional<SauceRecord> record = ReadSauceOf(WriteFile(
+      dir.Path + "/art.ans", "x" + SauceBytes({title, "", "Crew \"A\", B", "2026"}, '\0')));
+  ASSERT_TRUE(record);
+  EXPECT_EQ(FieldText(record->Title), title + std::string(35 - title.size(), '\0'));
+  EXPECT_EQ(FieldText(record->Author), std::string(20, '\0'));
+  EXPECT_EQ(FieldText(record->Group), "Crew \"A\", B" + std::string(9, '\0'));
+  EXPECT_EQ(FieldText(record->Date), std::string("2026\0\0\0\0", 8));
 }
 
 // Parallel runs share the file; a writer's exclusive lock refuses the open.
@@ -77,21 +75,20 @@ TEST(SauceRecord, SharedLocksAgreeExclusiveLocksRefuse) {
   std::string path = WriteFile(dir.Path + "/art.ans", "art" + kRecord);
   int holder = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(holder, 0);
-  SauceRecord record;
 
   ASSERT_EQ(flock(holder, LOCK_SH), 0);
-  EXPECT_TRUE(ReadSauce(path, record));
+  EXPECT_TRUE(ReadSauceOf(path));
 
   ASSERT_EQ(flock(holder, LOCK_EX), 0);
   try {
-    ReadSauce(path, record);
+    ReadSauceOf(path);
     ADD_FAILURE() << "an exclusively locked file was read";
-  } catch (const UnhandledError& error) {
-    EXPECT_STREQ(error.Kind, "FileError");
-    EXPECT_EQ(error.Message, "Unable to open file \"" + path + "\"");
+  } catch (const Fault& fault) {
+    EXPECT_EQ(fault.Kind, "FileError");
+    EXPECT_EQ(fault.Message, "Unable to open file \"" + path + "\"");
   }
   close(holder);
-  EXPECT_TRUE(ReadSauce(path, record));
+  EXPECT_TRUE(ReadSauceOf(path));
 }
 
 }  // namespace

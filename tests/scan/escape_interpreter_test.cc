@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kit/reference_scan.h"
+
 namespace tintrel {
 namespace {
 
@@ -23,14 +25,10 @@ struct Result {
 // Feeds the bytes to a fresh interpreter whose scan starts with the given attribute and cursor.
 Result Interpret(std::string_view bytes, uint8_t attr = 7, uint8_t x = 1, uint8_t y = 1) {
   Result result;
-  ResetColorTable(result.Scan);
   result.Scan.CurrentAttr = attr;
   SetCursor(result.Scan, x, y);
-  Output out;
-  out.Sink = &result.Written;
-  Interpreter in{result.Scan, out};
+  Interpreter in{result.Scan, testkit::ReportsInto(result.Written)};
   for (char c : bytes) ProcessChar(in, static_cast<uint8_t>(c));
-  FlushOutput(out);
   for (std::size_t i = 0; i < 8; ++i) result.Tallies[i] = result.Scan.ColorTable[i].Count;
   return result;
 }
@@ -125,8 +123,7 @@ TEST(EscapeInterpreter, NextParamReadsDecimalParametersInTurn) {
   };
   for (const Case& c : cases) {
     ScanState scan;
-    Output out;
-    Interpreter in{scan, out};
+    Interpreter in{scan, {}};
     for (char ch : c.params) HandleCsiFinal(in, static_cast<uint8_t>(ch));
     std::vector<int32_t> values;
     do {
@@ -139,8 +136,7 @@ TEST(EscapeInterpreter, NextParamReadsDecimalParametersInTurn) {
 
 TEST(EscapeInterpreter, ParamTextKeepsAtMost255Characters) {
   ScanState scan;
-  Output out;
-  Interpreter in{scan, out};
+  Interpreter in{scan, {}};
   ProcessChar(in, 27);
   ProcessChar(in, '[');
   for (int i = 0; i < 300; ++i) ProcessChar(in, i < 255 ? ';' : '9');

@@ -16,10 +16,11 @@ Counts CountsOf(const ScanState& scan) {
   return counts;
 }
 
-TEST(ScanState, StartsGrayOnBlackWithAnEmptyTable) {
+TEST(ScanState, StartsGrayOnBlackAtHomeWithAnEmptyTable) {
   ScanState scan;
-  ResetColorTable(scan);
   EXPECT_EQ(scan.CurrentAttr, 7);
+  EXPECT_EQ(+scan.CursorX, 1);
+  EXPECT_EQ(+scan.CursorY, 1);
   EXPECT_EQ(CountsOf(scan), Counts{});
   for (uint8_t i = 0; i < 8; ++i) {
     EXPECT_EQ(scan.ColorTable[i].Color, i);
@@ -45,7 +46,6 @@ TEST(ScanState, AddToTallyChargesForegroundAndBackground) {
   };
   for (const Case& c : cases) {
     ScanState scan;
-    ResetColorTable(scan);
     scan.CurrentAttr = c.attr;
     AddToTally(scan, c.cells);
     EXPECT_EQ(CountsOf(scan), c.counts) << "attr " << +c.attr << " cells " << c.cells;
@@ -54,7 +54,6 @@ TEST(ScanState, AddToTallyChargesForegroundAndBackground) {
 
 TEST(ScanState, CountsGoPast32Bits) {
   ScanState scan;
-  ResetColorTable(scan);
   AddToTally(scan, int64_t{3} << 31);
   AddToTally(scan, int64_t{3} << 31);
   EXPECT_EQ(scan.ColorTable[7].Count, int64_t{3} << 32);

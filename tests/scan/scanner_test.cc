@@ -1,4 +1,4 @@
-#include "scan/file_reader.h"
+#include "scan/scanner.h"
 
 #include <gtest/gtest.h>
 
@@ -6,15 +6,13 @@
 #include <cstdint>
 #include <string>
 
-#include "temp_dir.h"
+#include "kit/reference_scan.h"
 
 namespace tintrel {
 namespace {
 
 using namespace std::string_literals;
 using Counts = std::array<int64_t, 8>;  // black, blue, green, cyan, red, magenta, yellow, gray
-using testkit::TempDir;
-using testkit::WriteFile;
 
 struct Result {
   ScanState Scan;
@@ -22,21 +20,13 @@ struct Result {
   Counts Tallies{};
 };
 
-Result ScanFile(const std::string& path) {
+// The bytes in chunks of a block, as a file of them is read.
+Result ScanBytes(const std::string& bytes) {
   Result result;
-  ResetColorTable(result.Scan);
-  SetCursor(result.Scan, 1, 1);
-  Output out;
-  out.Sink = &result.Written;
-  ScanImage(result.Scan, out, path);
-  FlushOutput(out);
+  ScanMemory(result.Scan, testkit::ReportsInto(result.Written),
+             reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), kBlockSize);
   for (std::size_t i = 0; i < 8; ++i) result.Tallies[i] = result.Scan.ColorTable[i].Count;
   return result;
-}
-
-Result ScanBytes(const std::string& bytes) {
-  TempDir dir;
-  return ScanFile(WriteFile(dir.Path + "/art.ans", bytes));
 }
 
 constexpr Counts Gray(int64_t cells) {
@@ -48,7 +38,7 @@ Counts Plus(Counts counts, int color, int64_t cells) {
   return counts;
 }
 
-TEST(FileReader, EveryPipeCodeChargesItsColourOnly) {
+TEST(Scanner, EveryPipeCodeChargesItsColourOnly) {
   for (int code = 0; code < 24; ++code) {
     std::string text = "|" + std::string(code < 10 ? "0" : "") + std::to_string(code);
     Result r = ScanBytes(text);
@@ -58,7 +48,7 @@ TEST(FileReader, EveryPipeCodeChargesItsColourOnly) {
   }
 }
 
-TEST(FileReader, BytesThatFormNoPipeCodeAreOrdinary) {
+TEST(Scanner, BytesThatFormNoPipeCodeAreOrdinary) {
   struct Case {
     std::string bytes;
     Counts tallies;
@@ -98,7 +88,7 @@ TEST(FileReader, BytesThatFormNoPipeCodeAreOrdinary) {
   }
 }
 
-TEST(FileReader, PipeCodesStandApartFromTheInterpreter) {
+TEST(Scanner, PipeCodesStandApartFromTheInterpreter) {
   struct Case {
     std::string bytes;
     Counts tallies;
@@ -117,7 +107,7 @@ TEST(FileReader, PipeCodesStandApartFromTheInterpreter) {
   }
 }
 
-TEST(FileReader, ScanStopsAtTheFirstByte26) {
+TEST(Scanner, ScanStopsAtTheFirstByte26) {
   struct Case {
     std::string bytes;
     int64_t low;
@@ -147,7 +137,7 @@ TEST(FileReader, ScanStopsAtTheFirstByte26) {
 }
 
 // The end mark that follows a full block comes from the read that delivers nothing.
-TEST(FileReader, PipeAtTheEndOfAFullBlock) {
+TEST(Scanner, PipeAtTheEndOfAFullBlock) {
   struct Case {
     std::string tail;
     Counts extra;
@@ -166,7 +156,7 @@ TEST(FileReader, PipeAtTheEndOfAFullBlock) {
   }
 }
 
-TEST(FileReader, EveryByteOfWholeBlocksIsExaminedOnce) {
+TEST(Scanner, EveryByteOfWholeBlocksIsExaminedOnce) {
   for (std::size_t size : {std::size_t{1}, kBlockSize - 1, kBlockSize, kBlockSize + 1,
                            2 * kBlockSize, 3 * kBlockSize + 7}) {
     std::string bytes(size, 'a');
@@ -178,7 +168,7 @@ TEST(FileReader, EveryByteOfWholeBlocksIsExaminedOnce) {
 }
 
 // A code or a non-code whose bytes straddle a block boundary comes out exactly as anywhere else.
-TEST(FileReader, PipeCodesAcrossBlockBoundaries) {
+TEST(Scanner, PipeCodesAcrossBlockBoundaries) {
   struct Case {
     std::string inserted;
     Counts extra;       // besides the filler's gray cells
@@ -208,32 +198,6 @@ TEST(FileReader, PipeCodesAcrossBlockBoundaries) {
         EXPECT_EQ(r.Written, c.written) << where;
       }
     }
-  }
-}
-
-TEST(FileReader, FileThatCannotBeOpenedIsReportedAndLeavesTheStateAlone) {
-  TempDir dir;
-  for (const std::string& name :
-       {dir.Path + "/missing.ans", dir.Path + "/" + std::string(300, 'n') + ".ans"}) {
-    Result r = ScanFile(name);
-    EXPECT_EQ(r.Written, "File " + name + " not found.\n");
-    EXPECT_EQ(r.Tallies, Counts{});
-    EXPECT_EQ(+r.Scan.CursorX, 1);
-    EXPECT_EQ(+r.Scan.CursorY, 1);
-  }
-}
-
-TEST(FileReader, ReadFailureAfterOpenIsAFileError) {
-  ScanState scan;
-  std::string written;
-  Output out;
-  out.Sink = &written;
-  try {
-    ScanImage(scan, out, "/proc/self/mem");
-    FAIL() << "the read of /proc/self/mem at offset 0 should fail";
-  } catch (const UnhandledError& error) {
-    EXPECT_STREQ(error.Kind, "FileError");
-    EXPECT_EQ(error.Message, "Unable to read file \"/proc/self/mem\": Input/output error");
   }
 }
 

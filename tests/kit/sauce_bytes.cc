@@ -1,4 +1,4 @@
-#include "sauce_bytes.h"
+#include "kit/sauce_bytes.h"
 
 namespace tintrel::testkit {
 

@@ -1,12 +1,7 @@
-#include "scan/file_reader.h"
+#include "scan/scanner.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <cstring>
-
-#include "scan/escape_interpreter.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -18,24 +13,26 @@ namespace {
 
 constexpr uint8_t kPipe = '|';
 constexpr uint8_t kEscape = 27;
+// What NextByte gives when the chunk is used up and more input is to come.
+constexpr int kChunkUsedUp = -1;
 
-// Makes the next block current; false when the source is exhausted.
-bool ReadBlock(BlockReader& reader) {
-  if (reader.AtEnd) return false;
-  std::size_t count;
-  if (reader.InMemory) {
-    count = reader.SourceLeft < kBlockSize ? reader.SourceLeft : kBlockSize;
-    reader.Block = reader.Source;
-    reader.Source += count;
-    reader.SourceLeft -= count;
-  } else {
-    count = ReadSome(reader.Fd, reader.BlockBuffer.data(), kBlockSize, *reader.Name);
-    reader.Block = reader.BlockBuffer.data();
-  }
-  reader.BlockCount = static_cast<int32_t>(count);
-  reader.BlockPos = 0;
-  reader.AtEnd = count == 0;
-  return count > 0;
+// The next byte, the end mark once the input is over, or kChunkUsedUp.
+int NextByte(BlockReader& reader) {
+  if (reader.Replays > 0) return reader.Replay[2 - reader.Replays--];
+  if (reader.BlockPos < reader.BlockCount) return reader.Block[reader.BlockPos++];
+  return reader.AtEnd ? kEndMark : kChunkUsedUp;
+}
+
+// The next NextByte calls yield again the bytes that the last calls yielded, which the caller
+// hands back: the reader keeps no look-behind, and no pointer into a finished chunk.
+void StepBack(BlockReader& reader, uint8_t c1, uint8_t c2) {
+  reader.Replay = {c1, c2};
+  reader.Replays = 2;
+}
+
+void StepBack(BlockReader& reader, uint8_t c1) {
+  reader.Replay[1] = c1;
+  reader.Replays = 1;
 }
 
 // Bytes that draw one cell and count as a low or a high character, and nothing else: every byte
@@ -166,93 +163,74 @@ void TakeQuickSteps(BlockReader& reader, Interpreter& in) {
   }
   scan.LowAsciiCount += drawn - high;
   scan.HighAsciiCount += high;
-  reader.BlockPos = static_cast<uint16_t>(at - reader.Block);
+  reader.BlockPos = static_cast<std::size_t>(at - reader.Block);
 }
 
-// The byte loop shared by files and memory.
-void ScanBlocks(BlockReader& reader, ScanState& scan, Output& out) {
-  Interpreter in{scan, out};
+// The byte loop. Returns at the end mark, or when the chunk is used up; a pipe code cut by the
+// chunk's end is handed back whole, to be read again with the next chunk's bytes.
+void ScanBlocks(Scanner& scanner) {
+  BlockReader& reader = scanner.Reader;
+  Interpreter& in = scanner.In;
   for (;;) {
     if (in.ParserState == StateNormal && reader.Replays == 0) TakeQuickSteps(reader, in);
-    uint8_t b = NextByte(reader);
-    if (b == kEndMark) return;
+    int b = NextByte(reader);
+    if (b == kChunkUsedUp) return;
+    if (b == kEndMark) {
+      scanner.Ended = true;
+      return;
+    }
     if (b != kPipe) {
-      ProcessChar(in, b);
+      ProcessChar(in, static_cast<uint8_t>(b));
       continue;
     }
-    uint8_t c1 = NextByte(reader);
-    uint8_t c2 = NextByte(reader);
+    int c1 = NextByte(reader);
+    if (c1 == kChunkUsedUp) return StepBack(reader, kPipe);
+    int c2 = NextByte(reader);
+    if (c2 == kChunkUsedUp) return StepBack(reader, kPipe, static_cast<uint8_t>(c1));
     if (int code = PipeCodeValue(c1, c2); code >= 0) {
       // A pipe code charges one cell to its colour and touches nothing else.
-      scan.ColorTable[code % 8].Count += 1;
+      in.Scan.ColorTable[code % 8].Count += 1;
     } else {
       // A "|" that starts no code is an ordinary byte; the two after it are read again.
       ProcessChar(in, kPipe);
-      StepBack(reader, c1, c2);
+      StepBack(reader, static_cast<uint8_t>(c1), static_cast<uint8_t>(c2));
     }
   }
 }
 
 }  // namespace
 
-int OpenForReading(const std::string& name) {
-  int fd;
-  do {
-    fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
-}
-
-std::size_t ReadSome(int fd, void* bytes, std::size_t size, const std::string& name) {
-  for (;;) {
-    ssize_t count = read(fd, bytes, size);
-    if (count >= 0) return static_cast<std::size_t>(count);
-    if (errno != EINTR) ThrowFileError("read", name, errno);
-  }
-}
-
-void CloseFile(int fd, const std::string& name) {
-  // After EINTR the descriptor is gone all the same on Linux; only a real failure is reported.
-  if (close(fd) != 0 && errno != EINTR) ThrowFileError("close", name, errno);
-}
-
-uint8_t NextByte(BlockReader& reader) {
-  if (reader.Replays > 0) return reader.Replay[2 - reader.Replays--];
-  if (reader.BlockPos < reader.BlockCount || ReadBlock(reader))
-    return reader.Block[reader.BlockPos++];
-  return kEndMark;
-}
-
-int PipeCodeValue(uint8_t c1, uint8_t c2) {
+int PipeCodeValue(int c1, int c2) {
   if (c1 < '0' || c1 > '2' || c2 < '0' || c2 > '9') return -1;
   int value = (c1 - '0') * 10 + (c2 - '0');
   return value <= 23 ? value : -1;
 }
 
-void ScanImage(ScanState& scan, Output& out, const std::string& name) {
-  int fd = OpenForReading(name);
-  if (fd < 0) {
-    WriteLine(out, "File " + name + " not found.");
-    return;
-  }
-  BlockReader reader;
-  reader.Fd = fd;
-  reader.Name = &name;
-  try {
-    ScanBlocks(reader, scan, out);
-  } catch (...) {
-    close(fd);
-    throw;
-  }
-  CloseFile(fd, name);
+bool ScanChunk(Scanner& scanner, const uint8_t* bytes, std::size_t size) {
+  if (scanner.Ended) return true;
+  BlockReader& reader = scanner.Reader;
+  reader.Block = bytes;
+  reader.BlockPos = 0;
+  reader.BlockCount = size;
+  ScanBlocks(scanner);
+  reader.Block = nullptr;
+  reader.BlockPos = reader.BlockCount = 0;
+  return scanner.Ended;
 }
 
-void ScanMemory(ScanState& scan, Output& out, const uint8_t* bytes, std::size_t size) {
-  BlockReader reader;
-  reader.InMemory = true;
-  reader.Source = bytes;
-  reader.SourceLeft = size;
-  ScanBlocks(reader, scan, out);
+void FinishScan(Scanner& scanner) {
+  if (scanner.Ended) return;
+  scanner.Reader.AtEnd = true;
+  ScanBlocks(scanner);
+}
+
+void ScanMemory(ScanState& scan, const PositionSink& positions, const uint8_t* bytes,
+                std::size_t size, std::size_t chunk_size) {
+  Scanner scanner(scan, positions);
+  for (std::size_t done = 0; done < size; done += chunk_size) {
+    if (ScanChunk(scanner, bytes + done, std::min(chunk_size, size - done))) return;
+  }
+  FinishScan(scanner);
 }
 
 }  // namespace tintrel

@@ -1,4 +1,4 @@
-#include "art_generator.h"
+#include "kit/art_generator.h"
 
 #include <array>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "md5_hex.h"
+#include "kit/md5_hex.h"
 
 #include <nettle/md5.h>
 

@@ -1,4 +1,4 @@
-#include "output/color_statistics.h"
+#include "analysis/color_statistics.h"
 
 #include <gtest/gtest.h>
 
@@ -14,16 +14,15 @@ namespace {
 
 ScanState WithCounts(const std::array<int64_t, 8>& counts) {
   ScanState scan;
-  ResetColorTable(scan);
   for (int color = 0; color < 8; ++color) scan.ColorTable[color].Count = counts[color];
   return scan;
 }
 
 // Positions 7 down to 1 as "colour:percent" pairs, the order the writers walk them in.
-std::string Walk(const ScanState& scan) {
+std::string Walk(const std::array<ColorTally, 8>& table) {
   std::string text;
   for (int position = 7; position >= 1; --position) {
-    const ColorTally& tally = scan.ColorTable[position];
+    const ColorTally& tally = table[position];
     text += std::to_string(tally.Color) + ":" + std::to_string(tally.Percent) + " ";
   }
   return text;
@@ -58,24 +57,26 @@ TEST(ColorStatistics, SharesOrderAndTotals) {
       // clang-format on
   };
   for (const Case& c : cases) {
-    ScanState scan = WithCounts(c.counts);
+    const ScanState scan = WithCounts(c.counts);
     ColorStatistics stats = ComputeColorStatistics(scan);
     EXPECT_EQ(stats.ColorTotal, c.total) << c.what;
     EXPECT_EQ(stats.ColorsUsed, c.used) << c.what;
-    EXPECT_EQ(Walk(scan), c.walk) << c.what;
-    EXPECT_EQ(scan.ColorTable[0].Color, 0) << c.what;
-    EXPECT_EQ(scan.ColorTable[0].Count, c.counts[0]) << c.what;
+    EXPECT_EQ(Walk(stats.Ranked), c.walk) << c.what;
+    EXPECT_EQ(stats.Ranked[0].Color, 0) << c.what;
+    EXPECT_EQ(stats.Ranked[0].Count, c.counts[0]) << c.what;
+    // The scan is left as it was, so it can be formatted again.
+    EXPECT_EQ(ComputeColorStatistics(scan).Ranked, stats.Ranked) << c.what;
   }
 }
 
 TEST(ColorStatistics, SortMovesWholeEntriesAndIsStable) {
-  ScanState scan = WithCounts({0, 3, 1, 3, 2, 1, 3, 0});
-  for (int color = 0; color < 8; ++color) scan.ColorTable[color].Percent = uint8_t(10 * color);
-  SortTallies(scan);
+  std::array<ColorTally, 8> table = WithCounts({0, 3, 1, 3, 2, 1, 3, 0}).ColorTable;
+  for (int color = 0; color < 8; ++color) table[color].Percent = uint8_t(10 * color);
+  SortTallies(table);
   // Ascending; equal counts in colour order.
   const int expected[8] = {0, 7, 2, 5, 4, 1, 3, 6};
   for (int position = 0; position < 8; ++position) {
-    const ColorTally& tally = scan.ColorTable[position];
+    const ColorTally& tally = table[position];
     EXPECT_EQ(tally.Color, expected[position]) << position;
     EXPECT_EQ(tally.Percent, 10 * expected[position]) << position;
   }

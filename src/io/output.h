@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "output/unhandled_error.h"
+#include "io/fault.h"
 
 namespace tintrel {
 
@@ -30,6 +30,6 @@ void FlushOutput(Output& out);
 
 // Writes "Unhandled <Kind>: <message>" on a line of its own and flushes, as far as the output
 // still takes bytes: the run is ending with a fault already, so a failure here is not reported.
-void WriteUnhandledReport(Output& out, const UnhandledError& error);
+void WriteUnhandledReport(Output& out, const Fault& fault);
 
 }  // namespace tintrel

@@ -1,9 +1,10 @@
-#include "output/output.h"
+#include "io/output.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
 
 namespace tintrel {
@@ -35,19 +36,15 @@ TEST(Output, UnhandledReportStandsOnItsOwnLine) {
     Output out;
     out.Sink = &sink;
     WriteText(out, c.before);
-    WriteUnhandledReport(out, {"FileError", "Unable to read file \"a\": Input/output error"});
+    WriteUnhandledReport(out, FileError("read", "a", EIO));
     EXPECT_EQ(sink, c.after) << testing::PrintToString(c.before);
   }
 }
 
-TEST(Output, ThrowFileErrorNamesTheFileAndTheReason) {
-  try {
-    ThrowFileError("close", "art 1.ans", EIO);
-    ADD_FAILURE() << "ThrowFileError returned";
-  } catch (const UnhandledError& error) {
-    EXPECT_STREQ(error.Kind, "FileError");
-    EXPECT_EQ(error.Message, "Unable to close file \"art 1.ans\": Input/output error");
-  }
+TEST(Output, FileErrorNamesTheFileAndTheReason) {
+  EXPECT_EQ(FileError("close", "art 1.ans", EIO).Message,
+            "Unable to close file \"art 1.ans\": Input/output error");
+  EXPECT_EQ(FileError("open", "art 1.ans", 0).Message, "Unable to open file \"art 1.ans\"");
 }
 
 TEST(Output, RefusedWriteIsAnOutputError) {
@@ -59,11 +56,11 @@ TEST(Output, RefusedWriteIsAnOutputError) {
   try {
     FlushOutput(out);
     ADD_FAILURE() << "writing to /dev/full should fail";
-  } catch (const UnhandledError& error) {
-    EXPECT_STREQ(error.Kind, "OutputError");
-    EXPECT_EQ(error.Message, "Unable to write to standard output: No space left on device");
+  } catch (const Fault& fault) {
+    EXPECT_EQ(fault.Kind, "OutputError");
+    EXPECT_EQ(fault.Message, "Unable to write to standard output: No space left on device");
     // The report cannot go out either, and says nothing more about it.
-    WriteUnhandledReport(out, error);
+    WriteUnhandledReport(out, fault);
   }
   close(fd);
 }

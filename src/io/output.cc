@@ -1,4 +1,4 @@
-#include "output/output.h"
+#include "io/output.h"
 
 #include <unistd.h>
 
@@ -6,19 +6,6 @@
 #include <cstring>
 
 namespace tintrel {
-
-void ThrowFileError(const char* action, const std::string& name, int error_number) {
-  std::string message = "Unable to ";
-  message += action;
-  message += " file \"";
-  message += name;
-  message += '"';
-  if (error_number != 0) {
-    message += ": ";
-    message += std::strerror(error_number);
-  }
-  throw UnhandledError{"FileError", std::move(message)};
-}
 
 namespace {
 
@@ -47,8 +34,9 @@ void FlushOutput(Output& out) {
     return;
   }
   if (int error_number = WriteAll(out.Fd, out.Buffer.data(), size); error_number != 0) {
-    throw UnhandledError{"OutputError", std::string("Unable to write to standard output: ") +
-                                            std::strerror(error_number)};
+    throw Fault("OutputError",
+                std::string("Unable to write to standard output: ") + std::strerror(error_number),
+                error_number);
   }
 }
 
@@ -70,17 +58,17 @@ void WriteLine(Output& out, std::string_view text) {
   WriteText(out, "\n");
 }
 
-void WriteUnhandledReport(Output& out, const UnhandledError& error) {
+void WriteUnhandledReport(Output& out, const Fault& fault) {
   std::string report = out.AtLineStart ? "" : "\n";
   report += "Unhandled ";
-  report += error.Kind;
+  report += fault.Kind;
   report += ": ";
-  report += error.Message;
+  report += fault.Message;
   report += '\n';
   try {
     WriteText(out, report);
     FlushOutput(out);
-  } catch (const UnhandledError&) {
+  } catch (const Fault&) {
     // Standard output itself is what failed; there is nowhere left to say so.
   }
 }

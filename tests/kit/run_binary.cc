@@ -1,4 +1,4 @@
-#include "cli/run_binary.h"
+#include "kit/run_binary.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -38,13 +38,18 @@ void Drain(int out_fd, int err_fd, std::string& out, std::string& err) {
 
 RunResult RunTintrelBinary(const std::vector<std::string>& args, const std::string& dir,
                            int stdout_fd) {
+  return RunProgram(TINTREL_BINARY, args, dir, stdout_fd);
+}
+
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& dir, int stdout_fd) {
   int out_pipe[2], err_pipe[2];
   if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
   }
   std::vector<char*> argv;
-  std::string program = TINTREL_BINARY;
-  argv.push_back(program.data());
+  std::string program_copy = program;
+  argv.push_back(program_copy.data());
   std::vector<std::string> copies = args;
   for (std::string& arg : copies) argv.push_back(arg.data());
   argv.push_back(nullptr);

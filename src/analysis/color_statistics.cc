@@ -1,4 +1,4 @@
-#include "output/color_statistics.h"
+#include "analysis/color_statistics.h"
 
 #include <bit>
 #include <utility>
@@ -50,8 +50,7 @@ int ExtendedPercent(int64_t part, int64_t total) {
   return static_cast<int>(rounded >> (exponent - excess));
 }
 
-void SortTallies(ScanState& scan) {
-  auto& table = scan.ColorTable;
+void SortTallies(std::array<ColorTally, 8>& table) {
   for (int pass = 0; pass < 7; ++pass) {
     for (int i = 1; i < 7; ++i) {
       if (table[i + 1].Count < table[i].Count) std::swap(table[i], table[i + 1]);
@@ -59,21 +58,22 @@ void SortTallies(ScanState& scan) {
   }
 }
 
-ColorStatistics ComputeColorStatistics(ScanState& scan) {
+ColorStatistics ComputeColorStatistics(const ScanState& scan) {
   ColorStatistics stats;
+  stats.Ranked = scan.ColorTable;
+  auto& table = stats.Ranked;
   for (int color = 7; color >= 1; --color) {
-    if (scan.ColorTable[color].Count != 0) ++stats.ColorsUsed;
-    stats.ColorTotal += scan.ColorTable[color].Count;
+    if (table[color].Count != 0) ++stats.ColorsUsed;
+    stats.ColorTotal += table[color].Count;
   }
-  if (stats.ColorTotal > 0) {
-    for (int color = 7; color >= 1; --color) {
-      // Taken wide, so no count is too large to multiply by 100.
-      scan.ColorTable[color].Percent =
-          static_cast<uint8_t>(static_cast<Wide>(scan.ColorTable[color].Count) * 100 /
-                               static_cast<Wide>(stats.ColorTotal));
-    }
+  for (int color = 7; color >= 1; --color) {
+    // Taken wide, so no count is too large to multiply by 100.
+    table[color].Percent = stats.ColorTotal == 0
+                               ? 0
+                               : static_cast<uint8_t>(static_cast<Wide>(table[color].Count) * 100 /
+                                                      static_cast<Wide>(stats.ColorTotal));
   }
-  SortTallies(scan);
+  SortTallies(table);
   return stats;
 }
 

@@ -1,4 +1,4 @@
-#include "temp_dir.h"
+#include "kit/temp_dir.h"
 
 #include <fcntl.h>
 #include <ftw.h>

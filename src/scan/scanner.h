@@ -1,0 +1,53 @@
+// The scan of a drawing: its bytes in file order up to the first byte 26, the "|NN" pipe colour
+// codes charged straight to the tallies, every other byte handed to the interpreter. The bytes
+// come in chunks of any size, as they are read; the scan keeps no pointer into a chunk after it
+// is done with it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "scan/escape_interpreter.h"
+#include "scan/scan_state.h"
+
+namespace tintrel {
+
+inline constexpr uint8_t kEndMark = 26;
+inline constexpr std::size_t kBlockSize = 4096;
+
+// The byte source of the scan: the chunk being scanned, and the bytes handed back to be read
+// again.
+struct BlockReader {
+  const uint8_t* Block = nullptr;  // the current chunk
+  std::size_t BlockPos = 0;        // bytes of the current chunk already yielded
+  std::size_t BlockCount = 0;      // bytes in the current chunk
+  bool AtEnd = false;              // no chunk follows: past the last byte comes the end mark
+  // Bytes handed back (StepBack, or a pipe code cut by the end of a chunk), and how many of them
+  // are still to be yielded again; they are yielded from the end of Replay.
+  std::array<uint8_t, 2> Replay{};
+  uint8_t Replays = 0;
+};
+
+struct Scanner {
+  Interpreter In;
+  BlockReader Reader;
+  bool Ended = false;  // the end mark was reached: later bytes are not looked at
+
+  Scanner(ScanState& scan, const PositionSink& positions) : In{scan, positions} {}
+};
+
+// Scans the next chunk; true once the end mark was reached.
+bool ScanChunk(Scanner& scanner, const uint8_t* bytes, std::size_t size);
+
+// The input is over: what a chunk's end held back is taken now, and the scan ends.
+void FinishScan(Scanner& scanner);
+
+// Scans bytes held in memory as a file of them is scanned, in chunks of `chunk_size` bytes.
+void ScanMemory(ScanState& scan, const PositionSink& positions, const uint8_t* bytes,
+                std::size_t size, std::size_t chunk_size = kBlockSize);
+
+// The value 0 to 23 of the pipe code "|" c1 c2, or -1 when the two bytes form none.
+int PipeCodeValue(int c1, int c2);
+
+}  // namespace tintrel
