@@ -88,10 +88,12 @@ void DecodeType(SauceInfo& info) {
   info.FileTypeName = FileTypeName(info.DataType, info.FileType);
   info.TInfo = {Little16(record.TInfo1), Little16(record.TInfo2), Little16(record.TInfo3),
                 Little16(record.TInfo4)};
+  // Nothing is read into a file type the tables do not have.
   const bool counted_in_characters =
-      (info.DataType == kCharacterData && info.FileType != kRipScript && info.FileType != kHtml &&
-       info.FileType != kSource && IsKnownType(info.DataType, info.FileType)) ||
-      info.DataType == kXBinData;
+      IsKnownType(info.DataType, info.FileType) &&
+      ((info.DataType == kCharacterData && info.FileType != kRipScript && info.FileType != kHtml &&
+        info.FileType != kSource) ||
+       info.DataType == kXBinData);
   if (counted_in_characters) {
     info.Width = info.TInfo[0];
     info.Lines = info.TInfo[1];

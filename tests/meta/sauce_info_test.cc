@@ -25,8 +25,7 @@ SauceInfo Decode(const std::string& file) {
 
 std::string WarningsOf(const SauceInfo& info) {
   std::string codes;
-  for (std::string_view code : info.Warnings)
-    codes += (codes.empty() ? "" : " ") + std::string(code);
+  for (std::string_view code : info.Warnings) (codes += codes.empty() ? "" : " ") += code;
   return codes;
 }
 
@@ -69,7 +68,7 @@ TEST(SauceInfo, TFlagsDecodeForCharacterAndBinaryTextOnly) {
                                                    .FileType = 1,
                                                    .TFlags = static_cast<uint8_t>(flags)}));
       const bool reserved =
-          text ? (flags & 6) == 6 || (flags & 24) == 24 || flags >= 32 : flags != 0;
+          text ? (flags & 6) == 6 || (flags & 24) == 24 || flags > 31 : flags != 0;
       EXPECT_EQ(WarningsOf(info), reserved ? "reserved-flags" : "") << +data_type << " " << flags;
       EXPECT_EQ(info.IceColors, text ? std::optional((flags & 1) == 1) : std::nullopt);
       EXPECT_EQ(info.LetterSpacing, text ? std::optional(spacings[flags / 2 % 4]) : std::nullopt);
@@ -83,9 +82,12 @@ TEST(SauceInfo, TypeNamesWidthAndLinesFollowTheTables) {
     uint8_t data_type, file_type;
     std::string_view data_name, file_name;
     std::optional<uint16_t> width, lines;
-  } cases[] = {{1, 1, "Character", "ANSi", 0x1234, 25}, {1, 3, "Character", "RIP script", {}, {}},
-               {5, 80, "BinaryText", "", 160, {}},      {6, 0, "XBin", "", 0x1234, 25},
-               {4, 24, "Audio", "IT", {}, {}},          {9, 0, "", "", {}, {}}};
+  } cases[] = {
+      {1, 1, "Character", "ANSi", 0x1234, 25}, {1, 3, "Character", "RIP script", {}, {}},
+      {1, 7, "Character", "Source", {}, {}},   {5, 80, "BinaryText", "", 160, {}},
+      {6, 0, "XBin", "", 0x1234, 25},          {6, 1, "XBin", "", {}, {}},
+      {4, 24, "Audio", "IT", {}, {}},          {9, 0, "", "", {}, {}},
+  };
   for (const Case& c : cases) {
     SauceInfo info = Decode(SauceBytes(
         {.DataType = c.data_type, .FileType = c.file_type, .TInfo = {0x1234, 25, 16, 9}}));
@@ -95,7 +97,6 @@ TEST(SauceInfo, TypeNamesWidthAndLinesFollowTheTables) {
   }
 }
 
-// The same bytes as title, group and second comment line.
 TEST(SauceInfo, TextDecodesFromCodePage437WithoutPadding) {
   const std::pair<std::string, std::string> cases[] = {
       {"\x01\x7f\xb0\xdb", "\u263A\u2302\u2591\u2588"},
@@ -115,11 +116,11 @@ TEST(SauceInfo, TextDecodesFromCodePage437WithoutPadding) {
 
 // One read from the end reaches a record in front of the longest comment block; a pipe has none.
 TEST(SauceInfo, ReadFromTheEndOfAFile) {
-  const std::string lines = CommentBlock(std::vector<std::string_view>(255, "l"));
+  const std::string file = std::string(20000, 'a') + SauceBytes({}) +
+                           CommentBlock(std::vector<std::string_view>(255, "l")) +
+                           SauceBytes({.Comments = 255});
   testkit::TempDir dir;
-  const std::string path =
-      testkit::WriteFile(dir.Path + "/art.ans", std::string(20000, 'a') + SauceBytes({}) + lines +
-                                                    SauceBytes({.Comments = 255}));
+  const std::string path = testkit::WriteFile(dir.Path + "/art.ans", file);
   SauceInfo info = ReadSauceInfo(OpenForReading(path), path);
   EXPECT_EQ(std::make_tuple(WarningsOf(info), info.Comments.size()),
             std::make_tuple("no-eof-marker double-record", 255u));
