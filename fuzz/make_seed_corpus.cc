@@ -61,6 +61,23 @@ std::vector<std::string> Seeds() {
       "x" + record.substr(0, 127),
       "art" + record + "\n",
       "\x1a" + testkit::SauceBytes({"Say \"hi\", twice\n", "a,b", "\"", "2026,01 "}, '\0'),
+      // Whole records: comments, flags and font, widths, records stacked, counts that do not fit.
+      "art\x1a" + testkit::CommentBlock({"first line", "\xb0\xb1\xb2"}) +
+          testkit::SauceBytes({.Title = "Tide",
+                               .Date = "19960229",
+                               .FileSize = 3,
+                               .DataType = 1,
+                               .FileType = 1,
+                               .TInfo = {80, 25},
+                               .Comments = 2,
+                               .TFlags = 0x13,
+                               .TInfoS = "IBM VGA"}),
+      "\x1a" + testkit::SauceBytes({.Date = "20000229", .DataType = 5, .FileType = 80}),
+      "\x1a" + record + testkit::SauceBytes({.Title = "again", .DataType = 6, .TInfo = {160, 50}}),
+      "\x1a" + record + testkit::CommentBlock(std::vector<std::string_view>(255, "line")) +
+          testkit::SauceBytes({.Comments = 255}, '\0'),
+      std::string(71, 'a') + "\x1a" +
+          testkit::SauceBytes({.FileSize = 0xffffffff, .Comments = 255}),
       // Block edges: a pipe code, a sequence and a run of cells across byte 4096.
       std::string(4095, 'a') + "|01",
       std::string(4094, 'a') + "\x1b[31mb",

@@ -2,9 +2,6 @@
 // opened by name (/proc/self/fd/N), which is scanned, digested, read for a SAUCE record and
 // formatted both ways, twice. Aborts on a fault or on output that breaks what both formatters
 // promise.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +13,7 @@
 #include "analysis/analysis.h"
 #include "kit/md5_hex.h"
 #include "kit/reference_scan.h"
+#include "memory_file.h"
 #include "output/report_writer.h"
 #include "output/summary_line_writer.h"
 #include "scan/scanner.h"
@@ -32,19 +30,6 @@ namespace {
 
 void Check(bool holds, const char* what, std::string_view detail = {}) {
   if (!holds) Fail(what, detail);
-}
-
-// One memory file for the whole run, refilled for each input.
-const std::string& MemoryFile(const uint8_t* data, std::size_t size) {
-  static int fd = memfd_create("art", MFD_CLOEXEC);
-  static const std::string name = "/proc/self/fd/" + std::to_string(fd);
-  Check(fd >= 0 && ftruncate(fd, 0) == 0, "memory file");
-  for (std::size_t done = 0; done < size;) {
-    ssize_t written = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-    Check(written > 0, "memory file write");
-    done += static_cast<std::size_t>(written);
-  }
-  return name;
 }
 
 // What a formatter writes for the analysis; no fault may escape.

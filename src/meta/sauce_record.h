@@ -30,6 +30,8 @@ struct SauceRecord {
   uint8_t Comments = 0;
   uint8_t TFlags = 0;
   std::array<char, 22> TInfoS{};
+
+  bool operator==(const SauceRecord&) const = default;
 };
 static_assert(sizeof(SauceRecord) == kSauceSize);
 
