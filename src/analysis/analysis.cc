@@ -141,6 +141,7 @@ void ScanAndDigest(Analysis& analysis, const FileHandle& file, const PositionSin
   analysis.ScannedBytes = digest.ArtSize;
   if (analysis.DigestFault) return;
   analysis.FileMd5 = FinishDigest(digest);
+  analysis.FileSize = digest.Size;
   analysis.ArtMd5 = digest.Art;
 }
 

@@ -28,6 +28,7 @@ struct Analysis {
   // The digest of every byte, and of the art alone (the bytes the scan read). A file that could
   // not be opened, or a read failing after the first byte 26, is the digest's fault.
   Digest FileMd5{}, ArtMd5{};
+  uint64_t FileSize = 0;  // the bytes read and digested
   std::optional<Fault> DigestFault;
 
   // The record, when the file ends with one; a lock held by another process, a failed read of

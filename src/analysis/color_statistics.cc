@@ -1,6 +1,7 @@
 #include "analysis/color_statistics.h"
 
 #include <bit>
+#include <cstdlib>
 #include <utility>
 
 namespace tintrel {
@@ -75,6 +76,22 @@ ColorStatistics ComputeColorStatistics(const ScanState& scan) {
   }
   SortTallies(table);
   return stats;
+}
+
+std::vector<uint8_t> NamedColors(const ColorStatistics& stats) {
+  std::vector<uint8_t> colors;
+  for (int position = 7; position >= 5; --position) {
+    const ColorTally& tally = stats.Ranked[position];
+    if (tally.Count != 0 && tally.Percent > 10) colors.push_back(tally.Color);
+  }
+  return colors;
+}
+
+std::string_view Verdict(const ScanState& scan) {
+  const int low = LowAsciiPercent(scan);
+  const int high = HighAsciiPercent(scan);
+  if (std::abs(low - high) < 33) return "mixed";
+  return low > high ? "low" : "high";
 }
 
 int LowAsciiPercent(const ScanState& scan) {

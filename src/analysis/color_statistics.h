@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
+#include <vector>
 
 #include "scan/scan_state.h"
 
@@ -19,6 +21,18 @@ struct ColorStatistics {
 
 // The figures of a finished scan. With a colour total of 0 every Percent is 0.
 ColorStatistics ComputeColorStatistics(const ScanState& scan);
+
+// The word of each colour number; black has none.
+inline constexpr std::array<std::string_view, 8> kColorWords = {
+    "", "blueish", "greenish", "cyanish", "redish", "magentish", "yellowish", "grayish"};
+
+// The colours a summary names, largest first: of the three largest, those with a share above
+// 10 %. A share of 10 % or less is too minor to name.
+std::vector<uint8_t> NamedColors(const ColorStatistics& stats);
+
+// "mixed" when the low and high character shares are less than 33 points apart; otherwise "low"
+// or "high", whichever is larger.
+std::string_view Verdict(const ScanState& scan);
 
 // Orders positions 1 to 7 ascending by Count with seven exchange passes. Equal counts are never
 // exchanged, so among them the lower colour keeps the lower position. Position 0 stays.

@@ -19,6 +19,7 @@ Digest DigestSoFar(const md5_ctx& context) {
 }  // namespace
 
 void DigestBytes(FileDigest& digest, const uint8_t* bytes, std::size_t size) {
+  digest.Size += size;
   if (!digest.ArtEnded) {
     const void* mark = std::memchr(bytes, kEndOfArt, size);
     if (mark != nullptr) {

@@ -16,6 +16,7 @@ using Digest = std::array<uint8_t, 16>;
 
 struct FileDigest {
   md5_ctx Whole;
+  uint64_t Size = 0;      // bytes fed so far
   uint64_t ArtSize = 0;   // bytes in front of the first byte 26, so far
   bool ArtEnded = false;  // the first byte 26 was seen; Art holds the art's digest
   Digest Art{};

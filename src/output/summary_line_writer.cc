@@ -1,22 +1,11 @@
 #include "output/summary_line_writer.h"
 
-#include <cstdlib>
-
 #include "analysis/color_statistics.h"
 #include "text/short_text.h"
 
 namespace tintrel {
 
 namespace {
-
-constexpr std::string_view kColorWords[8] = {
-    "", "blueish,", "greenish,", "cyanish,", "redish,", "magentish,", "yellowish,", "grayish,",
-};
-
-// Minor shares (10 % and less) are not named.
-constexpr int kNamedShareAbove = 10;
-// Percentages closer than this call the drawing mixed.
-constexpr int kVerdictDistance = 33;
 
 void WriteQuoted(Output& out, std::string_view field) {
   WriteText(out, "\"");
@@ -32,19 +21,14 @@ void WriteSummaryLine(const Analysis& analysis, Output& out) {
   ThrowIfFailed(analysis.DigestFault);
   WriteText(out, DigestToHex(analysis.FileMd5));
   WriteText(out, ",");
-  for (int position = 7; position >= 5; --position) {
-    const ColorTally& tally = stats.Ranked[position];
-    if (tally.Count != 0 && tally.Percent > kNamedShareAbove)
-      WriteText(out, kColorWords[tally.Color]);
+  for (uint8_t color : NamedColors(stats)) {
+    WriteText(out, kColorWords[color]);
+    WriteText(out, ",");
   }
   WriteText(out, IntToText(stats.ColorsUsed));
   WriteText(out, ",");
-  const int low = LowAsciiPercent(analysis.Scan);
-  const int high = HighAsciiPercent(analysis.Scan);
-  if (std::abs(low - high) < kVerdictDistance)
-    WriteText(out, "mixed,");
-  else
-    WriteText(out, low > high ? "low," : "high,");
+  WriteText(out, Verdict(analysis.Scan));
+  WriteText(out, ",");
   ThrowIfFailed(analysis.SauceFault);
   if (!analysis.Sauce) {
     WriteLine(out, ",,,");

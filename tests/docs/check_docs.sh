@@ -1,5 +1,5 @@
 #!/bin/sh
-# The manual page renders without a single warning, and the example runs that it and the README
+# The manual pages render without a single warning, and the example runs that it and the README
 # show are, line for line, what the program prints for examples/sunset.ans.
 # Usage: check_docs.sh TINTREL_BINARY SOURCE_DIR
 set -eu
@@ -35,11 +35,13 @@ if ! command -v groff >/dev/null 2>&1; then
   echo "groff is not installed: the manual page is not checked"
   exit 77
 fi
-if ! groff -man -Tutf8 -ww man/tintrel.1 >/dev/null 2>"$work/warnings" || [ -s "$work/warnings" ]; then
-  echo "groff does not render man/tintrel.1 cleanly:"
-  cat "$work/warnings"
-  exit 1
-fi
+for page in man/tintrel.1 man/tintrel-catalog.1; do
+  if ! groff -man -Tutf8 -ww "$page" >/dev/null 2>"$work/warnings" || [ -s "$work/warnings" ]; then
+    echo "groff does not render $page cleanly:"
+    cat "$work/warnings"
+    exit 1
+  fi
+done
 groff -man -Tascii man/tintrel.1 2>/dev/null | sed 's/.\x08//g; s/^ *//; s/ *$//' >"$work/page"
 if ! shows_runs "$work/runs" "$work/page"; then
   echo "man/tintrel.1 does not show the example runs as the program prints them:"

@@ -1,0 +1,251 @@
+#include "catalog/catalog.h"
+
+#include <sched.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "catalog/catalog_row.h"
+#include "catalog/options.h"
+#include "catalog/table_file.h"
+#include "catalog/walk.h"
+#include "io/output.h"
+
+namespace tintrel {
+
+namespace {
+
+// How far the walk may run ahead of the rows written: it bounds the rows waiting for their turn.
+constexpr uint64_t kWindow = 1024;
+constexpr auto kProgressEvery = std::chrono::milliseconds(100);
+
+unsigned Processors() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(CPU_COUNT(&set));
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+void WriteToStderr(const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    ssize_t written = write(STDERR_FILENO, text.data() + done, text.size() - done);
+    if (written <= 0) return;  // nowhere left to say anything
+    done += static_cast<std::size_t>(written);
+  }
+}
+
+// Standard error: the messages, and the progress line when it is wanted.
+struct Messages {
+  bool ShowProgress = false;
+  bool ProgressOnScreen = false;  // a progress line stands unfinished on the terminal
+  std::chrono::steady_clock::time_point LastProgress{};
+  uint64_t Files = 0, Bytes = 0, Errors = 0;
+
+  void Say(const std::string& message) {
+    WriteToStderr(std::string(ProgressOnScreen ? "\r\x1b[K" : "") + "tintrel-catalog: " + message +
+                  "\n");
+    ProgressOnScreen = false;
+  }
+
+  void Progress(bool last) {
+    if (!ShowProgress) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!last && now - LastProgress < kProgressEvery) return;
+    LastProgress = now;
+    char line[128];
+    std::snprintf(line, sizeof line, "\r%llu files, %.1f MB, %llu errors\x1b[K%s",
+                  static_cast<unsigned long long>(Files), static_cast<double>(Bytes) / 1e6,
+                  static_cast<unsigned long long>(Errors), last ? "\n" : "");
+    WriteToStderr(line);
+    ProgressOnScreen = !last;
+  }
+};
+
+int UsageError(const std::string& message) {
+  WriteToStderr("tintrel-catalog: " + message +
+                "\nTry 'tintrel-catalog --help' for more information.\n");
+  return 2;
+}
+
+struct FinishedRow {
+  std::string Text;   // formatted, with its line end
+  std::string Error;  // why the file has no analysis, or empty
+  std::string Path;
+  uint64_t Bytes = 0;
+};
+
+// The rows on their way from the walk through the workers to the output, numbered in table order.
+struct Pipeline {
+  std::mutex Lock;
+  std::condition_variable Changed;
+  std::deque<std::pair<uint64_t, WalkItem>> Waiting;  // walked, not yet taken by a worker
+  std::map<uint64_t, FinishedRow> Finished;           // analysed, waiting for their turn
+  uint64_t Walked = 0;                                // rows numbered so far
+  uint64_t Written = 0;  // rows handed to the output, all of those numbered below it
+  bool WalkOver = false;
+  bool Stopped = false;  // the output failed: everyone leaves
+};
+
+// Thrown into the walk to end it when the run stops early.
+struct WalkStopped {};
+
+void WalkInto(Pipeline& pipeline, const WalkPlan& plan, std::string& walk_failure) {
+  try {
+    walk_failure = Walk(plan, [&](WalkItem&& item) {
+      std::unique_lock lock(pipeline.Lock);
+      pipeline.Changed.wait(
+          lock, [&] { return pipeline.Stopped || pipeline.Walked - pipeline.Written < kWindow; });
+      if (pipeline.Stopped) throw WalkStopped{};
+      pipeline.Waiting.emplace_back(pipeline.Walked++, std::move(item));
+      pipeline.Changed.notify_all();
+    });
+  } catch (const WalkStopped&) {
+  }
+  std::lock_guard lock(pipeline.Lock);
+  pipeline.WalkOver = true;
+  pipeline.Changed.notify_all();
+}
+
+void Work(Pipeline& pipeline, TableFormat format) {
+  for (;;) {
+    std::unique_lock lock(pipeline.Lock);
+    pipeline.Changed.wait(
+        lock, [&] { return pipeline.Stopped || pipeline.WalkOver || !pipeline.Waiting.empty(); });
+    if (pipeline.Stopped || pipeline.Waiting.empty()) return;
+    auto [number, item] = std::move(pipeline.Waiting.front());
+    pipeline.Waiting.pop_front();
+    lock.unlock();
+    const Row row = item.Error.empty() ? CatalogRow(item.Path) : ErrorRow(item.Path, item.Error);
+    FinishedRow finished{FormatRow(row, format), RowError(row), std::move(item.Path), RowSize(row)};
+    lock.lock();
+    pipeline.Finished.emplace(number, std::move(finished));
+    pipeline.Changed.notify_all();
+  }
+}
+
+// Writes the rows in their order as they are finished; false when the output failed.
+bool WriteRows(Pipeline& pipeline, Output& out, Messages& messages, const std::string& name) {
+  for (;;) {
+    std::vector<FinishedRow> ready;
+    {
+      std::unique_lock lock(pipeline.Lock);
+      pipeline.Changed.wait_for(lock, kProgressEvery, [&] {
+        return pipeline.Finished.contains(pipeline.Written) ||
+               (pipeline.WalkOver && pipeline.Written == pipeline.Walked);
+      });
+      if (pipeline.WalkOver && pipeline.Written == pipeline.Walked) return true;
+      for (auto next = pipeline.Finished.find(pipeline.Written); next != pipeline.Finished.end();
+           next = pipeline.Finished.find(++pipeline.Written)) {
+        ready.push_back(std::move(next->second));
+        pipeline.Finished.erase(next);
+      }
+      pipeline.Changed.notify_all();
+    }
+    for (const FinishedRow& row : ready) {
+      try {
+        WriteText(out, row.Text);
+      } catch (const Fault& fault) {
+        messages.Say("cannot write " + name + ": " + std::strerror(fault.ErrorNumber));
+        return false;
+      }
+      ++messages.Files;
+      messages.Bytes += row.Bytes;
+      if (!row.Error.empty()) {
+        ++messages.Errors;
+        messages.Say(row.Path + ": " + row.Error);
+      }
+    }
+    messages.Progress(false);
+  }
+}
+
+}  // namespace
+
+int RunCatalog(int argc, const char* const* argv) {
+  CatalogOptions options;
+  if (std::string error = ParseCatalogOptions({argv + 1, argv + argc}, options); !error.empty())
+    return UsageError(error);
+  if (options.Help) {
+    const std::string help = CatalogHelp();
+    return write(STDOUT_FILENO, help.data(), help.size()) == ssize_t(help.size()) ? 0 : 2;
+  }
+  if (options.Version) {
+    const std::string version = "tintrel-catalog (Hueprobe) " TINTREL_VERSION "\n";
+    return write(STDOUT_FILENO, version.data(), version.size()) == ssize_t(version.size()) ? 0 : 2;
+  }
+
+  WalkPlan plan{options.Paths, nullptr, options.FilesFrom, options.NulSeparated, options.Follow};
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> list(nullptr, std::fclose);
+  if (options.FilesFrom == "-") {
+    plan.List = stdin;
+    plan.ListName = "standard input";
+  } else if (!options.FilesFrom.empty()) {
+    list.reset(std::fopen(options.FilesFrom.c_str(), "rbe"));
+    if (!list) return UsageError("cannot read " + options.FilesFrom + ": " + std::strerror(errno));
+    plan.List = list.get();
+  }
+  TableFile table;
+  Messages messages;
+  if (std::string error = OpenTableFile(table, options.OutputPath); !error.empty()) {
+    messages.Say(error);
+    return 2;
+  }
+  messages.ShowProgress =
+      options.ShowProgress == CatalogOptions::Progress::On ||
+      (options.ShowProgress == CatalogOptions::Progress::WhenTerminal && isatty(STDERR_FILENO));
+  auto out = std::make_unique<Output>();
+  out->Fd = table.Fd;
+
+  Pipeline pipeline;
+  std::string walk_failure;
+  bool written = true;
+  {
+    std::vector<std::jthread> threads;
+    threads.emplace_back([&] { WalkInto(pipeline, plan, walk_failure); });
+    const unsigned jobs = options.Jobs != 0 ? options.Jobs : Processors();
+    for (unsigned i = 0; i < jobs; ++i)
+      threads.emplace_back([&] { Work(pipeline, options.Format); });
+    try {
+      WriteText(*out, TableHeader(options.Format));
+    } catch (const Fault& fault) {
+      messages.Say("cannot write " + TableName(table) + ": " + std::strerror(fault.ErrorNumber));
+      written = false;
+    }
+    written = written && WriteRows(pipeline, *out, messages, TableName(table));
+    std::lock_guard lock(pipeline.Lock);
+    pipeline.Stopped = true;
+    pipeline.Changed.notify_all();
+  }
+  if (written) {
+    try {
+      FlushOutput(*out);
+    } catch (const Fault& fault) {
+      messages.Say("cannot write " + TableName(table) + ": " + std::strerror(fault.ErrorNumber));
+      written = false;
+    }
+  }
+  if (written) {
+    if (std::string error = CommitTableFile(table); !error.empty()) {
+      messages.Say(error);
+      written = false;
+    }
+  }
+  messages.Progress(true);
+  if (!walk_failure.empty()) messages.Say(walk_failure);
+  if (!written || !walk_failure.empty()) return 2;
+  return messages.Errors > 0 ? 1 : 0;
+}
+
+}  // namespace tintrel

@@ -1,0 +1,22 @@
+// One row of the catalogue: the analysis of one file, or why it could not be analysed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "catalog/table.h"
+
+namespace tintrel {
+
+// Analyses the file at `path`: opened once, read once for the scan, both digests and the SAUCE
+// record. Anything but a regular file, and any failure, gives a row with `error` filled.
+Row CatalogRow(const std::string& path);
+
+// A row with nothing but the path and why it has nothing else.
+Row ErrorRow(const std::string& path, const std::string& error);
+
+// The row's error, or an empty text; and the file size it gives.
+const std::string& RowError(const Row& row);
+uint64_t RowSize(const Row& row);
+
+}  // namespace tintrel

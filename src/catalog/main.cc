@@ -1,0 +1,5 @@
+#include "catalog/catalog.h"
+
+int main(int argc, char** argv) {
+  return tintrel::RunCatalog(argc, argv);
+}

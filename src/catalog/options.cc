@@ -1,0 +1,153 @@
+#include "catalog/options.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace tintrel {
+
+namespace {
+
+constexpr unsigned kMostJobs = 1024;
+
+// Sets what an option with a value asks for.
+std::string TakeValue(std::string_view name, const std::string& value, CatalogOptions& options) {
+  if (name == "format") {
+    if (value == "csv") {
+      options.Format = TableFormat::Csv;
+    } else if (value == "jsonl") {
+      options.Format = TableFormat::JsonLines;
+    } else {
+      return "unknown format '" + value + "': csv or jsonl";
+    }
+  } else if (name == "output") {
+    if (value.empty()) return "the output file name is empty";
+    options.OutputPath = value;
+  } else if (name == "jobs") {
+    unsigned jobs = 0;
+    auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), jobs);
+    if (error != std::errc() || end != value.data() + value.size() || jobs == 0 || jobs > kMostJobs)
+      return "--jobs takes a whole number from 1 to " + std::to_string(kMostJobs) + ", not '" +
+             value + "'";
+    options.Jobs = jobs;
+  } else {  // files-from
+    if (value.empty()) return "the --files-from file name is empty";
+    options.FilesFrom = value;
+  }
+  return "";
+}
+
+// Sets what an option without a value asks for; false when there is no such option.
+bool TakeFlag(std::string_view name, CatalogOptions& options) {
+  if (name == "null") {
+    options.NulSeparated = true;
+  } else if (name == "follow") {
+    options.Follow = true;
+  } else if (name == "progress") {
+    options.ShowProgress = CatalogOptions::Progress::On;
+  } else if (name == "no-progress") {
+    options.ShowProgress = CatalogOptions::Progress::Off;
+  } else if (name == "help") {
+    options.Help = true;
+  } else if (name == "version") {
+    options.Version = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::string_view LongName(char letter) {
+  switch (letter) {
+    case 'f': return "format";
+    case 'o': return "output";
+    case 'j': return "jobs";
+    case '0': return "null";
+    case 'L': return "follow";
+    case 'h': return "help";
+    default: return "";
+  }
+}
+
+bool TakesValue(std::string_view name) {
+  return name == "format" || name == "output" || name == "jobs" || name == "files-from";
+}
+
+}  // namespace
+
+std::string ParseCatalogOptions(const std::vector<std::string>& args, CatalogOptions& options) {
+  bool only_paths = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (only_paths || arg.size() < 2 || arg[0] != '-') {
+      options.Paths.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      only_paths = true;
+      continue;
+    }
+    // "--name", "--name=value", "--name value"; "-x", "-xVALUE", "-x VALUE", "-0L".
+    std::vector<std::pair<std::string, std::string>> taken;  // name, and the value if attached
+    if (arg[1] == '-') {
+      const std::size_t equals = arg.find('=');
+      taken.push_back({arg.substr(2, equals - 2), equals == std::string::npos ? "" : "="});
+      if (equals != std::string::npos) taken.back().second += arg.substr(equals + 1);
+    } else {
+      for (std::size_t k = 1; k < arg.size(); ++k) {
+        const std::string_view name = LongName(arg[k]);
+        if (name.empty()) return "unknown option '-" + std::string(1, arg[k]) + "'";
+        if (TakesValue(name) && k + 1 < arg.size()) {
+          taken.push_back({std::string(name), "=" + arg.substr(k + 1)});
+          break;
+        }
+        taken.push_back({std::string(name), ""});
+      }
+    }
+    for (auto& [name, attached] : taken) {
+      if (!TakesValue(name)) {
+        if (!attached.empty()) return "--" + name + " takes no value";
+        if (!TakeFlag(name, options)) return "unknown option '" + arg + "'";
+        continue;
+      }
+      std::string value;
+      if (!attached.empty()) {
+        value = attached.substr(1);
+      } else if (i + 1 < args.size()) {
+        value = args[++i];
+      } else {
+        return "--" + name + " needs a value";
+      }
+      if (std::string error = TakeValue(name, value, options); !error.empty()) return error;
+    }
+  }
+  if (!options.Help && !options.Version && options.Paths.empty() && options.FilesFrom.empty())
+    return "no path given";
+  return "";
+}
+
+std::string CatalogHelp() {
+  return "Usage: tintrel-catalog [options] PATH...\n"
+         "Analyse every art file under the PATHs and write one table row per file, as CSV or\n"
+         "JSON Lines: its digests, colours, characters and the whole SAUCE record.\n"
+         "\n"
+         "  PATH                    a file, or a folder walked recursively (like find -type f:\n"
+         "                          symbolic links are not followed unless -L; hidden files are\n"
+         "                          included)\n"
+         "      --files-from FILE   read the paths from FILE (\"-\" for standard input), one per\n"
+         "                          line, or NUL-separated with -0\n"
+         "  -0, --null              the paths of --files-from end with NUL bytes\n"
+         "  -f, --format csv|jsonl  the table format (default csv)\n"
+         "  -o, --output FILE       write to FILE (default standard output)\n"
+         "  -j, --jobs N            files analysed at once (default: the number of processors)\n"
+         "      --progress, --no-progress\n"
+         "                          a progress line on standard error (default: only when it\n"
+         "                          is a terminal)\n"
+         "  -L, --follow            follow symbolic links while walking\n"
+         "  -h, --help              show this help and exit\n"
+         "      --version           show the version and exit\n"
+         "\n"
+         "Exit status: 0 when every row is clean, 1 when some file could not be analysed, 2 for\n"
+         "a usage error or when the output cannot be written.\n";
+}
+
+}  // namespace tintrel

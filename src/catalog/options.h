@@ -1,0 +1,29 @@
+// The command line of tintrel-catalog.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "catalog/table.h"
+
+namespace tintrel {
+
+struct CatalogOptions {
+  std::vector<std::string> Paths;
+  std::string FilesFrom;      // empty: no list; "-": standard input
+  bool NulSeparated = false;  // -0
+  bool Follow = false;        // -L
+  TableFormat Format = TableFormat::Csv;
+  std::string OutputPath;  // empty: standard output
+  unsigned Jobs = 0;       // 0: the number of processors
+  enum class Progress { WhenTerminal, On, Off } ShowProgress = Progress::WhenTerminal;
+  bool Help = false, Version = false;
+};
+
+// Reads the arguments after the program name. Returns an empty text, or what is wrong with them.
+std::string ParseCatalogOptions(const std::vector<std::string>& args, CatalogOptions& options);
+
+// The text of --help.
+std::string CatalogHelp();
+
+}  // namespace tintrel

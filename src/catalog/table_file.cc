@@ -1,0 +1,91 @@
+#include "catalog/table_file.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+namespace tintrel {
+
+namespace {
+
+// The temporary file an interrupt must remove; a signal handler can only reach it here.
+char interrupted_table[PATH_MAX] = {};
+
+void RemoveTableAndDie(int signal_number) {
+  if (interrupted_table[0] != '\0') unlink(interrupted_table);
+  // The handler was reset on entry, so this ends the process as the signal would have.
+  raise(signal_number);
+}
+
+void RemoveOnInterrupt(const std::string& temp_path) {
+  if (temp_path.size() >= sizeof interrupted_table) return;
+  std::memcpy(interrupted_table, temp_path.c_str(), temp_path.size() + 1);
+  struct sigaction action {};
+  action.sa_handler = RemoveTableAndDie;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE})
+    sigaction(signal_number, &action, nullptr);
+}
+
+std::string Failure(const std::string& what, int error_number) {
+  return what + ": " + std::strerror(error_number);
+}
+
+}  // namespace
+
+TableFile::~TableFile() {
+  if (TempPath.empty()) return;
+  interrupted_table[0] = '\0';
+  unlink(TempPath.c_str());
+  if (Fd >= 0) close(Fd);
+}
+
+std::string OpenTableFile(TableFile& table, const std::string& path) {
+  table.Path = path;
+  if (path.empty()) {
+    table.Fd = STDOUT_FILENO;
+    return "";
+  }
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string temp = folder + "." + base + ".XXXXXX";
+  table.Fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (table.Fd < 0) return Failure("cannot write " + path, errno);
+  table.TempPath = temp;
+  RemoveOnInterrupt(temp);
+  // The file gets the permissions a new file made by the shell would get, not mkstemp's 0600.
+  const mode_t mask = umask(0);
+  umask(mask);
+  fchmod(table.Fd, 0666 & ~mask);
+  return "";
+}
+
+std::string CommitTableFile(TableFile& table) {
+  if (table.TempPath.empty()) return "";
+  const int fd = table.Fd;
+  table.Fd = -1;
+  if (fsync(fd) != 0 && errno != EINVAL) {
+    const int error = errno;
+    close(fd);
+    return Failure("cannot write " + table.Path, error);
+  }
+  if (close(fd) != 0) return Failure("cannot write " + table.Path, errno);
+  if (rename(table.TempPath.c_str(), table.Path.c_str()) != 0)
+    return Failure("cannot write " + table.Path, errno);
+  interrupted_table[0] = '\0';
+  table.TempPath.clear();
+  return "";
+}
+
+std::string TableName(const TableFile& table) {
+  return table.Path.empty() ? "standard output" : table.Path;
+}
+
+}  // namespace tintrel

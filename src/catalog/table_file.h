@@ -1,0 +1,31 @@
+// Where the table goes: standard output, or FILE by way of a temporary file beside it that takes
+// FILE's name only when the whole table is written. A run that fails or is interrupted leaves an
+// earlier FILE whole and no temporary file behind.
+#pragma once
+
+#include <string>
+
+namespace tintrel {
+
+struct TableFile {
+  std::string Path;      // FILE; empty for standard output
+  std::string TempPath;  // the temporary file while it exists
+  int Fd = 1;
+
+  TableFile() = default;
+  TableFile(const TableFile&) = delete;
+  TableFile& operator=(const TableFile&) = delete;
+  // Removes the temporary file when the table was not committed.
+  ~TableFile();
+};
+
+// Opens the table at `path` (empty for standard output). Returns an empty text, or why not.
+std::string OpenTableFile(TableFile& table, const std::string& path);
+
+// Puts the finished table in place under its name. Returns an empty text, or why not.
+std::string CommitTableFile(TableFile& table);
+
+// How messages name the table: its file name, or "standard output".
+std::string TableName(const TableFile& table);
+
+}  // namespace tintrel

@@ -1,0 +1,129 @@
+#include "catalog/walk.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace tintrel {
+
+namespace {
+
+struct FolderId {
+  dev_t Device;
+  ino_t Inode;
+  bool operator==(const FolderId&) const = default;
+};
+
+struct Walker {
+  const WalkPlan& Plan;
+  const std::function<void(WalkItem&&)>& Take;
+  std::vector<FolderId> Open;  // the folders being walked, outermost first
+};
+
+std::string Joined(const std::string& folder, const std::string& name) {
+  return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+enum class Kind { File, Folder, Other };
+
+struct Entry {
+  std::string Name;
+  Kind Type;
+  // Sorted by name with a "/" behind folder names, the walk gives its paths in byte order.
+  std::string Key() const { return Type == Kind::Folder ? Name + "/" : Name; }
+};
+
+void WalkFolder(Walker& walker, const std::string& folder, const struct stat& status);
+
+// What a path is when met inside a folder: links are passed over unless followed, and a link
+// that leads nowhere is passed over like find -L passes it.
+Kind KindInFolder(const Walker& walker, const std::string& path, unsigned char type) {
+  struct stat status;
+  if (type == DT_UNKNOWN || (type == DT_LNK && walker.Plan.Follow)) {
+    int found = walker.Plan.Follow ? stat(path.c_str(), &status) : lstat(path.c_str(), &status);
+    if (found != 0) return Kind::Other;
+    if (S_ISREG(status.st_mode)) return Kind::File;
+    return S_ISDIR(status.st_mode) ? Kind::Folder : Kind::Other;
+  }
+  if (type == DT_REG) return Kind::File;
+  return type == DT_DIR ? Kind::Folder : Kind::Other;
+}
+
+// A path named by the user: links are followed, a folder is walked, anything else is a row.
+void WalkNamed(Walker& walker, const std::string& path) {
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0) {
+    walker.Take({path, std::string("cannot open: ") + std::strerror(errno)});
+  } else if (S_ISDIR(status.st_mode)) {
+    WalkFolder(walker, path, status);
+  } else {
+    walker.Take({path, ""});
+  }
+}
+
+void WalkFolder(Walker& walker, const std::string& folder, const struct stat& status) {
+  const FolderId id{status.st_dev, status.st_ino};
+  if (std::find(walker.Open.begin(), walker.Open.end(), id) != walker.Open.end()) {
+    walker.Take({folder, "folder loop: it contains itself through a link"});
+    return;
+  }
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) {
+    walker.Take({folder, std::string("cannot read folder: ") + std::strerror(errno)});
+    return;
+  }
+  std::vector<Entry> entries;
+  int error = 0;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = readdir(dir);
+    if (entry == nullptr) {
+      error = errno;
+      break;
+    }
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    Kind type = KindInFolder(walker, Joined(folder, name), entry->d_type);
+    if (type != Kind::Other) entries.push_back({name, type});
+  }
+  closedir(dir);
+  std::sort(entries.begin(), entries.end(),
+            [](const Entry& a, const Entry& b) { return a.Key() < b.Key(); });
+  walker.Open.push_back(id);
+  for (const Entry& entry : entries) {
+    const std::string path = Joined(folder, entry.Name);
+    if (entry.Type == Kind::File) {
+      walker.Take({path, ""});
+      continue;
+    }
+    struct stat inner;
+    if (stat(path.c_str(), &inner) == 0 && S_ISDIR(inner.st_mode)) WalkFolder(walker, path, inner);
+  }
+  walker.Open.pop_back();
+  if (error != 0) walker.Take({folder, std::string("cannot read folder: ") + std::strerror(error)});
+}
+
+}  // namespace
+
+std::string Walk(const WalkPlan& plan, const std::function<void(WalkItem&&)>& take) {
+  Walker walker{plan, take, {}};
+  for (const std::string& path : plan.Paths) WalkNamed(walker, path);
+  if (plan.List == nullptr) return "";
+  char* line = nullptr;
+  std::size_t capacity = 0;
+  const int end = plan.NulSeparated ? '\0' : '\n';
+  for (ssize_t length; (length = getdelim(&line, &capacity, end, plan.List)) >= 0;) {
+    std::string path(line, static_cast<std::size_t>(length));
+    if (!path.empty() && path.back() == static_cast<char>(end)) path.pop_back();
+    if (!path.empty()) WalkNamed(walker, path);
+  }
+  std::free(line);
+  return std::ferror(plan.List) ? "cannot read " + plan.ListName : "";
+}
+
+}  // namespace tintrel

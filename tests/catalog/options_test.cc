@@ -1,0 +1,51 @@
+#include "catalog/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tintrel {
+namespace {
+
+// The options as one line of text, so each case reads as one comparison.
+std::string Summary(const CatalogOptions& o) {
+  std::string text = o.Format == TableFormat::Csv ? "csv" : "jsonl";
+  text += " j" + std::to_string(o.Jobs) + " out=" + o.OutputPath + " list=" + o.FilesFrom;
+  if (o.NulSeparated) text += " -0";
+  if (o.Follow) text += " -L";
+  if (o.ShowProgress != CatalogOptions::Progress::WhenTerminal)
+    text += o.ShowProgress == CatalogOptions::Progress::On ? " progress" : " quiet";
+  for (const std::string& path : o.Paths) text += " [" + path + "]";
+  return text;
+}
+
+TEST(CatalogOptions, ShortLongAttachedAndSeparateValues) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string parsed;  // or the error
+  } cases[] = {
+      {{"art"}, "csv j0 out= list= [art]"},
+      {{"-j4", "-f", "jsonl", "-o", "t.csv", "a", "b"}, "jsonl j4 out=t.csv list= [a] [b]"},
+      {{"--jobs=2", "--format", "csv", "--output=x", "a"}, "csv j2 out=x list= [a]"},
+      {{"-0L", "--files-from", "-", "--no-progress"}, "csv j0 out= list=- -0 -L quiet"},
+      {{"a", "--progress", "-fjsonl"}, "jsonl j0 out= list= progress [a]"},
+      {{"--", "-r", "-"}, "csv j0 out= list= [-r] [-]"},
+      {{}, "no path given"},
+      {{"-j", "0", "a"}, "--jobs takes a whole number from 1 to 1024, not '0'"},
+      {{"-j", "4x", "a"}, "--jobs takes a whole number from 1 to 1024, not '4x'"},
+      {{"-f", "xml", "a"}, "unknown format 'xml': csv or jsonl"},
+      {{"-x", "a"}, "unknown option '-x'"},
+      {{"--bogus", "a"}, "unknown option '--bogus'"},
+      {{"--follow=yes", "a"}, "--follow takes no value"},
+      {{"a", "-o"}, "--output needs a value"},
+  };
+  for (const Case& c : cases) {
+    CatalogOptions options;
+    const std::string error = ParseCatalogOptions(c.args, options);
+    EXPECT_EQ(error.empty() ? Summary(options) : error, c.parsed) << testing::PrintToString(c.args);
+  }
+}
+
+}  // namespace
+}  // namespace tintrel
