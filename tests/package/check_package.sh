@@ -1,11 +1,12 @@
 #!/bin/sh
 # The release build as a user gets it: installed under a prefix, and unpacked from its Debian
-# package. Both must hold the manual page and a binary that prints what the built one prints.
+# package. Both must hold the manual pages and programs that print what the built ones print. The
+# package must pass lintian with nothing but overridden tags, and a second build of the same
+# commit, in another folder, must give the same package byte for byte.
 # Run from the source folder after `cmake --workflow --preset package`.
 # Usage: check_package.sh [RELEASE_BUILD_DIR]
 set -eu
 build=${1:-build/release}
-built="$build/tintrel"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -14,25 +15,38 @@ fail() {
   exit 1
 }
 
-# Same bytes on standard output and the same status as the built binary, for both outputs.
+# Same bytes on standard output and the same status as the built programs, for both outputs of
+# tintrel and both formats of tintrel-catalog.
 same_runs() {
-  for args in "" "-r"; do
-    # $args is split on purpose: no option, or one.
-    "$built" examples/sunset.ans $args >"$work/want" || fail "$built exited with $?"
-    "$1" examples/sunset.ans $args >"$work/got" || fail "$1 exited with $?"
-    cmp -s "$work/want" "$work/got" || fail "$1 examples/sunset.ans $args prints something else"
+  for run in "tintrel examples/sunset.ans" "tintrel examples/sunset.ans -r" \
+    "tintrel-catalog examples" "tintrel-catalog -f jsonl examples/sunset.ans"; do
+    program=${run%% *}
+    args=${run#* }
+    # $args is split on purpose.
+    "$build/$program" $args >"$work/want" || fail "$build/$program exited with $?"
+    "$1/$program" $args >"$work/got" || fail "$1/$program exited with $?"
+    cmp -s "$work/want" "$work/got" || fail "$1/$run prints something else"
   done
 }
 
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
-for file in bin/tintrel share/man/man1/tintrel.1; do
-  [ -f "$work/prefix/$file" ] || fail "cmake --install put no $file under the prefix"
-done
-[ -x "$work/prefix/bin/tintrel" ] || fail "the installed binary is not executable"
-cmp -s man/tintrel.1 "$work/prefix/share/man/man1/tintrel.1" || fail "installed manual page differs"
-same_runs "$work/prefix/bin/tintrel"
+# The files a user gets under a prefix (or /usr), manual pages compressed.
+same_files() {
+  for program in tintrel tintrel-catalog; do
+    [ -x "$1/bin/$program" ] || fail "no executable $1/bin/$program"
+    gzip -dc "$1/share/man/man1/$program.1.gz" | cmp -s - "man/$program.1" ||
+      fail "$1/share/man/man1/$program.1.gz is not man/$program.1"
+  done
+  cmp -s packaging/copyright "$1/share/doc/tintrel/copyright" || fail "$1 has no copyright file"
+  gzip -dc "$1/share/doc/tintrel/changelog.gz" | grep -q "^tintrel ($version) " ||
+    fail "$1/share/doc/tintrel/changelog.gz has no entry for $version"
+  [ -f "$1/share/lintian/overrides/tintrel" ] || fail "$1 has no lintian overrides"
+}
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+same_files "$work/prefix"
+same_runs "$work/prefix/bin"
+
 set -- "$build"/tintrel_"$version"_*.deb
 [ $# -eq 1 ] && [ -f "$1" ] || fail "expected one tintrel_${version}_*.deb in $build, found: $*"
 deb=$1
@@ -42,14 +56,26 @@ for pair in "Package=tintrel" "Version=$version" "Section=utils" "Depends=" \
   got=$(dpkg-deb -f "$deb" "$field")
   [ "$got" = "${pair#*=}" ] || fail "$deb: $field is '$got', not '${pair#*=}'"
 done
-[ -n "$(dpkg-deb -f "$deb" Description)" ] || fail "$deb has no description"
-
 dpkg-deb -x "$deb" "$work/unpacked"
-cmp -s man/tintrel.1 "$work/unpacked/usr/share/man/man1/tintrel.1" ||
-  fail "$deb does not hold man/tintrel.1 as usr/share/man/man1/tintrel.1"
-# No program interpreter: the binary is static and runs on a system without any library.
-if readelf -l "$work/unpacked/usr/bin/tintrel" | grep -q INTERP; then
-  fail "the packaged binary is dynamically linked"
-fi
-same_runs "$work/unpacked/usr/bin/tintrel"
-echo "check_package: installed and packaged tintrel $version agree with $built"
+same_files "$work/unpacked/usr"
+# No program interpreter: the programs are static and run on a system without any library.
+for program in tintrel tintrel-catalog; do
+  if readelf -l "$work/unpacked/usr/bin/$program" | grep -q INTERP; then
+    fail "the packaged $program is dynamically linked"
+  fi
+done
+same_runs "$work/unpacked/usr/bin"
+
+command -v lintian >/dev/null || fail "lintian is missing (apt-get install lintian)"
+lintian --fail-on error,warning "$deb" 2>"$work/lintian" || {
+  cat "$work/lintian" >&2
+  fail "lintian finds errors or warnings in $deb"
+}
+
+# A second build of the same commit in another folder.
+cmake --preset release -B "$work/again" >/dev/null
+cmake --build "$work/again" >/dev/null
+(cd "$work/again" && cpack -G DEB >/dev/null)
+cmp -s "$deb" "$work/again/$(basename "$deb")" || fail "a second build does not give $deb again"
+echo "check_package: installed and packaged tintrel $version agree with $build; lintian is clean;" \
+  "a second build gives the same package"
