@@ -186,7 +186,11 @@ int RunCatalog(int argc, const char* const* argv) {
     return write(STDOUT_FILENO, version.data(), version.size()) == ssize_t(version.size()) ? 0 : 2;
   }
 
-  WalkPlan plan{options.Paths, nullptr, options.FilesFrom, options.NulSeparated, options.Follow};
+  WalkPlan plan;
+  plan.Paths = options.Paths;
+  plan.ListName = options.FilesFrom;
+  plan.NulSeparated = options.NulSeparated;
+  plan.Follow = options.Follow;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> list(nullptr, std::fclose);
   if (options.FilesFrom == "-") {
     plan.List = stdin;
@@ -202,6 +206,7 @@ int RunCatalog(int argc, const char* const* argv) {
     messages.Say(error);
     return 2;
   }
+  plan.Table = table.TempPath;
   messages.ShowProgress =
       options.ShowProgress == CatalogOptions::Progress::On ||
       (options.ShowProgress == CatalogOptions::Progress::WhenTerminal && isatty(STDERR_FILENO));

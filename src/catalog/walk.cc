@@ -7,22 +7,25 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace tintrel {
 
 namespace {
 
-struct FolderId {
+// Where a file or folder is, whatever path leads to it.
+struct FileId {
   dev_t Device;
   ino_t Inode;
-  bool operator==(const FolderId&) const = default;
+  bool operator==(const FileId&) const = default;
 };
 
 struct Walker {
   const WalkPlan& Plan;
   const std::function<void(WalkItem&&)>& Take;
-  std::vector<FolderId> Open;  // the folders being walked, outermost first
+  std::vector<FileId> Open;     // the folders being walked, outermost first
+  std::optional<FileId> Table;  // where the table being written is
 };
 
 std::string Joined(const std::string& folder, const std::string& name) {
@@ -39,6 +42,12 @@ struct Entry {
 };
 
 void WalkFolder(Walker& walker, const std::string& folder, const struct stat& status);
+
+bool IsTable(const Walker& walker, const std::string& path) {
+  struct stat status;
+  return walker.Table && stat(path.c_str(), &status) == 0 &&
+         *walker.Table == FileId{status.st_dev, status.st_ino};
+}
 
 // What a path is when met inside a folder: links are passed over unless followed, and a link
 // that leads nowhere is passed over like find -L passes it.
@@ -67,7 +76,7 @@ void WalkNamed(Walker& walker, const std::string& path) {
 }
 
 void WalkFolder(Walker& walker, const std::string& folder, const struct stat& status) {
-  const FolderId id{status.st_dev, status.st_ino};
+  const FileId id{status.st_dev, status.st_ino};
   if (std::find(walker.Open.begin(), walker.Open.end(), id) != walker.Open.end()) {
     walker.Take({folder, "folder loop: it contains itself through a link"});
     return;
@@ -88,7 +97,9 @@ void WalkFolder(Walker& walker, const std::string& folder, const struct stat& st
     }
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    Kind type = KindInFolder(walker, Joined(folder, name), entry->d_type);
+    const std::string path = Joined(folder, name);
+    Kind type = KindInFolder(walker, path, entry->d_type);
+    if (type == Kind::File && name[0] == '.' && IsTable(walker, path)) continue;
     if (type != Kind::Other) entries.push_back({name, type});
   }
   closedir(dir);
@@ -111,7 +122,9 @@ void WalkFolder(Walker& walker, const std::string& folder, const struct stat& st
 }  // namespace
 
 std::string Walk(const WalkPlan& plan, const std::function<void(WalkItem&&)>& take) {
-  Walker walker{plan, take, {}};
+  Walker walker{plan, take, {}, std::nullopt};
+  if (struct stat status; !plan.Table.empty() && stat(plan.Table.c_str(), &status) == 0)
+    walker.Table = FileId{status.st_dev, status.st_ino};
   for (const std::string& path : plan.Paths) WalkNamed(walker, path);
   if (plan.List == nullptr) return "";
   char* line = nullptr;

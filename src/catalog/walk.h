@@ -22,6 +22,9 @@ struct WalkPlan {
   std::string ListName;            // the list as messages name it
   bool NulSeparated = false;       // the list's paths end with NUL bytes, not line feeds
   bool Follow = false;             // follow symbolic links inside folders
+  // The table being written, when it is a file that the walk may meet: it is not art. Its
+  // temporary name is hidden, so only hidden files are looked at for it.
+  std::string Table;
 };
 
 // Hands every item to `take`, in order. Returns an error message when the list of paths failed

@@ -177,6 +177,10 @@ class Catalog(unittest.TestCase):
         self.assertEqual(self.catalog("-o", "table.csv", "art")[2], 0)
         with open(self.path(b"table.csv"), "rb") as f:
             self.assertEqual(f.read(), self.catalog("art")[0])
+        # A table written inside the folder it walks is not a row of itself.
+        self.assertEqual(self.catalog("-o", "art/t.csv", "art")[2], 0)
+        with open(self.path(b"art/t.csv"), "rb") as f:
+            self.assertNotIn(b"t.csv", f.read())
 
     def test_progress_only_on_a_terminal(self):
         _, errors, _ = self.catalog("-o", "plain.csv", "art")
