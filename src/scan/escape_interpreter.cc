@@ -7,7 +7,6 @@ namespace tintrel {
 
 namespace {
 
-constexpr uint8_t kEscape = 27;
 constexpr int64_t kLastColumn = 80;
 
 // ANSI colour index (black, red, green, yellow, blue, magenta, cyan, white) to colour number.
@@ -102,6 +101,18 @@ void ReportPosition(Interpreter& in) {
     in.Positions.Report(in.Positions.Context, in.Scan.CursorY, in.Scan.CursorX);
 }
 
+// The controls of the normal state; every other byte there is ESC or a drawn cell.
+void TakeControl(ScanState& scan, uint8_t b) {
+  switch (b) {
+    case 9: return SetCursor(scan, static_cast<uint8_t>(scan.CursorX + 8), scan.CursorY);
+    case 12: return SetCursor(scan, 1, 1);
+    // Shift-out and shift-in draw a cell but are neither low nor high characters.
+    case 14:
+    case 15: return AddToTally(scan, 1);
+    default: return;  // 0 and line feed do nothing
+  }
+}
+
 void RunFinal(Interpreter& in, uint8_t b) {
   ScanState& scan = in.Scan;
   switch (b) {
@@ -128,20 +139,17 @@ void RunFinal(Interpreter& in, uint8_t b) {
 
 void ProcessNormal(Interpreter& in, uint8_t b) {
   ScanState& scan = in.Scan;
-  switch (b) {
-    case 0:
-    case 10: return;
-    case 9: return SetCursor(scan, static_cast<uint8_t>(scan.CursorX + 8), scan.CursorY);
-    case 12: return SetCursor(scan, 1, 1);
-    // Shift-out and shift-in draw a cell but are neither low nor high characters.
-    case 14:
-    case 15: return AddToTally(scan, 1);
-    case kEscape: in.ParserState = StateEscape; return;
-    default:
+  switch (ClassOf(b)) {
+    case ByteClass::kEscape: in.ParserState = StateEscape; return;
+    case ByteClass::kControl: return TakeControl(scan, b);
+    // "|" and the end mark reach the interpreter only as ordinary cells.
+    case ByteClass::kCell:
+    case ByteClass::kPipe:
+    case ByteClass::kEndMark:
       AddToTally(scan, 1);
       // Art mixes low and high bytes at random, so the count is taken without a branch.
-      scan.LowAsciiCount += b < 127;
-      scan.HighAsciiCount += b >= 127;
+      scan.LowAsciiCount += !IsHigh(b);
+      scan.HighAsciiCount += IsHigh(b);
   }
 }
 

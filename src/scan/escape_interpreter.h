@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "scan/byte_classes.h"
 #include "scan/scan_state.h"
 
 namespace tintrel {
@@ -29,10 +30,6 @@ struct Interpreter {
   // Where "u" returns to when no "s" came first: the home position.
   uint8_t SavedX = 1, SavedY = 1;
 };
-
-inline bool IsParamChar(uint8_t b) {
-  return (b >= '0' && b <= '9') || b == ';' || b == '?';
-}
 
 // Takes one byte of the file, in file order.
 void ProcessChar(Interpreter& in, uint8_t b);

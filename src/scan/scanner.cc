@@ -11,8 +11,6 @@ namespace tintrel {
 
 namespace {
 
-constexpr uint8_t kPipe = '|';
-constexpr uint8_t kEscape = 27;
 // What NextByte gives when the chunk is used up and more input is to come.
 constexpr int kChunkUsedUp = -1;
 
@@ -35,21 +33,9 @@ void StepBack(BlockReader& reader, uint8_t c1) {
   reader.Replays = 1;
 }
 
-// Bytes that draw one cell and count as a low or a high character, and nothing else: every byte
-// but the controls the interpreter acts on (0, 9, 10, 12, 14, 15, ESC), the end mark and "|".
+// Bytes that draw one cell and count as a low or a high character, and nothing else.
 bool IsOrdinary(uint8_t b) {
-  switch (b) {
-    case 0:
-    case 9:
-    case 10:
-    case 12:
-    case 14:
-    case 15:
-    case kEndMark:
-    case kEscape:
-    case kPipe: return false;
-    default: return true;
-  }
+  return ClassOf(b) == ByteClass::kCell;
 }
 
 #if defined(__SSE2__)
@@ -66,15 +52,14 @@ inline int64_t BitsSet(uint32_t bits) {
 // run's high characters to `high`. Sixteen bytes are classified at once.
 const uint8_t* OrdinaryRunEnd(const uint8_t* at, const uint8_t* end, int64_t& high) {
 #if defined(__SSE2__)
-  const __m128i kHighest = _mm_set1_epi8(127);
+  const __m128i kHighest = _mm_set1_epi8(static_cast<char>(kLowestHigh));
   for (; end - at >= 16; at += 16) {
     __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    __m128i special = _mm_cmpeq_epi8(bytes, _mm_setzero_si128());
-    for (char c : {'\x09', '\x0a', '\x0c', '\x0e', '\x0f', '\x1a', '\x1b', '|'})
-      special = _mm_or_si128(special, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)));
-    // High: 127, or 128 and above, which read as negative.
-    auto high_bits = static_cast<uint32_t>(_mm_movemask_epi8(
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, kHighest), _mm_cmplt_epi8(bytes, _mm_setzero_si128()))));
+    __m128i special = _mm_setzero_si128();
+    for (uint8_t c : kRunEnders)
+      special = _mm_or_si128(special, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(c))));
+    auto high_bits = static_cast<uint32_t>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(bytes, kHighest), bytes)));
     auto special_bits = static_cast<uint32_t>(_mm_movemask_epi8(special));
     if (special_bits != 0) {
       int ordinary = __builtin_ctz(special_bits);
@@ -84,7 +69,7 @@ const uint8_t* OrdinaryRunEnd(const uint8_t* at, const uint8_t* end, int64_t& hi
     high += BitsSet(high_bits);
   }
 #endif
-  while (at < end && IsOrdinary(*at)) high += *at++ >= 127;
+  while (at < end && IsOrdinary(*at)) high += IsHigh(*at++);
   return at;
 }
 
@@ -111,7 +96,7 @@ const uint8_t* TakeWholeSequence(const uint8_t* at, const uint8_t* end, Interpre
   }
 #endif
   while (final < end && IsParamChar(*final)) ++final;
-  if (final == end || *final == kPipe || *final == kEndMark) return at;
+  if (final == end || *final == kPipeByte || *final == kEndMark) return at;
   auto length = static_cast<std::size_t>(final - params);
   if (length > in.Params.Chars.size()) return at;
   if (*final != 'm' || !ApplyRenditionBytes(in, params, length)) {
@@ -141,9 +126,9 @@ void TakeQuickSteps(BlockReader& reader, Interpreter& in) {
       if (at == end) break;
     }
     const uint8_t* next = at;
-    if (*at == kEscape) {
+    if (*at == kEscapeByte) {
       next = TakeWholeSequence(at, end, in);
-    } else if (*at == kPipe && end - at >= 3) {
+    } else if (*at == kPipeByte && end - at >= 3) {
       if (int code = PipeCodeValue(at[1], at[2]); code >= 0) {
         scan.ColorTable[code % 8].Count += 1;
         next = at + 3;
@@ -153,7 +138,7 @@ void TakeQuickSteps(BlockReader& reader, Interpreter& in) {
         drawn += 1;
         next = at + 1;
       }
-    } else if (*at != kPipe && *at != kEndMark) {
+    } else if (*at != kPipeByte && *at != kEndMark) {
       // A control the interpreter acts on without leaving its normal state.
       ProcessChar(in, *at);
       next = at + 1;
@@ -179,20 +164,20 @@ void ScanBlocks(Scanner& scanner) {
       scanner.Ended = true;
       return;
     }
-    if (b != kPipe) {
+    if (b != kPipeByte) {
       ProcessChar(in, static_cast<uint8_t>(b));
       continue;
     }
     int c1 = NextByte(reader);
-    if (c1 == kChunkUsedUp) return StepBack(reader, kPipe);
+    if (c1 == kChunkUsedUp) return StepBack(reader, kPipeByte);
     int c2 = NextByte(reader);
-    if (c2 == kChunkUsedUp) return StepBack(reader, kPipe, static_cast<uint8_t>(c1));
+    if (c2 == kChunkUsedUp) return StepBack(reader, kPipeByte, static_cast<uint8_t>(c1));
     if (int code = PipeCodeValue(c1, c2); code >= 0) {
       // A pipe code charges one cell to its colour and touches nothing else.
       in.Scan.ColorTable[code % 8].Count += 1;
     } else {
       // A "|" that starts no code is an ordinary byte; the two after it are read again.
-      ProcessChar(in, kPipe);
+      ProcessChar(in, kPipeByte);
       StepBack(reader, static_cast<uint8_t>(c1), static_cast<uint8_t>(c2));
     }
   }

@@ -8,12 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "scan/byte_classes.h"
 #include "scan/escape_interpreter.h"
 #include "scan/scan_state.h"
 
 namespace tintrel {
 
-inline constexpr uint8_t kEndMark = 26;
 inline constexpr std::size_t kBlockSize = 4096;
 
 // The byte source of the scan: the chunk being scanned, and the bytes handed back to be read
