@@ -1,7 +1,6 @@
 #include "scan/scanner.h"
 
 #include <algorithm>
-#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -75,79 +74,54 @@ const uint8_t* OrdinaryRunEnd(const uint8_t* at, const uint8_t* end, int64_t& hi
 
 // Takes a whole "ESC [ parameters final" at `at` that ends before `end` in one step, as the
 // interpreter would byte by byte, and returns where it ends. Returns `at`, taking nothing, for
-// anything else: ESC without "[", a sequence that runs past the block, more parameter characters
-// than are kept, and a "|" or end mark in the place of the final byte, which the byte-by-byte path
-// must see.
-const uint8_t* TakeWholeSequence(const uint8_t* at, const uint8_t* end, Interpreter& in) {
+// anything else: ESC without "[", a sequence that runs past the block, and a "|" or end mark in
+// the place of the final byte, which the byte-by-byte path must see.
+const uint8_t* TakeWholeSequence(const uint8_t* at, const uint8_t* end, Pen& pen) {
   if (end - at < 3 || at[1] != '[') return at;
   const uint8_t* params = at + 2;
   const uint8_t* final = params;
-#if defined(__SSE2__)
-  if (end - params >= 16) {
-    // Sixteen bytes at once: parameters are digits, ";" and "?".
-    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(params));
-    __m128i digit_value = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
-    __m128i is_param =
-        _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(digit_value, _mm_set1_epi8(9)), digit_value),
-                     _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(';')),
-                                  _mm_cmpeq_epi8(bytes, _mm_set1_epi8('?'))));
-    auto other_bits = static_cast<uint32_t>(~_mm_movemask_epi8(is_param) & 0xFFFF);
-    final = other_bits != 0 ? params + __builtin_ctz(other_bits) : params + 16;
-  }
-#endif
   while (final < end && IsParamChar(*final)) ++final;
   if (final == end || *final == kPipeByte || *final == kEndMark) return at;
-  auto length = static_cast<std::size_t>(final - params);
-  if (length > in.Params.Chars.size()) return at;
-  if (*final != 'm' || !ApplyRenditionBytes(in, params, length)) {
-    std::memcpy(in.Params.Chars.data(), params, length);
-    in.Params.Length = static_cast<uint8_t>(length);
-    in.Params.Start = 0;
-    HandleCsiFinal(in, *final);
-  }
+  // Parameter characters past the 255th are dropped.
+  auto length = std::min<std::size_t>(static_cast<std::size_t>(final - params), 255);
+  ApplyEffect(pen, SequenceEffect(params, length, *final));
   return final + 1;
 }
 
 // Works through the current block from the reading position for as long as every step is one of
-// the quick ones: a run of ordinary bytes charged in one AddToTally, a control other than ESC, a
-// whole control sequence, a "|" whose two next bytes are in the block. Stops at the first byte
-// the byte-by-byte path must take: the end mark, and what lies across the end of the block.
-void TakeQuickSteps(BlockReader& reader, Interpreter& in) {
-  ScanState& scan = in.Scan;
+// the quick ones: a run of ordinary bytes charged in one step, a control other than ESC, a whole
+// control sequence, a "|" whose two next bytes are in the block. Stops at the first byte the
+// byte-by-byte path must take: the end mark, and what lies across the end of the block.
+void TakeQuickSteps(BlockReader& reader, Pen& pen) {
   const uint8_t* at = reader.Block + reader.BlockPos;
   const uint8_t* const end = reader.Block + reader.BlockCount;
-  int64_t drawn = 0, high = 0;
   while (at < end) {
+    int64_t high = 0;
     const uint8_t* run_end = OrdinaryRunEnd(at, end, high);
     if (run_end != at) {
-      AddToTally(scan, run_end - at);
-      drawn += run_end - at;
+      DrawCells(pen, run_end - at, high);
       at = run_end;
       if (at == end) break;
     }
     const uint8_t* next = at;
     if (*at == kEscapeByte) {
-      next = TakeWholeSequence(at, end, in);
+      next = TakeWholeSequence(at, end, pen);
     } else if (*at == kPipeByte && end - at >= 3) {
       if (int code = PipeCodeValue(at[1], at[2]); code >= 0) {
-        scan.ColorTable[code % 8].Count += 1;
+        ApplyEffect(pen, PipeCodeEffect(code));
         next = at + 3;
       } else {
         // An ordinary "|"; the two bytes after it are looked at again from the next step.
-        AddToTally(scan, 1);
-        drawn += 1;
+        DrawCells(pen, 1, 0);
         next = at + 1;
       }
-    } else if (*at != kPipeByte && *at != kEndMark) {
-      // A control the interpreter acts on without leaving its normal state.
-      ProcessChar(in, *at);
+    } else if (ClassOf(*at) == ByteClass::kControl) {
+      ApplyEffect(pen, ControlEffect(*at));
       next = at + 1;
     }
     if (next == at) break;
     at = next;
   }
-  scan.LowAsciiCount += drawn - high;
-  scan.HighAsciiCount += high;
   reader.BlockPos = static_cast<std::size_t>(at - reader.Block);
 }
 
@@ -157,7 +131,7 @@ void ScanBlocks(Scanner& scanner) {
   BlockReader& reader = scanner.Reader;
   Interpreter& in = scanner.In;
   for (;;) {
-    if (in.ParserState == StateNormal && reader.Replays == 0) TakeQuickSteps(reader, in);
+    if (in.ParserState == StateNormal && reader.Replays == 0) TakeQuickSteps(reader, in.Drawing);
     int b = NextByte(reader);
     if (b == kChunkUsedUp) return;
     if (b == kEndMark) {
@@ -173,8 +147,7 @@ void ScanBlocks(Scanner& scanner) {
     int c2 = NextByte(reader);
     if (c2 == kChunkUsedUp) return StepBack(reader, kPipeByte, static_cast<uint8_t>(c1));
     if (int code = PipeCodeValue(c1, c2); code >= 0) {
-      // A pipe code charges one cell to its colour and touches nothing else.
-      in.Scan.ColorTable[code % 8].Count += 1;
+      ApplyEffect(in.Drawing, PipeCodeEffect(code));
     } else {
       // A "|" that starts no code is an ordinary byte; the two after it are read again.
       ProcessChar(in, kPipeByte);
@@ -198,6 +171,7 @@ bool ScanChunk(Scanner& scanner, const uint8_t* bytes, std::size_t size) {
   reader.BlockPos = 0;
   reader.BlockCount = size;
   ScanBlocks(scanner);
+  Settle(scanner.In);
   reader.Block = nullptr;
   reader.BlockPos = reader.BlockCount = 0;
   return scanner.Ended;
@@ -207,6 +181,7 @@ void FinishScan(Scanner& scanner) {
   if (scanner.Ended) return;
   scanner.Reader.AtEnd = true;
   ScanBlocks(scanner);
+  Settle(scanner.In);
 }
 
 void ScanMemory(ScanState& scan, const PositionSink& positions, const uint8_t* bytes,

@@ -12,7 +12,7 @@ void ReferenceScan(ScanState& scan, const PositionSink& positions, const uint8_t
   auto byte_at = [&](std::size_t i) { return i < size ? bytes[i] : kEndMark; };
   for (std::size_t i = 0;;) {
     uint8_t b = byte_at(i++);
-    if (b == kEndMark) return;
+    if (b == kEndMark) return Settle(in);
     if (b != '|') {
       ProcessChar(in, b);
       continue;
