@@ -131,7 +131,8 @@ void ScanBlocks(Scanner& scanner) {
   BlockReader& reader = scanner.Reader;
   Interpreter& in = scanner.In;
   for (;;) {
-    if (in.ParserState == StateNormal && reader.Replays == 0) TakeQuickSteps(reader, in.Drawing);
+    if (scanner.Quick == QuickSteps::kOn && in.ParserState == StateNormal && reader.Replays == 0)
+      TakeQuickSteps(reader, in.Drawing);
     int b = NextByte(reader);
     if (b == kChunkUsedUp) return;
     if (b == kEndMark) {
@@ -185,8 +186,9 @@ void FinishScan(Scanner& scanner) {
 }
 
 void ScanMemory(ScanState& scan, const PositionSink& positions, const uint8_t* bytes,
-                std::size_t size, std::size_t chunk_size) {
+                std::size_t size, std::size_t chunk_size, QuickSteps quick) {
   Scanner scanner(scan, positions);
+  scanner.Quick = quick;
   for (std::size_t done = 0; done < size; done += chunk_size) {
     if (ScanChunk(scanner, bytes + done, std::min(chunk_size, size - done))) return;
   }

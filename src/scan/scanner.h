@@ -29,10 +29,15 @@ struct BlockReader {
   uint8_t Replays = 0;
 };
 
+// Whether the byte loop hands what it can to the quick steps, or takes every byte itself. Both
+// give the same scan; the byte loop alone is what the quick steps are checked against.
+enum class QuickSteps : bool { kOff, kOn };
+
 struct Scanner {
   Interpreter In;
   BlockReader Reader;
   bool Ended = false;  // the end mark was reached: later bytes are not looked at
+  QuickSteps Quick = QuickSteps::kOn;
 
   Scanner(ScanState& scan, const PositionSink& positions) : In{scan, positions} {}
 };
@@ -45,7 +50,8 @@ void FinishScan(Scanner& scanner);
 
 // Scans bytes held in memory as a file of them is scanned, in chunks of `chunk_size` bytes.
 void ScanMemory(ScanState& scan, const PositionSink& positions, const uint8_t* bytes,
-                std::size_t size, std::size_t chunk_size = kBlockSize);
+                std::size_t size, std::size_t chunk_size = kBlockSize,
+                QuickSteps quick = QuickSteps::kOn);
 
 // The value 0 to 23 of the pipe code "|" c1 c2, or -1 when the two bytes form none.
 int PipeCodeValue(int c1, int c2);
