@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#if defined(__SSE2__)
+#if TINTREL_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -37,7 +37,7 @@ bool IsOrdinary(uint8_t b) {
   return ClassOf(b) == ByteClass::kCell;
 }
 
-#if defined(__SSE2__)
+#if TINTREL_SSE2
 // How many of the 16 bits are set.
 inline int64_t BitsSet(uint32_t bits) {
   bits = bits - ((bits >> 1) & 0x5555);
@@ -50,7 +50,7 @@ inline int64_t BitsSet(uint32_t bits) {
 // The end of the run of ordinary bytes that starts at `at`, no further than `end`; adds the
 // run's high characters to `high`. Sixteen bytes are classified at once.
 const uint8_t* OrdinaryRunEnd(const uint8_t* at, const uint8_t* end, int64_t& high) {
-#if defined(__SSE2__)
+#if TINTREL_SSE2
   const __m128i kHighest = _mm_set1_epi8(static_cast<char>(kLowestHigh));
   for (; end - at >= 16; at += 16) {
     __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
