@@ -11,9 +11,9 @@ constexpr std::array<uint8_t, 8> AnsiColorMap = {0, 4, 2, 6, 1, 5, 3, 7};
 
 // Row and column moves read a count in which 0, missing or empty means 1. A count of more than
 // 255 moves as far as 255 would: no coordinate is further than that from its limit.
-int WholeCount(ParamReader& params) {
+uint8_t WholeCount(ParamReader& params) {
   int32_t n = NextParam(params);
-  return n == 0 ? 1 : std::min(n, 255);
+  return n == 0 ? 1 : static_cast<uint8_t>(std::min(n, 255));
 }
 
 uint8_t ByteCount(ParamReader& params) {
@@ -21,49 +21,51 @@ uint8_t ByteCount(ParamReader& params) {
   return n == 0 ? 1 : n;
 }
 
-Effect CursorUp(int n) {
+constexpr std::size_t kColumn = 0, kRow = 1;
+
+Effect CursorUp(uint8_t n) {
   Effect effect;
-  effect.ShiftY = static_cast<int16_t>(-n);
-  effect.LowY = 1;
+  effect.Sub[kRow] = n;
+  effect.Low[kRow] = 1;
   return effect;
 }
 
 Effect CursorDown(uint8_t n) {
   Effect effect;
-  effect.WrapY = n;
+  effect.Wrap[kRow] = n;
   return effect;
 }
 
 // A cursor already past column 80 (tabs and positioning allow it) comes back to 80.
-Effect CursorForward(int n) {
+Effect CursorForward(uint8_t n) {
   Effect effect;
-  effect.ShiftX = static_cast<int16_t>(n);
-  effect.HighX = kLastColumn;
+  effect.Add[kColumn] = n;
+  effect.High[kColumn] = kLastColumn;
   return effect;
 }
 
-Effect CursorBack(int n) {
+Effect CursorBack(uint8_t n) {
   Effect effect;
-  effect.ShiftX = static_cast<int16_t>(-n);
-  effect.LowX = 1;
+  effect.Sub[kColumn] = n;
+  effect.Low[kColumn] = 1;
   return effect;
 }
 
 Effect ToColumn(uint8_t column) {
   Effect effect;
-  effect.LowX = effect.HighX = column;
+  effect.Low[kColumn] = effect.High[kColumn] = column;
   return effect;
 }
 
 Effect CursorNextLine(uint8_t n) {
   Effect effect = ToColumn(1);
-  effect.WrapY = n;
+  effect.Wrap[kRow] = n;
   return effect;
 }
 
 Effect CursorPosition(uint8_t row, uint8_t column) {
   Effect effect = ToColumn(column);
-  effect.LowY = effect.HighY = row;
+  effect.Low[kRow] = effect.High[kRow] = row;
   return effect;
 }
 
@@ -176,11 +178,14 @@ Effect SequenceEffect(const uint8_t* params, std::size_t length, uint8_t final) 
 Effect ControlEffect(uint8_t b) {
   Effect effect;
   switch (b) {
-    case 9: effect.WrapX = 8; break;
+    case 9: effect.Wrap[kColumn] = 8; break;
     case 12: effect = CursorPosition(1, 1); break;
     // Shift-out and shift-in draw a cell but are neither low nor high characters.
     case 14:
-    case 15: effect.Cells = 1; break;
+    case 15:
+      effect.Cells = 1;
+      effect.Flags = kNoCharacter;
+      break;
     default: break;  // 0 and line feed do nothing
   }
   return effect;
@@ -188,8 +193,7 @@ Effect ControlEffect(uint8_t b) {
 
 Interpreter::Interpreter(ScanState& scan, const PositionSink& positions) : Scan(scan) {
   Drawing.Attr = scan.CurrentAttr;
-  Drawing.X = scan.CursorX;
-  Drawing.Y = scan.CursorY;
+  Drawing.Cursor = CursorAt(scan.CursorX, scan.CursorY);
   Drawing.Counts = &Counts;
   Drawing.Positions = positions;
 }
@@ -221,7 +225,7 @@ void Settle(Interpreter& in) {
   ScanState& scan = in.Scan;
   Pen& pen = in.Drawing;
   scan.CurrentAttr = pen.Attr;
-  SetCursor(scan, pen.X, pen.Y);
+  SetCursor(scan, ColumnOf(pen.Cursor), RowOf(pen.Cursor));
   scan.LowAsciiCount += pen.Characters - pen.High;
   scan.HighAsciiCount += pen.High;
   pen.Characters = pen.High = 0;

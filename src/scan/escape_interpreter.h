@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "scan/byte_classes.h"
 #include "scan/scan_state.h"
@@ -29,39 +30,49 @@ inline constexpr uint8_t kNoPipeColor = 8;
 
 // The attribute and cursor that cells are drawn with, and what the scan has counted since the
 // scan state was last settled. Kept apart from ScanState so that a loop can hold it in registers.
+// A cursor has the column in its low byte and the row in its high byte, so that one step moves
+// both.
 struct Pen {
   uint8_t Attr = 7;
-  uint8_t X = 1, Y = 1;
-  // Where "u" returns to when no "s" came first: the home position.
-  uint8_t SavedX = 1, SavedY = 1;
-  int64_t Characters = 0;  // drawn cells that count as low or high characters
-  int64_t High = 0;        // of them, the high ones
+  uint16_t Cursor = 0x0101;
+  uint16_t Saved = 0x0101;  // where "u" returns to when no "s" came first: the home position
+  int64_t Characters = 0;   // drawn cells that count as low or high characters
+  int64_t High = 0;         // of them, the high ones
   CellCounts* Counts = nullptr;
   PositionSink Positions;  // receives the cursor position reports
 };
 
-// What an event does to the pen, all parts at once. Each coordinate v becomes
-// Shift + (v + Wrap) modulo 256, held between Low and High; the attribute becomes
+constexpr uint16_t CursorAt(uint8_t column, uint8_t row) {
+  return static_cast<uint16_t>(column | row << 8);
+}
+constexpr uint8_t ColumnOf(uint16_t cursor) {
+  return static_cast<uint8_t>(cursor);
+}
+constexpr uint8_t RowOf(uint16_t cursor) {
+  return static_cast<uint8_t>(cursor >> 8);
+}
+
+// What an event does to the pen, all parts at once. Each coordinate, the column in [0] and the
+// row in [1], first goes Wrap further modulo 256, then Add further and Sub back, neither passing
+// 255 nor 0, and is then held between Low and High. The attribute becomes
 // ((kReverse ? reversed : as it is) & AttrKeep) | AttrSet.
 struct Effect {
-  int16_t ShiftX = 0, ShiftY = 0;
-  uint8_t WrapX = 0, WrapY = 0;
-  uint8_t LowX = 0, LowY = 0;
-  uint8_t HighX = 255, HighY = 255;
+  std::array<uint8_t, 2> Wrap{}, Add{}, Sub{}, Low{};
+  std::array<uint8_t, 2> High = {255, 255};
   uint8_t AttrKeep = 0xFF, AttrSet = 0;
-  uint8_t Cells = 0;       // cells drawn under the attribute
-  uint8_t Characters = 0;  // of them, low characters
+  uint8_t Cells = 0;  // cells drawn under the attribute, low characters unless kNoCharacter
   uint8_t PipeColor = kNoPipeColor;
   uint8_t Flags = 0;
 
   bool operator==(const Effect&) const = default;
 };
 
-inline constexpr uint8_t kReverse = 1;  // reverse the attribute before AttrKeep and AttrSet
-inline constexpr uint8_t kErase = 2;    // charge the cells from the cursor to column 80
-inline constexpr uint8_t kSave = 4;     // remember the cursor
-inline constexpr uint8_t kRestore = 8;  // go back to the remembered cursor
-inline constexpr uint8_t kReport = 16;  // report the cursor position
+inline constexpr uint8_t kReverse = 1;       // reverse the attribute before AttrKeep and AttrSet
+inline constexpr uint8_t kErase = 2;         // charge the cells from the cursor to column 80
+inline constexpr uint8_t kSave = 4;          // remember the cursor
+inline constexpr uint8_t kRestore = 8;       // go back to the remembered cursor
+inline constexpr uint8_t kNoCharacter = 16;  // the cells count as no character
+inline constexpr uint8_t kReport = 32;       // report the cursor position
 
 inline constexpr int kLastColumn = 80;
 
@@ -93,6 +104,13 @@ inline Effect PipeCodeEffect(int value) {
   return effect;
 }
 
+// A "|" that starts no pipe code, taken as a step of its own: one low character drawn.
+inline Effect LowCellEffect() {
+  Effect effect;
+  effect.Cells = 1;
+  return effect;
+}
+
 // A run of `cells` drawn cells, `high` of them high characters.
 inline void DrawCells(Pen& pen, int64_t cells, int64_t high) {
   pen.Counts->ByAttr[pen.Attr] += cells;
@@ -100,32 +118,69 @@ inline void DrawCells(Pen& pen, int64_t cells, int64_t high) {
   pen.High += high;
 }
 
-inline uint8_t Step(uint8_t v, int shift, uint8_t wrap, uint8_t low, uint8_t high) {
-  int moved = static_cast<uint8_t>(v + wrap) + shift;
-  return static_cast<uint8_t>(std::min<int>(std::max<int>(moved, low), high));
+// The cursor after the effect's step.
+inline uint16_t MoveCursor(uint16_t cursor, const Effect& effect) {
+#if TINTREL_SSE2
+  // Both coordinates in the low two lanes; the operands a pair of lanes each above them.
+  __m128i operands = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(effect.Wrap.data()));
+  uint16_t high;
+  std::memcpy(&high, effect.High.data(), sizeof high);
+  operands = _mm_insert_epi16(operands, high, 4);
+  __m128i moved = _mm_add_epi8(_mm_cvtsi32_si128(cursor), operands);
+  moved = _mm_adds_epu8(moved, _mm_shufflelo_epi16(operands, 1));
+  moved = _mm_subs_epu8(moved, _mm_shufflelo_epi16(operands, 2));
+  moved = _mm_max_epu8(moved, _mm_shufflelo_epi16(operands, 3));
+  moved = _mm_min_epu8(moved, _mm_shuffle_epi32(operands, 2));
+  return static_cast<uint16_t>(_mm_cvtsi128_si32(moved));
+#else
+  std::array<uint8_t, 2> coordinates = {ColumnOf(cursor), RowOf(cursor)};
+  for (std::size_t axis = 0; axis < 2; ++axis) {
+    int v = static_cast<uint8_t>(coordinates[axis] + effect.Wrap[axis]);
+    v = std::max(std::min(v + effect.Add[axis], 255) - effect.Sub[axis], 0);
+    coordinates[axis] =
+        static_cast<uint8_t>(std::min<int>(std::max<int>(v, effect.Low[axis]), effect.High[axis]));
+  }
+  return CursorAt(coordinates[0], coordinates[1]);
+#endif
 }
 
-// Every part of the effect applies, so that a loop can carry out any effect without a branch.
-inline void ApplyEffect(Pen& pen, const Effect& effect) {
+inline constexpr uint8_t kSeldomFlags =
+    kReverse | kErase | kSave | kRestore | kNoCharacter | kReport;
+
+// Reverse video, an erase, a save, a restore, shift-out or shift-in and a report: effects that
+// do nothing else, and leave the cells before them drawn under the attribute they found. Returns
+// whether the effect asks for a report.
+inline bool TakeSeldomParts(Pen& pen, const Effect& effect) {
   const uint8_t flags = effect.Flags;
-  uint8_t attr = (flags & kReverse) ? Reversed(pen.Attr) : pen.Attr;
-  pen.Attr = static_cast<uint8_t>((attr & effect.AttrKeep) | effect.AttrSet);
-  pen.X = Step(pen.X, effect.ShiftX, effect.WrapX, effect.LowX, effect.HighX);
-  pen.Y = Step(pen.Y, effect.ShiftY, effect.WrapY, effect.LowY, effect.HighY);
-  int erased = (flags & kErase) ? std::max(kLastColumn - pen.X, 0) : 0;
-  pen.Counts->ByAttr[pen.Attr] += effect.Cells + erased;
-  pen.Characters += effect.Characters;
+  if (flags & kReverse) pen.Attr = Reversed(pen.Attr);
+  if (flags & kErase)
+    pen.Counts->ByAttr[pen.Attr] += std::max(kLastColumn - ColumnOf(pen.Cursor), 0);
+  if (flags & kSave) pen.Saved = pen.Cursor;
+  if (flags & kRestore) pen.Cursor = pen.Saved;
+  if (flags & kNoCharacter) pen.Characters -= effect.Cells;
+  return (flags & kReport) != 0;
+}
+
+// Carries out every part of the effect but the report; returns whether it asks for one.
+inline bool MoveAndCharge(Pen& pen, const Effect& effect) {
+  pen.Counts->ByAttr[pen.Attr] += effect.Cells;
+  pen.Characters += effect.Cells;
   pen.Counts->ByPipeColor[effect.PipeColor] += 1;
-  if (flags & kSave) {
-    pen.SavedX = pen.X;
-    pen.SavedY = pen.Y;
-  }
-  if (flags & kRestore) {
-    pen.X = pen.SavedX;
-    pen.Y = pen.SavedY;
-  }
-  if ((flags & kReport) && pen.Positions.Report != nullptr)
-    pen.Positions.Report(pen.Positions.Context, pen.Y, pen.X);
+  bool report = false;
+  if (effect.Flags & kSeldomFlags) [[unlikely]]
+    report = TakeSeldomParts(pen, effect);
+  pen.Attr = static_cast<uint8_t>((pen.Attr & effect.AttrKeep) | effect.AttrSet);
+  pen.Cursor = MoveCursor(pen.Cursor, effect);
+  return report;
+}
+
+inline void ReportPosition(const Pen& pen) {
+  if (pen.Positions.Report != nullptr)
+    pen.Positions.Report(pen.Positions.Context, RowOf(pen.Cursor), ColumnOf(pen.Cursor));
+}
+
+inline void ApplyEffect(Pen& pen, const Effect& effect) {
+  if (MoveAndCharge(pen, effect)) ReportPosition(pen);
 }
 
 // The parameter characters of the sequence being read byte by byte.

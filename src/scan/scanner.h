@@ -10,6 +10,7 @@
 
 #include "scan/byte_classes.h"
 #include "scan/escape_interpreter.h"
+#include "scan/quick_steps.h"
 #include "scan/scan_state.h"
 
 namespace tintrel {
@@ -38,11 +39,13 @@ struct Scanner {
   BlockReader Reader;
   bool Ended = false;  // the end mark was reached: later bytes are not looked at
   QuickSteps Quick = QuickSteps::kOn;
+  TokenCache Cache;
 
   Scanner(ScanState& scan, const PositionSink& positions) : In{scan, positions} {}
 };
 
-// Scans the next chunk; true once the end mark was reached.
+// Scans the next chunk; true once the end mark was reached. The scan state is written when the
+// scan ends: at the end mark, or in FinishScan.
 bool ScanChunk(Scanner& scanner, const uint8_t* bytes, std::size_t size);
 
 // The input is over: what a chunk's end held back is taken now, and the scan ends.
@@ -52,8 +55,5 @@ void FinishScan(Scanner& scanner);
 void ScanMemory(ScanState& scan, const PositionSink& positions, const uint8_t* bytes,
                 std::size_t size, std::size_t chunk_size = kBlockSize,
                 QuickSteps quick = QuickSteps::kOn);
-
-// The value 0 to 23 of the pipe code "|" c1 c2, or -1 when the two bytes form none.
-int PipeCodeValue(int c1, int c2);
 
 }  // namespace tintrel
