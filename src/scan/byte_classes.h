@@ -1,18 +1,16 @@
 // What each byte is to the scan, in one table: its class in the normal state (a drawn cell, a
 // control the interpreter acts on, ESC, "|" or the end mark), whether a drawn cell of it is a
 // high character, and whether it may stand among a sequence's parameters. The byte loop, the
-// quick steps and the sixteen-byte classification all read it.
+// quick steps and the classification of whole windows all read it.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <utility>
 
 // The scan classifies sixteen bytes at once where SSE2 is, unless built to do without.
 #if defined(__SSE2__) && !defined(TINTREL_SCALAR)
 #define TINTREL_SSE2 1
-#include <emmintrin.h>
 #endif
 
 namespace tintrel {
@@ -119,73 +117,6 @@ inline constexpr std::array<uint8_t, 256> kPipeSecondDigits = [] {
 constexpr int PipeCodeValue(uint8_t c1, uint8_t c2) {
   auto ones = static_cast<unsigned>(c2 - '0');
   return ones < kPipeSecondDigits[c1] ? (c1 - '0') * 10 + static_cast<int>(ones) : -1;
-}
-
-inline constexpr std::size_t kWindowSize = 64;
-
-// 64 bytes classified at once: bit i of RunEnds is set when byte i ends a run of cells, bit i of
-// NonParam when it is no parameter character, and High counts the bytes that would be high
-// characters if drawn.
-struct WindowClasses {
-  uint64_t RunEnds = 0;
-  uint64_t NonParam = 0;
-  int64_t High = 0;
-};
-
-#if TINTREL_SSE2
-namespace sse2 {
-
-template <std::size_t... I>
-__m128i IsAnyOf(__m128i bytes, std::index_sequence<I...>) {
-  return (_mm_setzero_si128() | ... |
-          _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(kRunEnders[I]))));
-}
-
-inline __m128i IsHigh(__m128i bytes) {
-  return _mm_cmpeq_epi8(_mm_max_epu8(bytes, _mm_set1_epi8(static_cast<char>(kLowestHigh))), bytes);
-}
-
-inline __m128i IsParamChar(__m128i bytes) {
-  __m128i digit = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
-  __m128i is_digit = _mm_cmpeq_epi8(_mm_min_epu8(digit, _mm_set1_epi8(9)), digit);
-  __m128i is_separator = _mm_setzero_si128();
-  for (uint8_t separator : kParamSeparators) {
-    is_separator = _mm_or_si128(is_separator,
-                                _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(separator))));
-  }
-  return _mm_or_si128(is_digit, is_separator);
-}
-
-inline uint64_t Bits(__m128i lanes, std::size_t at) {
-  return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(lanes))) << at;
-}
-
-}  // namespace sse2
-#endif
-
-// Reads the 64 bytes at `bytes`.
-[[gnu::always_inline]] inline WindowClasses ClassifyWindow(const uint8_t* bytes) {
-  WindowClasses window;
-#if TINTREL_SSE2
-  __m128i high = _mm_setzero_si128();
-  for (std::size_t i = 0; i < kWindowSize; i += 16) {
-    __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-    window.RunEnds |=
-        sse2::Bits(sse2::IsAnyOf(chunk, std::make_index_sequence<kRunEnders.size()>()), i);
-    window.NonParam |= sse2::Bits(sse2::IsParamChar(chunk), i);
-    high = _mm_sub_epi8(high, sse2::IsHigh(chunk));  // each lane counts up to 4
-  }
-  window.NonParam = ~window.NonParam;
-  __m128i sums = _mm_sad_epu8(high, _mm_setzero_si128());
-  window.High = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums));
-#else
-  for (std::size_t i = 0; i < kWindowSize; ++i) {
-    window.RunEnds |= static_cast<uint64_t>(byte_table::EndsRun(byte_table::kTable[bytes[i]])) << i;
-    window.NonParam |= static_cast<uint64_t>(!IsParamChar(bytes[i])) << i;
-    window.High += IsHigh(bytes[i]);
-  }
-#endif
-  return window;
 }
 
 }  // namespace tintrel

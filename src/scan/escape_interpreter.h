@@ -15,6 +15,10 @@
 #include "scan/byte_classes.h"
 #include "scan/scan_state.h"
 
+#if TINTREL_SSE2
+#include <emmintrin.h>
+#endif
+
 namespace tintrel {
 
 enum ParserStateKind : uint8_t { StateNormal, StateEscape, StateCsi };
@@ -144,30 +148,32 @@ inline uint16_t MoveCursor(uint16_t cursor, const Effect& effect) {
 #endif
 }
 
-inline constexpr uint8_t kSeldomFlags =
-    kReverse | kErase | kSave | kRestore | kNoCharacter | kReport;
+inline constexpr uint8_t kSeldomFlags = kReverse | kNoCharacter | kReport;
 
-// Reverse video, an erase, a save, a restore, shift-out or shift-in and a report: effects that
-// do nothing else, and leave the cells before them drawn under the attribute they found. Returns
-// whether the effect asks for a report.
+// Reverse video, shift-out or shift-in and a report: effects that do nothing else, and leave the
+// cells before them drawn under the attribute they found. Returns whether the effect asks for a
+// report.
 inline bool TakeSeldomParts(Pen& pen, const Effect& effect) {
   const uint8_t flags = effect.Flags;
   if (flags & kReverse) pen.Attr = Reversed(pen.Attr);
-  if (flags & kErase)
-    pen.Counts->ByAttr[pen.Attr] += std::max(kLastColumn - ColumnOf(pen.Cursor), 0);
-  if (flags & kSave) pen.Saved = pen.Cursor;
-  if (flags & kRestore) pen.Cursor = pen.Saved;
   if (flags & kNoCharacter) pen.Characters -= effect.Cells;
   return (flags & kReport) != 0;
 }
 
-// Carries out every part of the effect but the report; returns whether it asks for one.
+// Carries out every part of the effect but the report; returns whether it asks for one. Only
+// seldom parts take a branch.
 inline bool MoveAndCharge(Pen& pen, const Effect& effect) {
-  pen.Counts->ByAttr[pen.Attr] += effect.Cells;
+  const uint8_t flags = effect.Flags;
+  // Effects that draw cells, erase or move the saved cursor leave the attribute as it is, and
+  // the cursor as they found it.
+  const int erased = std::max(kLastColumn - ColumnOf(pen.Cursor), 0) & -((flags & kErase) != 0);
+  pen.Counts->ByAttr[pen.Attr] += effect.Cells + erased;
   pen.Characters += effect.Cells;
   pen.Counts->ByPipeColor[effect.PipeColor] += 1;
+  pen.Saved = (flags & kSave) ? pen.Cursor : pen.Saved;
+  pen.Cursor = (flags & kRestore) ? pen.Saved : pen.Cursor;
   bool report = false;
-  if (effect.Flags & kSeldomFlags) [[unlikely]]
+  if (flags & kSeldomFlags) [[unlikely]]
     report = TakeSeldomParts(pen, effect);
   pen.Attr = static_cast<uint8_t>((pen.Attr & effect.AttrKeep) | effect.AttrSet);
   pen.Cursor = MoveCursor(pen.Cursor, effect);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "scan/byte_classes.h"
+#include "scan/window_classes.h"
 
 namespace tintrel {
 
@@ -115,9 +116,12 @@ struct Masks {
   }
 }
 
+using Classifier = WindowClasses (*)(const uint8_t*);
+
 // Classifies the window after the one at Base; returns its high bytes.
+template <Classifier Classify>
 [[gnu::always_inline]] inline int64_t ClassifyNext(const Walk& walk, Masks& masks) {
-  const WindowClasses next = ClassifyWindow(walk.Base + kWindowSize);
+  const WindowClasses next = Classify(walk.Base + kWindowSize);
   masks.NextRunEnds = next.RunEnds;
   masks.NextNonParam = next.NonParam;
   return next.High;
@@ -138,18 +142,19 @@ int64_t HighBytes(const uint8_t* from, const uint8_t* to) {
 
 }  // namespace
 
-std::size_t TakeQuickSteps(const uint8_t* block, std::size_t pos, std::size_t count, Pen& pen_out,
-                           TokenCache& cache) {
-  if (pos == count) return pos;
+template <Classifier Classify>
+[[gnu::always_inline]] inline std::size_t Steps(const uint8_t* block, std::size_t pos,
+                                                std::size_t count, Pen& pen_out,
+                                                TokenCache& cache) {
   Pen pen = pen_out;
   TokenEntry* const entries = cache.Entries.get();
   Walk walk{block + pos, block + count, nullptr, {}};
   KeepInReach(walk);
   // Every high byte is counted as its window is classified; the ones a token drops, and the
   // ones past the last step, are taken off again.
-  const WindowClasses first = ClassifyWindow(walk.Base);
+  const WindowClasses first = Classify(walk.Base);
   Masks masks{first.RunEnds, 0, first.NonParam, 0};
-  pen.High += first.High + ClassifyNext(walk, masks);
+  pen.High += first.High + ClassifyNext<Classify>(walk, masks);
   std::size_t off = 0;
   // Why the steps inside a window paused: the outer loop does what calls out, so that the inner
   // one keeps the pen and the walk in registers.
@@ -168,7 +173,7 @@ std::size_t TakeQuickSteps(const uint8_t* block, std::size_t pos, std::size_t co
         masks.RunEnds = masks.NextRunEnds;
         masks.NonParam = masks.NextNonParam;
         KeepInReach(walk);
-        pen.High += ClassifyNext(walk, masks);
+        pen.High += ClassifyNext<Classify>(walk, masks);
         break;
       case Pause::kMiss: Fill(*miss_entry, miss_at, miss_length); break;
       case Pause::kPositionReport: ReportPosition(pen); break;
@@ -192,13 +197,12 @@ std::size_t TakeQuickSteps(const uint8_t* block, std::size_t pos, std::size_t co
       const uint8_t* at = walk.Base + off;
 
       // ESC "[", the parameters and the final byte; or what the first byte's class gives. The
-      // key is cut at 16 bytes: a longer sequence has no final byte in it, and stops the steps.
-      // The step goes as far as the key but for a "|" that starts no code, which is one byte.
+      // key ends after 16 bytes: a longer sequence has no final byte in it, and stops the steps.
       const bool sequence = Load16(at) == kSequenceStart;
       const auto params = static_cast<std::size_t>(
-          __builtin_ctzll(NonParamFrom(masks, off + 2) | (1u << (kLongestToken - 2))));
-      const std::size_t length =
-          std::min(TokenBytes(at[0]) + ((params + 1) & -std::size_t{sequence}), kLongestToken);
+          __builtin_ctzll(NonParamFrom(masks, off + 2) | (1u << (kLongestToken - 3))));
+      const std::size_t length = TokenBytes(at[0]) + ((params + 1) & -std::size_t{sequence});
+      // The step goes as far as the key but for a "|" that starts no code, which is one byte.
       const bool lone_pipe =
           (at[0] == kPipeByte) & (static_cast<uint8_t>(at[2] - '0') >= kPipeSecondDigits[at[1]]);
       const std::size_t advance = length - 2 * lone_pipe;
@@ -227,6 +231,33 @@ std::size_t TakeQuickSteps(const uint8_t* block, std::size_t pos, std::size_t co
       }
     }
   }
+}
+
+[[gnu::flatten]] std::size_t StepsWithoutAvx2(const uint8_t* block, std::size_t pos,
+                                              std::size_t count, Pen& pen, TokenCache& cache) {
+  return Steps<ClassifyWindow>(block, pos, count, pen, cache);
+}
+
+#if TINTREL_SSE2
+[[gnu::target("avx2,popcnt"), gnu::flatten]] std::size_t StepsWithAvx2(const uint8_t* block,
+                                                                       std::size_t pos,
+                                                                       std::size_t count, Pen& pen,
+                                                                       TokenCache& cache) {
+  return Steps<avx2::ClassifyWindow>(block, pos, count, pen, cache);
+}
+#endif
+
+std::size_t TakeQuickSteps(const uint8_t* block, std::size_t pos, std::size_t count, Pen& pen,
+                           TokenCache& cache, Classification classification) {
+  if (pos == count) return pos;
+#if TINTREL_SSE2
+  static const bool kAvx2 = avx2::Available();
+  if (kAvx2 && classification == Classification::kBest)
+    return StepsWithAvx2(block, pos, count, pen, cache);
+#else
+  (void)classification;  // without SIMD every classification is the table's
+#endif
+  return StepsWithoutAvx2(block, pos, count, pen, cache);
 }
 
 }  // namespace tintrel

@@ -32,11 +32,15 @@ struct TokenCache {
   std::unique_ptr<TokenEntry[]> Entries = std::make_unique<TokenEntry[]>(1u << kTokenCacheBits);
 };
 
+// How windows are classified: with AVX2 where the processor has it, or as on every processor
+// (SSE2, or the table one byte at a time in a build without SIMD).
+enum class Classification { kBest, kWithoutAvx2 };
+
 // Takes quick steps over the bytes from `pos` to `count` of `block` for as long as it can and
 // returns where it stopped: at the end, or at the first byte the byte loop must take. Those are
 // the end mark, a token cut by the end of the block, a sequence too long for one step, and a "|"
 // or end mark where the byte after ESC or a final byte would be.
 std::size_t TakeQuickSteps(const uint8_t* block, std::size_t pos, std::size_t count, Pen& pen,
-                           TokenCache& cache);
+                           TokenCache& cache, Classification classification);
 
 }  // namespace tintrel

@@ -34,9 +34,10 @@ void ScanBlocks(Scanner& scanner) {
   BlockReader& reader = scanner.Reader;
   Interpreter& in = scanner.In;
   for (;;) {
-    if (scanner.Quick == QuickSteps::kOn && in.ParserState == StateNormal && reader.Replays == 0) {
-      reader.BlockPos = TakeQuickSteps(reader.Block, reader.BlockPos, reader.BlockCount, in.Drawing,
-                                       scanner.Cache);
+    if (scanner.Quick != QuickSteps::kOff && in.ParserState == StateNormal && reader.Replays == 0) {
+      reader.BlockPos = TakeQuickSteps(
+          reader.Block, reader.BlockPos, reader.BlockCount, in.Drawing, scanner.Cache,
+          scanner.Quick == QuickSteps::kOn ? Classification::kBest : Classification::kWithoutAvx2);
     }
     int b = NextByte(reader);
     if (b == kChunkUsedUp) return;

@@ -30,9 +30,10 @@ struct BlockReader {
   uint8_t Replays = 0;
 };
 
-// Whether the byte loop hands what it can to the quick steps, or takes every byte itself. Both
-// give the same scan; the byte loop alone is what the quick steps are checked against.
-enum class QuickSteps : bool { kOff, kOn };
+// Whether the byte loop hands what it can to the quick steps, or takes every byte itself; and
+// whether the quick steps classify with AVX2 where the processor has it. All give the same scan;
+// the byte loop alone is what the quick steps are checked against.
+enum class QuickSteps : uint8_t { kOff, kOn, kOnWithoutAvx2 };
 
 struct Scanner {
   Interpreter In;

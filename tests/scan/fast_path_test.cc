@@ -18,7 +18,7 @@ struct Outcome {
   std::string Written;
 };
 
-enum class Way { ByteLoop, Memory, File };
+enum class Way { ByteLoop, Memory, MemoryWithoutAvx2, File };
 
 Outcome Scan(Way way, const std::string& bytes, std::size_t chunk_size = kBlockSize) {
   Outcome outcome;
@@ -26,8 +26,9 @@ Outcome Scan(Way way, const std::string& bytes, std::size_t chunk_size = kBlockS
   auto data = reinterpret_cast<const uint8_t*>(bytes.data());
   if (way == Way::ByteLoop) {
     ScanMemory(outcome.Scan, positions, data, bytes.size(), kBlockSize, QuickSteps::kOff);
-  } else if (way == Way::Memory) {
-    ScanMemory(outcome.Scan, positions, data, bytes.size(), chunk_size);
+  } else if (way == Way::Memory || way == Way::MemoryWithoutAvx2) {
+    ScanMemory(outcome.Scan, positions, data, bytes.size(), chunk_size,
+               way == Way::Memory ? QuickSteps::kOn : QuickSteps::kOnWithoutAvx2);
   } else {
     testkit::TempDir dir;
     outcome.Scan = AnalyseFile(testkit::WriteFile(dir.Path + "/art.ans", bytes), positions).Scan;
@@ -54,6 +55,7 @@ std::string Difference(const Outcome& a, const Outcome& b) {
 void ExpectSameAsByteLoop(const std::string& bytes, const std::string& what, bool file = false) {
   Outcome byte_loop = Scan(Way::ByteLoop, bytes);
   EXPECT_EQ(Difference(Scan(Way::Memory, bytes), byte_loop), "") << what;
+  EXPECT_EQ(Difference(Scan(Way::MemoryWithoutAvx2, bytes), byte_loop), "") << what << " (no AVX2)";
   if (file) {
     EXPECT_EQ(Difference(Scan(Way::File, bytes), byte_loop), "") << what << " (file)";
   }
@@ -78,9 +80,11 @@ TEST(FastPath, AgreesInChunksOfAnySize) {
     for (const std::string& bytes : {artgen::TypicalArt(seed, 3000, false),
                                      artgen::WorstCaseArt(seed, 3000), std::string("a||05|1|")}) {
       const Outcome byte_loop = Scan(Way::ByteLoop, bytes);
-      for (std::size_t chunk : {1, 2, 3, 5, 64, 100}) {
-        EXPECT_EQ(Difference(Scan(Way::Memory, bytes, chunk), byte_loop), "")
-            << "seed " << seed << ", chunks of " << chunk;
+      for (std::size_t chunk : {1, 2, 3, 5, 64, 100, 200}) {
+        for (Way way : {Way::Memory, Way::MemoryWithoutAvx2}) {
+          EXPECT_EQ(Difference(Scan(way, bytes, chunk), byte_loop), "")
+              << "seed " << seed << ", chunks of " << chunk;
+        }
       }
     }
   }
