@@ -148,35 +148,37 @@ inline uint16_t MoveCursor(uint16_t cursor, const Effect& effect) {
 #endif
 }
 
-inline constexpr uint8_t kSeldomFlags = kReverse | kNoCharacter | kReport;
+inline constexpr uint8_t kSeldomFlags = kReverse | kErase | kNoCharacter | kReport;
 
-// Reverse video, shift-out or shift-in and a report: effects that do nothing else, and leave the
-// cells before them drawn under the attribute they found. Returns whether the effect asks for a
-// report.
+// Reverse video, an erase, shift-out or shift-in and a report: effects that do nothing else, and
+// leave the cells before them drawn under the attribute they found. Returns whether the effect
+// asks for a report.
 inline bool TakeSeldomParts(Pen& pen, const Effect& effect) {
   const uint8_t flags = effect.Flags;
   if (flags & kReverse) pen.Attr = Reversed(pen.Attr);
+  if (flags & kErase)
+    pen.Counts->ByAttr[pen.Attr] += std::max(kLastColumn - ColumnOf(pen.Cursor), 0);
   if (flags & kNoCharacter) pen.Characters -= effect.Cells;
   return (flags & kReport) != 0;
 }
 
 // Carries out every part of the effect but the report; returns whether it asks for one. Only
-// seldom parts take a branch.
+// the seldom parts take a branch.
 inline bool MoveAndCharge(Pen& pen, const Effect& effect) {
-  const uint8_t flags = effect.Flags;
-  // Effects that draw cells, erase or move the saved cursor leave the attribute as it is, and
-  // the cursor as they found it.
-  const int erased = std::max(kLastColumn - ColumnOf(pen.Cursor), 0) & -((flags & kErase) != 0);
-  pen.Counts->ByAttr[pen.Attr] += effect.Cells + erased;
-  pen.Characters += effect.Cells;
-  pen.Counts->ByPipeColor[effect.PipeColor] += 1;
-  pen.Saved = (flags & kSave) ? pen.Cursor : pen.Saved;
-  pen.Cursor = (flags & kRestore) ? pen.Saved : pen.Cursor;
+  // Every part is read before the counts are written, which the compiler cannot tell apart.
+  const uint8_t flags = effect.Flags, cells = effect.Cells, pipe_color = effect.PipeColor;
+  const uint8_t keep = effect.AttrKeep, set = effect.AttrSet;
+  const uint16_t moved = MoveCursor(pen.Cursor, effect);
   bool report = false;
   if (flags & kSeldomFlags) [[unlikely]]
     report = TakeSeldomParts(pen, effect);
-  pen.Attr = static_cast<uint8_t>((pen.Attr & effect.AttrKeep) | effect.AttrSet);
-  pen.Cursor = MoveCursor(pen.Cursor, effect);
+  // Effects that draw cells, save or restore leave the attribute and the cursor as they are.
+  pen.Counts->ByAttr[pen.Attr] += cells;
+  pen.Characters += cells;
+  pen.Counts->ByPipeColor[pipe_color] += 1;
+  pen.Saved = (flags & kSave) ? pen.Cursor : pen.Saved;
+  pen.Cursor = (flags & kRestore) ? pen.Saved : moved;
+  pen.Attr = static_cast<uint8_t>((pen.Attr & keep) | set);
   return report;
 }
 

@@ -41,6 +41,11 @@ std::size_t Slot(uint64_t low, uint64_t high) {
   return ((low + high * 9) * 0x9E3779B97F4A7C15ull) >> (64 - kTokenCacheBits);
 }
 
+// The trailing zero bits of a word that has a bit set.
+std::size_t Zeros(uint64_t bits) {
+  return static_cast<unsigned>(__builtin_ctzll(bits));
+}
+
 uint16_t Load16(const uint8_t* bytes) {
   uint16_t word;
   std::memcpy(&word, bytes, sizeof word);
@@ -191,7 +196,7 @@ template <Classifier Classify>
         pause = Pause::kWindowDone;
         break;
       }
-      const auto cells = static_cast<std::size_t>(__builtin_ctzll(ends));
+      const std::size_t cells = Zeros(ends);
       DrawCells(pen, static_cast<int64_t>(cells), 0);
       off += cells;
       const uint8_t* at = walk.Base + off;
@@ -199,8 +204,7 @@ template <Classifier Classify>
       // ESC "[", the parameters and the final byte; or what the first byte's class gives. The
       // key ends after 16 bytes: a longer sequence has no final byte in it, and stops the steps.
       const bool sequence = Load16(at) == kSequenceStart;
-      const auto params = static_cast<std::size_t>(
-          __builtin_ctzll(NonParamFrom(masks, off + 2) | (1u << (kLongestToken - 3))));
+      const std::size_t params = Zeros(NonParamFrom(masks, off + 2) | (1u << (kLongestToken - 3)));
       const std::size_t length = TokenBytes(at[0]) + ((params + 1) & -std::size_t{sequence});
       // The step goes as far as the key but for a "|" that starts no code, which is one byte.
       const bool lone_pipe =
@@ -210,7 +214,7 @@ template <Classifier Classify>
       const uint64_t low = Load64(at) | kKeyPads[length].Low;
       const uint64_t high = Load64(at + 8) | kKeyPads[length].High;
       TokenEntry& entry = entries[Slot(low, high)];
-      if ((entry.KeyLow != low) | (entry.KeyHigh != high)) [[unlikely]] {
+      if (((entry.KeyLow ^ low) | (entry.KeyHigh ^ high)) != 0) [[unlikely]] {
         miss_entry = &entry;
         miss_at = at;
         miss_length = length;
