@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 #include "scan/escape_interpreter.h"
@@ -27,9 +28,14 @@ struct TokenEntry {
 inline constexpr uint8_t kTakenQuickly = 1;  // else the byte loop takes the token
 inline constexpr uint8_t kDropsHigh = 128;   // its last byte is high and draws nothing
 
-// Direct-mapped.
+struct FreeDeleter {
+  void operator()(void* memory) const { std::free(memory); }
+};
+
+// Direct-mapped. The entries start as zeroed memory, which the system hands out for nothing.
 struct TokenCache {
-  std::unique_ptr<TokenEntry[]> Entries = std::make_unique<TokenEntry[]>(1u << kTokenCacheBits);
+  std::unique_ptr<TokenEntry[], FreeDeleter> Entries{
+      static_cast<TokenEntry*>(std::calloc(std::size_t{1} << kTokenCacheBits, sizeof(TokenEntry)))};
 };
 
 // How windows are classified: with AVX2 where the processor has it, or as on every processor

@@ -9,6 +9,8 @@ namespace {
 // What NextByte gives when the chunk is used up and more input is to come.
 constexpr int kChunkUsedUp = -1;
 
+constexpr uint64_t kAvx2After = 256 * 1024;
+
 // The next byte, the end mark once the input is over, or kChunkUsedUp.
 int NextByte(BlockReader& reader) {
   if (reader.Replays > 0) return reader.Replay[2 - reader.Replays--];
@@ -35,9 +37,12 @@ void ScanBlocks(Scanner& scanner) {
   Interpreter& in = scanner.In;
   for (;;) {
     if (scanner.Quick != QuickSteps::kOff && in.ParserState == StateNormal && reader.Replays == 0) {
-      reader.BlockPos = TakeQuickSteps(
-          reader.Block, reader.BlockPos, reader.BlockCount, in.Drawing, scanner.Cache,
-          scanner.Quick == QuickSteps::kOn ? Classification::kBest : Classification::kWithoutAvx2);
+      // AVX2 starts slowly on a core that has not run it lately: a short scan does not repay it.
+      const bool avx2 = scanner.Quick == QuickSteps::kOnWithAvx2 ||
+                        (scanner.Quick == QuickSteps::kOn && scanner.Scanned >= kAvx2After);
+      reader.BlockPos = TakeQuickSteps(reader.Block, reader.BlockPos, reader.BlockCount, in.Drawing,
+                                       scanner.Cache,
+                                       avx2 ? Classification::kBest : Classification::kWithoutAvx2);
     }
     int b = NextByte(reader);
     if (b == kChunkUsedUp) return;
@@ -72,6 +77,7 @@ bool ScanChunk(Scanner& scanner, const uint8_t* bytes, std::size_t size) {
   reader.BlockPos = 0;
   reader.BlockCount = size;
   ScanBlocks(scanner);
+  scanner.Scanned += size;
   if (scanner.Ended) Settle(scanner.In);
   reader.Block = nullptr;
   reader.BlockPos = reader.BlockCount = 0;

@@ -31,9 +31,10 @@ struct BlockReader {
 };
 
 // Whether the byte loop hands what it can to the quick steps, or takes every byte itself; and
-// whether the quick steps classify with AVX2 where the processor has it. All give the same scan;
-// the byte loop alone is what the quick steps are checked against.
-enum class QuickSteps : uint8_t { kOff, kOn, kOnWithoutAvx2 };
+// whether the quick steps classify with AVX2, where the processor has it: after the first 256 KiB
+// (kOn), from the first byte, or never. All give the same scan; the byte loop alone is what the
+// quick steps are checked against.
+enum class QuickSteps : uint8_t { kOff, kOn, kOnWithAvx2, kOnWithoutAvx2 };
 
 struct Scanner {
   Interpreter In;
@@ -41,6 +42,7 @@ struct Scanner {
   bool Ended = false;  // the end mark was reached: later bytes are not looked at
   QuickSteps Quick = QuickSteps::kOn;
   TokenCache Cache;
+  uint64_t Scanned = 0;  // bytes of the chunks before this one
 
   Scanner(ScanState& scan, const PositionSink& positions) : In{scan, positions} {}
 };

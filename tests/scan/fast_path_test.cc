@@ -18,17 +18,23 @@ struct Outcome {
   std::string Written;
 };
 
-enum class Way { ByteLoop, Memory, MemoryWithoutAvx2, File };
+enum class Way { ByteLoop, Memory, MemoryWithAvx2, MemoryWithoutAvx2, File };
+
+constexpr QuickSteps QuickStepsOf(Way way) {
+  switch (way) {
+    case Way::ByteLoop: return QuickSteps::kOff;
+    case Way::MemoryWithAvx2: return QuickSteps::kOnWithAvx2;
+    case Way::MemoryWithoutAvx2: return QuickSteps::kOnWithoutAvx2;
+    default: return QuickSteps::kOn;
+  }
+}
 
 Outcome Scan(Way way, const std::string& bytes, std::size_t chunk_size = kBlockSize) {
   Outcome outcome;
   const PositionSink positions = testkit::ReportsInto(outcome.Written);
   auto data = reinterpret_cast<const uint8_t*>(bytes.data());
-  if (way == Way::ByteLoop) {
-    ScanMemory(outcome.Scan, positions, data, bytes.size(), kBlockSize, QuickSteps::kOff);
-  } else if (way == Way::Memory || way == Way::MemoryWithoutAvx2) {
-    ScanMemory(outcome.Scan, positions, data, bytes.size(), chunk_size,
-               way == Way::Memory ? QuickSteps::kOn : QuickSteps::kOnWithoutAvx2);
+  if (way != Way::File) {
+    ScanMemory(outcome.Scan, positions, data, bytes.size(), chunk_size, QuickStepsOf(way));
   } else {
     testkit::TempDir dir;
     outcome.Scan = AnalyseFile(testkit::WriteFile(dir.Path + "/art.ans", bytes), positions).Scan;
@@ -54,8 +60,10 @@ std::string Difference(const Outcome& a, const Outcome& b) {
 
 void ExpectSameAsByteLoop(const std::string& bytes, const std::string& what, bool file = false) {
   Outcome byte_loop = Scan(Way::ByteLoop, bytes);
-  EXPECT_EQ(Difference(Scan(Way::Memory, bytes), byte_loop), "") << what;
-  EXPECT_EQ(Difference(Scan(Way::MemoryWithoutAvx2, bytes), byte_loop), "") << what << " (no AVX2)";
+  for (Way way : {Way::Memory, Way::MemoryWithAvx2, Way::MemoryWithoutAvx2}) {
+    EXPECT_EQ(Difference(Scan(way, bytes), byte_loop), "")
+        << what << ", quick steps " << static_cast<int>(QuickStepsOf(way));
+  }
   if (file) {
     EXPECT_EQ(Difference(Scan(Way::File, bytes), byte_loop), "") << what << " (file)";
   }
@@ -73,6 +81,14 @@ TEST(FastPath, AgreesWithTheByteLoopOnSeededInputs) {
   }
 }
 
+// Past the first 256 KiB the quick steps switch to AVX2 where the processor has it.
+TEST(FastPath, AgreesAcrossTheSwitchToAvx2) {
+  const std::size_t size = 300 * 1024;
+  ExpectSameAsByteLoop(artgen::TypicalArt(7, size, false), "typical", true);
+  ExpectSameAsByteLoop(artgen::WorstCaseArt(7, size), "worst case");
+  ExpectSameAsByteLoop(artgen::RandomBytes(7, size, false), "random");
+}
+
 // Chunks as short as a byte cut pipe codes and sequences anywhere; what a chunk's end cuts is
 // held back for the next one.
 TEST(FastPath, AgreesInChunksOfAnySize) {
@@ -81,7 +97,7 @@ TEST(FastPath, AgreesInChunksOfAnySize) {
                                      artgen::WorstCaseArt(seed, 3000), std::string("a||05|1|")}) {
       const Outcome byte_loop = Scan(Way::ByteLoop, bytes);
       for (std::size_t chunk : {1, 2, 3, 5, 64, 100, 200}) {
-        for (Way way : {Way::Memory, Way::MemoryWithoutAvx2}) {
+        for (Way way : {Way::MemoryWithAvx2, Way::MemoryWithoutAvx2}) {
           EXPECT_EQ(Difference(Scan(way, bytes, chunk), byte_loop), "")
               << "seed " << seed << ", chunks of " << chunk;
         }
