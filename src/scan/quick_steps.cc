@@ -37,8 +37,9 @@ uint64_t Load64(const uint8_t* bytes) {
   return word;
 }
 
+template <int kBits>
 std::size_t Slot(uint64_t low, uint64_t high) {
-  return ((low + high * 9) * 0x9E3779B97F4A7C15ull) >> (64 - kTokenCacheBits);
+  return ((low + high * 9) * 0x9E3779B97F4A7C15ull) >> (64 - kBits);
 }
 
 // The trailing zero bits of a word that has a bit set.
@@ -145,14 +146,11 @@ int64_t HighBytes(const uint8_t* from, const uint8_t* to) {
   return high;
 }
 
-}  // namespace
-
-template <Classifier Classify>
+template <Classifier Classify, int kCacheBits>
 [[gnu::always_inline]] inline std::size_t Steps(const uint8_t* block, std::size_t pos,
                                                 std::size_t count, Pen& pen_out,
-                                                TokenCache& cache) {
+                                                TokenEntry* const entries) {
   Pen pen = pen_out;
-  TokenEntry* const entries = cache.Entries.get();
   Walk walk{block + pos, block + count, nullptr, {}};
   KeepInReach(walk);
   // Every high byte is counted as its window is classified; the ones a token drops, and the
@@ -213,7 +211,7 @@ template <Classifier Classify>
 
       const uint64_t low = Load64(at) | kKeyPads[length].Low;
       const uint64_t high = Load64(at + 8) | kKeyPads[length].High;
-      TokenEntry& entry = entries[Slot(low, high)];
+      TokenEntry& entry = entries[Slot<kCacheBits>(low, high)];
       if (((entry.KeyLow ^ low) | (entry.KeyHigh ^ high)) != 0) [[unlikely]] {
         miss_entry = &entry;
         miss_at = at;
@@ -237,31 +235,37 @@ template <Classifier Classify>
   }
 }
 
-[[gnu::flatten]] std::size_t StepsWithoutAvx2(const uint8_t* block, std::size_t pos,
-                                              std::size_t count, Pen& pen, TokenCache& cache) {
-  return Steps<ClassifyWindow>(block, pos, count, pen, cache);
+[[gnu::flatten]] std::size_t StartSteps(const uint8_t* block, std::size_t pos, std::size_t count,
+                                        Pen& pen, TokenEntry* entries) {
+  return Steps<ClassifyWindow, kSmallCacheBits>(block, pos, count, pen, entries);
+}
+
+[[gnu::flatten]] std::size_t FurtherStepsWithoutAvx2(const uint8_t* block, std::size_t pos,
+                                                     std::size_t count, Pen& pen,
+                                                     TokenEntry* entries) {
+  return Steps<ClassifyWindow, kLargeCacheBits>(block, pos, count, pen, entries);
 }
 
 #if TINTREL_SSE2
-[[gnu::target("avx2,popcnt"), gnu::flatten]] std::size_t StepsWithAvx2(const uint8_t* block,
-                                                                       std::size_t pos,
-                                                                       std::size_t count, Pen& pen,
-                                                                       TokenCache& cache) {
-  return Steps<avx2::ClassifyWindow>(block, pos, count, pen, cache);
+[[gnu::target("avx2,popcnt"), gnu::flatten]] std::size_t FurtherStepsWithAvx2(
+    const uint8_t* block, std::size_t pos, std::size_t count, Pen& pen, TokenEntry* entries) {
+  return Steps<avx2::ClassifyWindow, kLargeCacheBits>(block, pos, count, pen, entries);
 }
 #endif
+
+}  // namespace
 
 std::size_t TakeQuickSteps(const uint8_t* block, std::size_t pos, std::size_t count, Pen& pen,
-                           TokenCache& cache, Classification classification) {
+                           TokenCache& cache, Stage stage) {
   if (pos == count) return pos;
+  if (stage == Stage::kStart) return StartSteps(block, pos, count, pen, cache.Small.get());
+  if (!cache.Large) cache.Large = NewTokenEntries(kLargeCacheBits);
 #if TINTREL_SSE2
   static const bool kAvx2 = avx2::Available();
-  if (kAvx2 && classification == Classification::kBest)
-    return StepsWithAvx2(block, pos, count, pen, cache);
-#else
-  (void)classification;  // without SIMD every classification is the table's
+  if (kAvx2 && stage == Stage::kFurther)
+    return FurtherStepsWithAvx2(block, pos, count, pen, cache.Large.get());
 #endif
-  return StepsWithoutAvx2(block, pos, count, pen, cache);
+  return FurtherStepsWithoutAvx2(block, pos, count, pen, cache.Large.get());
 }
 
 }  // namespace tintrel

@@ -15,7 +15,8 @@ namespace tintrel {
 
 // The longest token a quick step takes: ESC, "[", 13 parameter characters and the final byte.
 inline constexpr std::size_t kLongestToken = 16;
-inline constexpr int kTokenCacheBits = 12;
+// A scan's first 256 KiB use the small cache, which touches few pages; a longer scan the large.
+inline constexpr int kSmallCacheBits = 9, kLargeCacheBits = 12;
 
 // A token's bytes, all ones past its end, and their effect. A fresh entry, all zero, holds no
 // token: the only tokens of 16 bytes start with ESC.
@@ -32,21 +33,29 @@ struct FreeDeleter {
   void operator()(void* memory) const { std::free(memory); }
 };
 
-// Direct-mapped. The entries start as zeroed memory, which the system hands out for nothing.
+using TokenEntries = std::unique_ptr<TokenEntry[], FreeDeleter>;
+
+// Direct-mapped. The entries start as zeroed memory.
+inline TokenEntries NewTokenEntries(int bits) {
+  return TokenEntries(
+      static_cast<TokenEntry*>(std::calloc(std::size_t{1} << bits, sizeof(TokenEntry))));
+}
+
 struct TokenCache {
-  std::unique_ptr<TokenEntry[], FreeDeleter> Entries{
-      static_cast<TokenEntry*>(std::calloc(std::size_t{1} << kTokenCacheBits, sizeof(TokenEntry)))};
+  TokenEntries Small = NewTokenEntries(kSmallCacheBits);
+  TokenEntries Large;  // made when a scan first goes on past its start
 };
 
-// How windows are classified: with AVX2 where the processor has it, or as on every processor
-// (SSE2, or the table one byte at a time in a build without SIMD).
-enum class Classification { kBest, kWithoutAvx2 };
+// How the steps go: at the start of a scan, with the small cache and the classification every
+// processor has (SSE2, or the table one byte at a time in a build without SIMD); or further on,
+// with the large cache and AVX2 where the processor has it, or without AVX2.
+enum class Stage { kStart, kFurther, kFurtherWithoutAvx2 };
 
 // Takes quick steps over the bytes from `pos` to `count` of `block` for as long as it can and
 // returns where it stopped: at the end, or at the first byte the byte loop must take. Those are
 // the end mark, a token cut by the end of the block, a sequence too long for one step, and a "|"
 // or end mark where the byte after ESC or a final byte would be.
 std::size_t TakeQuickSteps(const uint8_t* block, std::size_t pos, std::size_t count, Pen& pen,
-                           TokenCache& cache, Classification classification);
+                           TokenCache& cache, Stage stage);
 
 }  // namespace tintrel

@@ -9,7 +9,17 @@ namespace {
 // What NextByte gives when the chunk is used up and more input is to come.
 constexpr int kChunkUsedUp = -1;
 
-constexpr uint64_t kAvx2After = 256 * 1024;
+// A short scan keeps to the small cache and to SSE2: fresh pages cost a fault each, and AVX2
+// starts slowly on a core that has not run it lately.
+constexpr uint64_t kFurtherAfter = 256 * 1024;
+
+Stage StageOf(const Scanner& scanner) {
+  switch (scanner.Quick) {
+    case QuickSteps::kOnWithAvx2: return Stage::kFurther;
+    case QuickSteps::kOnWithoutAvx2: return Stage::kStart;
+    default: return scanner.Scanned >= kFurtherAfter ? Stage::kFurther : Stage::kStart;
+  }
+}
 
 // The next byte, the end mark once the input is over, or kChunkUsedUp.
 int NextByte(BlockReader& reader) {
@@ -37,12 +47,8 @@ void ScanBlocks(Scanner& scanner) {
   Interpreter& in = scanner.In;
   for (;;) {
     if (scanner.Quick != QuickSteps::kOff && in.ParserState == StateNormal && reader.Replays == 0) {
-      // AVX2 starts slowly on a core that has not run it lately: a short scan does not repay it.
-      const bool avx2 = scanner.Quick == QuickSteps::kOnWithAvx2 ||
-                        (scanner.Quick == QuickSteps::kOn && scanner.Scanned >= kAvx2After);
       reader.BlockPos = TakeQuickSteps(reader.Block, reader.BlockPos, reader.BlockCount, in.Drawing,
-                                       scanner.Cache,
-                                       avx2 ? Classification::kBest : Classification::kWithoutAvx2);
+                                       scanner.Cache, StageOf(scanner));
     }
     int b = NextByte(reader);
     if (b == kChunkUsedUp) return;

@@ -12,6 +12,11 @@
 
 #if TINTREL_SSE2
 #include <immintrin.h>
+// The C library's view of the processor; its header reads as C++ to GCC only.
+#if defined(__GLIBC__) && !defined(__clang__)
+#define TINTREL_GLIBC_CPU_FEATURES 1
+#include <sys/platform/x86.h>
+#endif
 #endif
 
 namespace tintrel {
@@ -179,9 +184,14 @@ static_assert(NibbleTablesMatchTheByteTable());
   return window;
 }
 
-// Whether this processor runs the AVX2 classification.
+// Whether this processor runs the AVX2 classification. The C library has asked the processor
+// already; asking again costs a trip out of a virtual machine on every run.
 inline bool Available() {
+#if TINTREL_GLIBC_CPU_FEATURES
+  return CPU_FEATURE_ACTIVE(AVX2) && CPU_FEATURE_ACTIVE(POPCNT);
+#else
   return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+#endif
 }
 
 }  // namespace avx2
