@@ -1,75 +1,144 @@
 #!/usr/bin/env bash
-# Builds the release binary and the benchmark tools, makes the inputs, and prints the four speed
-# and memory figures side by side with md5sum, each as a ratio against its goal.
-#   bench/run.sh [collection size, default 500] [large file MiB, default 256]
+# Builds the release binary and the benchmark tools, makes the inputs, and prints the speed and
+# memory figures side by side with md5sum, each against its goal: the best of several rounds, each
+# of which measures every figure once. With BASELINE set to a git revision, that revision is built
+# too (from `git archive`, in a temporary folder) and measured in the same rounds, so that before
+# and after see the same load.
+#   bench/run.sh [collection size, default 500] [large file MiB, default 256] [rounds, default 5]
+#   BASELINE=f7a4291 bench/run.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 files=${1:-500}
 large_mib=${2:-256}
+rounds=${3:-5}
 
 if ! command -v hyperfine >/dev/null; then
   echo "hyperfine is missing; installing it from Debian's packages" >&2
   if [ "$(id -u)" = 0 ]; then apt-get install -y hyperfine >&2; else sudo apt-get install -y hyperfine >&2; fi
 fi
 
-cmake --workflow --preset release >/dev/null
-cmake --preset bench >/dev/null
-cmake --build --preset bench >/dev/null
-tintrel=$PWD/build/release/tintrel
-
+build() {  # the release binary and the bench tools of the tree in $1
+  (cd "$1" && cmake --workflow --preset release >/dev/null && cmake --preset bench >/dev/null &&
+    cmake --build --preset bench >/dev/null)
+}
+build .
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+trees=(.)
+names=(now)
+if [ -n "${BASELINE:-}" ]; then
+  mkdir "$work/baseline"
+  git archive "$BASELINE" | tar -x -C "$work/baseline"
+  echo "== building the baseline $BASELINE" >&2
+  build "$work/baseline"
+  trees=("$work/baseline" .)
+  names=(baseline now)
+fi
+
 mkdir "$work/collection"
 build/bench/make_art collection 1 "$files" "$work/collection"
 build/bench/make_art file 2 $((large_mib << 20)) "$work/large.ans" --no-sauce
 build/bench/make_art file 2 $((1 << 20)) "$work/small.ans" --no-sauce
 find "$work/collection" -type f -print0 >"$work/list"
 
-# Mean wall time of each command, from hyperfine's JSON.
+# Mean wall time of each command, from hyperfine's JSON, in the order given.
 mean() { python3 -c 'import json,sys; print(" ".join(str(r["mean"]) for r in json.load(open(sys.argv[1]))["results"]))' "$1"; }
 
-echo "== 1. once per file over $files typical files (2 to 100 KB)" >&2
-hyperfine --warmup 2 --runs 10 --export-json "$work/files.json" \
-  "xargs -0 -n 1 $tintrel <$work/list >/dev/null" \
-  "xargs -0 -n 1 md5sum <$work/list >/dev/null" >&2
-read -r ours theirs < <(mean "$work/files.json")
+per_file=()
+one_core=()
+for tree in "${trees[@]}"; do
+  per_file+=("xargs -0 -n 1 $tree/build/release/tintrel <$work/list >/dev/null")
+  one_core+=("taskset -c 0 $tree/build/release/tintrel $work/large.ans")
+done
 
-echo "== 2. one file of $large_mib MiB" >&2
-hyperfine -N --warmup 1 --runs 5 --export-json "$work/large.json" \
-  "$tintrel $work/large.ans" "md5sum $work/large.ans" >&2
-read -r ours_large theirs_large < <(mean "$work/large.json")
-
-echo "== 3. the scan alone, in memory" >&2
-build/bench/scan_benchmark --benchmark_format=json --benchmark_out="$work/scan.json" \
-  --benchmark_out_format=json --benchmark_min_time=1 >&2
+# Every round measures each figure for every binary; each figure keeps its best round.
+for round in $(seq "$rounds"); do
+  echo "== round $round of $rounds: 1. once per file over $files typical files (2 to 100 KB)" >&2
+  hyperfine --warmup 1 --runs 5 --export-json "$work/files-$round.json" "${per_file[@]}" \
+    "xargs -0 -n 1 md5sum <$work/list >/dev/null" >&2
+  echo "== round $round: 2. one file of $large_mib MiB, every thread on one core" >&2
+  hyperfine -N --warmup 1 --runs 3 --export-json "$work/large-$round.json" "${one_core[@]}" \
+    "taskset -c 0 md5sum $work/large.ans" >&2
+  echo "== round $round: 3. the scan alone, in memory" >&2
+  for i in "${!trees[@]}"; do
+    "${trees[$i]}/build/bench/scan_benchmark" --benchmark_format=json --benchmark_min_time=0.5 \
+      --benchmark_out="$work/scan-${names[$i]}-$round.json" --benchmark_out_format=json >/dev/null
+  done
+done
 
 echo "== 4. peak resident memory" >&2
-rss() { /usr/bin/time -v "$tintrel" "$1" 2>&1 >/dev/null | awk '/Maximum resident/ {print $NF}'; }
-rss_small=$(rss "$work/small.ans")
-rss_large=$(rss "$work/large.ans")
+rss() { /usr/bin/time -v "$1" "$2" 2>&1 >/dev/null | awk '/Maximum resident/ {print $NF}'; }
+memory=()
+for tree in "${trees[@]}"; do
+  memory+=("$(rss "$tree/build/release/tintrel" "$work/small.ans") $(rss "$tree/build/release/tintrel" "$work/large.ans")")
+done
 
-python3 - "$ours" "$theirs" "$ours_large" "$theirs_large" "$work/scan.json" \
-  "$rss_small" "$rss_large" "$files" "$large_mib" <<'PY'
-import json, sys
-ours, theirs, ours_large, theirs_large = map(float, sys.argv[1:5])
-scan = {b["name"]: b["bytes_per_second"] for b in json.load(open(sys.argv[5]))["benchmarks"]}
-rss_small, rss_large = int(sys.argv[6]), int(sys.argv[7])
-files, mib = sys.argv[8], sys.argv[9]
-def verdict(ok): return "met" if ok else "NOT met"
-r1 = ours / theirs
-r2 = ours_large / theirs_large
-typical = scan["BM_ScanTypicalArt"] / 1e9
-worst = scan["BM_ScanWorstCase"] / 1e6
-random = scan["BM_ScanRandomBytes"] / 1e9
-delta = rss_large - rss_small
-print(f"1. per file, {files} files:  tintrel/md5sum = {r1:.2f}  "
-      f"({ours / int(files) * 1e3:.2f} ms against {theirs / int(files) * 1e3:.2f} ms a file; "
-      f"goal <= 0.80: {verdict(r1 <= 0.8)})")
-print(f"2. one {mib} MiB file:      tintrel/md5sum = {r2:.2f}  "
-      f"({ours_large:.3f} s against {theirs_large:.3f} s; goal <= 1.40: {verdict(r2 <= 1.4)})")
-print(f"3. scan in memory:         typical {typical:.2f} GB/s (goal >= 2: {verdict(typical >= 2)}), "
-      f"worst case {worst:.0f} MB/s (goal >= 300: {verdict(worst >= 300)}), "
-      f"random bytes {random:.2f} GB/s")
-print(f"4. peak resident memory:   {rss_small} KiB for 1 MiB, {rss_large} KiB for {mib} MiB, "
-      f"difference {delta} KiB (goal <= 128: {verdict(abs(delta) <= 128)})")
+echo "== 5. simulated branch misses while scanning typical art" >&2
+misses=()
+for tree in "${trees[@]}"; do
+  if command -v valgrind >/dev/null; then
+    valgrind --tool=callgrind --branch-sim=yes --callgrind-out-file="$work/callgrind.out" \
+      --toggle-collect='*RunScan*' "$tree/build/bench/scan_benchmark" \
+      --benchmark_filter=BM_ScanTypicalArt --benchmark_min_time=0.0001 >/dev/null 2>&1
+    misses+=("$(callgrind_annotate "$work/callgrind.out" | awk '/PROGRAM TOTALS/ {gsub(",", ""); print $1, $5 + $9}')")
+  else
+    misses+=("")
+  fi
+done
+
+python3 - "$work" "$files" "$large_mib" "$rounds" "${names[@]}" -- "${memory[@]}" -- "${misses[@]}" <<'PY'
+import glob, json, sys
+args = sys.argv[1:]
+work, files, mib, rounds = args[0], int(args[1]), args[2], args[3]
+rest = args[4:]
+names = rest[:rest.index("--")]
+rest = rest[rest.index("--") + 1:]
+memory = rest[:rest.index("--")]
+misses = rest[rest.index("--") + 1:]
+
+def best_means(name):
+    rounds = [[r["mean"] for r in json.load(open(path))["results"]]
+              for path in glob.glob(f"{work}/{name}-*.json")]
+    return [min(column) for column in zip(*rounds)]
+per_file, large = best_means("files"), best_means("large")
+scan = {}
+for i, name in enumerate(names):
+    for path in glob.glob(f"{work}/scan-{name}-*.json"):
+        for b in json.load(open(path))["benchmarks"]:
+            key = (name, b["name"])
+            scan[key] = max(scan.get(key, 0), b["bytes_per_second"])
+
+def verdict(value, least, aim, higher):
+    ok = lambda goal: value >= goal if higher else value <= goal
+    text = "met" if ok(least) else "NOT met"
+    if aim is not None:
+        text += ", aim " + ("reached" if ok(aim) else "not reached")
+    return text
+
+rows = []
+def row(figure, values, unit, least, aim, higher):
+    cells = [f"{v:{unit}}" for v in values]
+    goal = f"{'>=' if higher else '<='} {least}" + (f" (aim {aim})" if aim is not None else "")
+    rows.append((figure, cells, goal, verdict(values[-1], least, aim, higher)))
+
+row(f"once per file, {files} files: tintrel/md5sum", [t / per_file[-1] for t in per_file[:-1]],
+    ".2f", 0.8, None, False)
+row(f"one {mib} MiB file on one core: tintrel/md5sum", [t / large[-1] for t in large[:-1]],
+    ".2f", 1.6, 1.4, False)
+for bench, label, least, aim in (("BM_ScanTypicalArt", "scan in memory, typical art, GB/s", 1.5, 2.0),
+                                 ("BM_ScanWorstCase", "scan in memory, worst case, GB/s", 0.3, 0.5),
+                                 ("BM_ScanRandomBytes", "scan in memory, random bytes, GB/s", 1.5, None)):
+    row(label, [scan[(n, bench)] / 1e9 for n in names], ".3f", least, aim, True)
+deltas = [int(m.split()[1]) - int(m.split()[0]) for m in memory]
+rows.append(("peak RSS, 256 MiB less 1 MiB file, KiB", [str(d) for d in deltas], "<= 128",
+             "met" if abs(deltas[-1]) <= 128 else "NOT met"))
+if all(misses):
+    per_kb = [float(m.split()[1]) / (4 << 20) * 1024 for m in misses]
+    per_byte = [float(m.split()[0]) / (4 << 20) for m in misses]
+    rows.append(("branch misses per KB of typical art (simulated)", [f"{v:.1f}" for v in per_kb], "", ""))
+    rows.append(("instructions per byte of typical art", [f"{v:.2f}" for v in per_byte], "", ""))
+
+print(f"{'figure':50} " + " ".join(f"{n:>9}" for n in names) + "   goal                 verdict")
+for figure, cells, goal, text in rows:
+    print(f"{figure:50} " + " ".join(f"{c:>9}" for c in cells) + f"   {goal:20} {text}")
 PY

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets (clang, libFuzzer, the sanitizers), makes the seed corpus and runs each
-# target in turn for the given seconds (60 by default), single process. A finding stops the run
-# with a failure; its input is kept in build/fuzz/findings/.
+# Builds the fuzz targets (clang, libFuzzer, the sanitizers) twice, over the scan with SIMD and
+# over the scan built without it, makes the seed corpus and runs the targets of each build in turn
+# for the given seconds (60 by default), single process; the SAUCE decoder, which has no SIMD,
+# runs in the first build only. A finding stops the run with a failure; its input is kept in
+# build/<build>/findings/.
 # Inputs reach 4200 bytes, past the first 4096-byte block; for the record's decoder 16700, past
 # the longest tail it reads (a record, 255 comment lines, the byte 26 and a record in front).
 #   fuzz/run_fuzzers.sh [seconds] [extra libFuzzer flags, such as -runs=10000000]
@@ -9,19 +11,23 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
-cmake --workflow --preset fuzz
-build=build/fuzz
-rm -rf "$build/seeds"
-mkdir -p "$build/seeds" "$build/findings"
-"$build/fuzz/make_seed_corpus" "$build/seeds"
-for target in fast_path_fuzz whole_analysis_fuzz sauce_info_fuzz; do
-  case "$target" in
-    sauce_info_fuzz) max_len=16700 ;;
-    *) max_len=4200 ;;
-  esac
-  mkdir -p "$build/corpus/$target"
-  echo "== $target for ${seconds} s"
-  "$build/fuzz/$target" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 \
-    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$build/findings/$target-" \
-    "$@" "$build/corpus/$target" "$build/seeds"
+for preset in fuzz fuzz-scalar; do
+  cmake --workflow --preset "$preset"
+  build="build/$preset"
+  rm -rf "$build/seeds"
+  mkdir -p "$build/seeds" "$build/findings"
+  "$build/fuzz/make_seed_corpus" "$build/seeds"
+  targets="fast_path_fuzz whole_analysis_fuzz"
+  [ "$preset" = fuzz ] && targets="$targets sauce_info_fuzz"
+  for target in $targets; do
+    case "$target" in
+      sauce_info_fuzz) max_len=16700 ;;
+      *) max_len=4200 ;;
+    esac
+    mkdir -p "$build/corpus/$target"
+    echo "== $target ($preset) for ${seconds} s"
+    "$build/fuzz/$target" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 \
+      -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$build/findings/$target-" \
+      "$@" "$build/corpus/$target" "$build/seeds"
+  done
 done

@@ -1,62 +1,78 @@
 #include "scan/escape_interpreter.h"
 
-#include <algorithm>
 #include <limits>
 
 namespace tintrel {
 
 namespace {
 
-constexpr uint8_t kEscape = 27;
-constexpr int64_t kLastColumn = 80;
-
 // ANSI colour index (black, red, green, yellow, blue, magenta, cyan, white) to colour number.
 constexpr std::array<uint8_t, 8> AnsiColorMap = {0, 4, 2, 6, 1, 5, 3, 7};
 
-// Row and column moves read a count in which 0, missing or empty means 1.
-int64_t WholeCount(Interpreter& in) {
-  int32_t n = NextParam(in);
+// Row and column moves read a count in which 0, missing or empty means 1. A count of more than
+// 255 moves as far as 255 would: no coordinate is further than that from its limit.
+uint8_t WholeCount(ParamReader& params) {
+  int32_t n = NextParam(params);
+  return n == 0 ? 1 : static_cast<uint8_t>(std::min(n, 255));
+}
+
+uint8_t ByteCount(ParamReader& params) {
+  auto n = static_cast<uint8_t>(NextParam(params));
   return n == 0 ? 1 : n;
 }
 
-uint8_t ByteCount(Interpreter& in) {
-  auto n = static_cast<uint8_t>(NextParam(in));
-  return n == 0 ? 1 : n;
+constexpr std::size_t kColumn = 0, kRow = 1;
+
+Effect CursorUp(uint8_t n) {
+  Effect effect;
+  effect.Sub[kRow] = n;
+  effect.Low[kRow] = 1;
+  return effect;
 }
 
-void CursorUp(Interpreter& in) {
-  int64_t row = std::max<int64_t>(1, in.Scan.CursorY - WholeCount(in));
-  SetCursor(in.Scan, in.Scan.CursorX, static_cast<uint8_t>(row));
-}
-
-void CursorDown(Interpreter& in) {
-  SetCursor(in.Scan, in.Scan.CursorX, static_cast<uint8_t>(in.Scan.CursorY + ByteCount(in)));
+Effect CursorDown(uint8_t n) {
+  Effect effect;
+  effect.Wrap[kRow] = n;
+  return effect;
 }
 
 // A cursor already past column 80 (tabs and positioning allow it) comes back to 80.
-void CursorForward(Interpreter& in) {
-  int64_t column = std::min(kLastColumn, in.Scan.CursorX + WholeCount(in));
-  SetCursor(in.Scan, static_cast<uint8_t>(column), in.Scan.CursorY);
+Effect CursorForward(uint8_t n) {
+  Effect effect;
+  effect.Add[kColumn] = n;
+  effect.High[kColumn] = kLastColumn;
+  return effect;
 }
 
-void CursorBack(Interpreter& in) {
-  int64_t column = std::max<int64_t>(1, in.Scan.CursorX - WholeCount(in));
-  SetCursor(in.Scan, static_cast<uint8_t>(column), in.Scan.CursorY);
+Effect CursorBack(uint8_t n) {
+  Effect effect;
+  effect.Sub[kColumn] = n;
+  effect.Low[kColumn] = 1;
+  return effect;
 }
 
-void CursorNextLine(Interpreter& in) {
-  SetCursor(in.Scan, 1, static_cast<uint8_t>(in.Scan.CursorY + ByteCount(in)));
+Effect ToColumn(uint8_t column) {
+  Effect effect;
+  effect.Low[kColumn] = effect.High[kColumn] = column;
+  return effect;
 }
 
-void CursorPosition(Interpreter& in) {
-  uint8_t row = ByteCount(in);
-  uint8_t column = ByteCount(in);
-  SetCursor(in.Scan, column, row);
+Effect CursorNextLine(uint8_t n) {
+  Effect effect = ToColumn(1);
+  effect.Wrap[kRow] = n;
+  return effect;
 }
 
-// Erasing to the end of the line lays down the cells up to column 80 in the current colours.
-void EraseToLineEnd(Interpreter& in) {
-  if (in.Scan.CursorX < kLastColumn) AddToTally(in.Scan, kLastColumn - in.Scan.CursorX);
+Effect CursorPosition(uint8_t row, uint8_t column) {
+  Effect effect = ToColumn(column);
+  effect.Low[kRow] = effect.High[kRow] = row;
+  return effect;
+}
+
+Effect WithFlags(uint8_t flags) {
+  Effect effect;
+  effect.Flags = flags;
+  return effect;
 }
 
 // What each rendition value does to the attribute, other than reverse: attr & Keep | Set.
@@ -78,71 +94,28 @@ constexpr std::array<RenditionStep, 256> kRenditionSteps = [] {
   return steps;
 }();
 
-uint8_t Rendition(uint8_t attr, uint8_t v) {
-  if (v == 7) {
-    attr &= 247;  // reverse drops high intensity, keeps blink
-    return static_cast<uint8_t>(((attr >> 4) & 7) | ((attr & 7) << 4) | (attr & 128));
+// The parameters, left to right, folded into one change of the attribute. Reversing what is kept
+// and set is the same as reversing the result, and two reversals only drop high intensity.
+Effect ApplyRendition(ParamReader& params) {
+  Effect effect;
+  if (params.At == params.End) {
+    effect.AttrKeep = 0;
+    effect.AttrSet = 7;
+    return effect;
   }
-  return static_cast<uint8_t>((attr & kRenditionSteps[v].Keep) | kRenditionSteps[v].Set);
-}
-
-void ApplyRendition(Interpreter& in) {
-  ParamText& params = in.Params;
-  if (params.Length == 0) {
-    in.Scan.CurrentAttr = 7;
-    return;
+  while (params.At < params.End) {
+    auto v = static_cast<uint8_t>(NextParam(params));
+    if (v == 7) {
+      effect.Flags ^= kReverse;
+      effect.AttrKeep = Reversed(effect.AttrKeep);
+      effect.AttrSet = Reversed(effect.AttrSet);
+    } else {
+      effect.AttrKeep &= kRenditionSteps[v].Keep;
+      effect.AttrSet =
+          static_cast<uint8_t>((effect.AttrSet & kRenditionSteps[v].Keep) | kRenditionSteps[v].Set);
+    }
   }
-  while (params.Start < params.Length) {
-    in.Scan.CurrentAttr = Rendition(in.Scan.CurrentAttr, static_cast<uint8_t>(NextParam(in)));
-  }
-}
-
-void ReportPosition(Interpreter& in) {
-  if (in.Positions.Report != nullptr)
-    in.Positions.Report(in.Positions.Context, in.Scan.CursorY, in.Scan.CursorX);
-}
-
-void RunFinal(Interpreter& in, uint8_t b) {
-  ScanState& scan = in.Scan;
-  switch (b) {
-    case 'A': return CursorUp(in);
-    case 'B': return CursorDown(in);
-    case 'C': return CursorForward(in);
-    case 'D': return CursorBack(in);
-    case 'E': return CursorNextLine(in);
-    case 'G': return SetCursor(scan, 1, scan.CursorY);
-    case 'H':
-    case 'f': return CursorPosition(in);
-    case 'J': return SetCursor(scan, 1, 1);
-    case 'K': return EraseToLineEnd(in);
-    case 'm': return ApplyRendition(in);
-    case 'n': return ReportPosition(in);
-    case 's':
-      in.SavedX = scan.CursorX;
-      in.SavedY = scan.CursorY;
-      return;
-    case 'u': return SetCursor(scan, in.SavedX, in.SavedY);
-    default: return;
-  }
-}
-
-void ProcessNormal(Interpreter& in, uint8_t b) {
-  ScanState& scan = in.Scan;
-  switch (b) {
-    case 0:
-    case 10: return;
-    case 9: return SetCursor(scan, static_cast<uint8_t>(scan.CursorX + 8), scan.CursorY);
-    case 12: return SetCursor(scan, 1, 1);
-    // Shift-out and shift-in draw a cell but are neither low nor high characters.
-    case 14:
-    case 15: return AddToTally(scan, 1);
-    case kEscape: in.ParserState = StateEscape; return;
-    default:
-      AddToTally(scan, 1);
-      // Art mixes low and high bytes at random, so the count is taken without a branch.
-      scan.LowAsciiCount += b < 127;
-      scan.HighAsciiCount += b >= 127;
-  }
+  return effect;
 }
 
 // Only "[" continues a sequence; any other byte after ESC is dropped with it.
@@ -151,55 +124,93 @@ void ProcessEscape(Interpreter& in, uint8_t b) {
   if (b == '[') in.ParserState = StateCsi;
 }
 
-}  // namespace
-
-void ResetParser(Interpreter& in) {
-  in.ParserState = StateNormal;
-  in.Params.Length = 0;
-  in.Params.Start = 0;
+void ProcessNormal(Interpreter& in, uint8_t b) {
+  switch (ClassOf(b)) {
+    case ByteClass::kEscape: in.ParserState = StateEscape; return;
+    case ByteClass::kControl: return ApplyEffect(in.Drawing, ControlEffect(b));
+    // "|" and the end mark reach the interpreter only as ordinary cells.
+    case ByteClass::kCell:
+    case ByteClass::kPipe:
+    case ByteClass::kEndMark: return DrawCells(in.Drawing, 1, IsHigh(b));
+  }
 }
 
-int32_t NextParam(Interpreter& in) {
-  ParamText& params = in.Params;
+}  // namespace
+
+int32_t NextParam(ParamReader& params) {
   int64_t value = 0;
-  uint8_t at = params.Start;
-  while (at < params.Length && params.Chars[at] >= '0' && params.Chars[at] <= '9') {
-    int64_t next = value * 10 + (params.Chars[at] - '0');
-    // A digit that would pass the 32-bit limit ends the parameter and is dropped.
+  const uint8_t* at = params.At;
+  while (at < params.End && *at >= '0' && *at <= '9') {
+    int64_t next = value * 10 + (*at - '0');
     if (next > std::numeric_limits<int32_t>::max()) break;
     value = next;
     ++at;
   }
   // The character that stopped the reading goes with the parameter.
-  params.Start = at < params.Length ? static_cast<uint8_t>(at + 1) : params.Length;
+  params.At = at < params.End ? at + 1 : params.End;
   return static_cast<int32_t>(value);
+}
+
+Effect SequenceEffect(const uint8_t* params, std::size_t length, uint8_t final) {
+  ParamReader reader{params, params + length};
+  switch (final) {
+    case 'A': return CursorUp(WholeCount(reader));
+    case 'B': return CursorDown(ByteCount(reader));
+    case 'C': return CursorForward(WholeCount(reader));
+    case 'D': return CursorBack(WholeCount(reader));
+    case 'E': return CursorNextLine(ByteCount(reader));
+    case 'G': return ToColumn(1);
+    case 'H':
+    case 'f': {
+      uint8_t row = ByteCount(reader);
+      return CursorPosition(row, ByteCount(reader));
+    }
+    case 'J': return CursorPosition(1, 1);
+    case 'K': return WithFlags(kErase);
+    case 'm': return ApplyRendition(reader);
+    case 'n': return WithFlags(kReport);
+    case 's': return WithFlags(kSave);
+    case 'u': return WithFlags(kRestore);
+    default: return {};
+  }
+}
+
+Effect ControlEffect(uint8_t b) {
+  Effect effect;
+  switch (b) {
+    case 9: effect.Wrap[kColumn] = 8; break;
+    case 12: effect = CursorPosition(1, 1); break;
+    // Shift-out and shift-in draw a cell but are neither low nor high characters.
+    case 14:
+    case 15:
+      effect.Cells = 1;
+      effect.Flags = kNoCharacter;
+      break;
+    default: break;  // 0 and line feed do nothing
+  }
+  return effect;
+}
+
+Interpreter::Interpreter(ScanState& scan, const PositionSink& positions) : Scan(scan) {
+  Drawing.Attr = scan.CurrentAttr;
+  Drawing.Cursor = CursorAt(scan.CursorX, scan.CursorY);
+  Drawing.Counts = &Counts;
+  Drawing.Positions = positions;
+}
+
+void ResetParser(Interpreter& in) {
+  in.ParserState = StateNormal;
+  in.Params.Length = 0;
 }
 
 void HandleCsiFinal(Interpreter& in, uint8_t b) {
   if (IsParamChar(b)) {
     // Characters beyond the 255th are dropped; the sequence still ends at its final byte.
-    if (in.Params.Length < in.Params.Chars.size())
-      in.Params.Chars[in.Params.Length++] = static_cast<char>(b);
+    if (in.Params.Length < in.Params.Chars.size()) in.Params.Chars[in.Params.Length++] = b;
     return;
   }
-  RunFinal(in, b);
+  ApplyEffect(in.Drawing, SequenceEffect(in.Params.Chars.data(), in.Params.Length, b));
   ResetParser(in);
-}
-
-bool ApplyRenditionBytes(Interpreter& in, const uint8_t* params, std::size_t length) {
-  uint8_t attr = 7;
-  if (length > 0) attr = in.Scan.CurrentAttr;
-  for (std::size_t at = 0; at < length;) {
-    uint32_t value = 0;
-    std::size_t first_digit = at;
-    while (at < length && params[at] >= '0' && params[at] <= '9')
-      value = value * 10 + (params[at++] - '0');
-    if (at - first_digit > 9) return false;
-    ++at;  // the character that ended the parameter goes with it
-    attr = Rendition(attr, static_cast<uint8_t>(value));
-  }
-  in.Scan.CurrentAttr = attr;
-  return true;
 }
 
 void ProcessChar(Interpreter& in, uint8_t b) {
@@ -207,6 +218,27 @@ void ProcessChar(Interpreter& in, uint8_t b) {
     case StateNormal: return ProcessNormal(in, b);
     case StateEscape: return ProcessEscape(in, b);
     case StateCsi: return HandleCsiFinal(in, b);
+  }
+}
+
+void Settle(Interpreter& in) {
+  ScanState& scan = in.Scan;
+  Pen& pen = in.Drawing;
+  scan.CurrentAttr = pen.Attr;
+  SetCursor(scan, ColumnOf(pen.Cursor), RowOf(pen.Cursor));
+  scan.LowAsciiCount += pen.Characters - pen.High;
+  scan.HighAsciiCount += pen.High;
+  pen.Characters = pen.High = 0;
+  for (std::size_t attr = 0; attr < in.Counts.ByAttr.size(); ++attr) {
+    int64_t& cells = in.Counts.ByAttr[attr];
+    if (cells == 0) continue;
+    scan.ColorTable[ForegroundOf(static_cast<uint8_t>(attr)) & 7].Count += cells;
+    scan.ColorTable[BackgroundOf(static_cast<uint8_t>(attr)) & 7].Count += cells;
+    cells = 0;
+  }
+  for (std::size_t color = 0; color < 8; ++color) {
+    scan.ColorTable[color].Count += in.Counts.ByPipeColor[color];
+    in.Counts.ByPipeColor[color] = 0;
   }
 }
 

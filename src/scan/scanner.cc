@@ -1,20 +1,25 @@
 #include "scan/scanner.h"
 
 #include <algorithm>
-#include <cstring>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace tintrel {
 
 namespace {
 
-constexpr uint8_t kPipe = '|';
-constexpr uint8_t kEscape = 27;
 // What NextByte gives when the chunk is used up and more input is to come.
 constexpr int kChunkUsedUp = -1;
+
+// A short scan keeps to the small cache and to SSE2: fresh pages cost a fault each, and AVX2
+// starts slowly on a core that has not run it lately.
+constexpr uint64_t kFurtherAfter = 256 * 1024;
+
+Stage StageOf(const Scanner& scanner) {
+  switch (scanner.Quick) {
+    case QuickSteps::kOnWithAvx2: return Stage::kFurther;
+    case QuickSteps::kOnWithoutAvx2: return Stage::kStart;
+    default: return scanner.Scanned >= kFurtherAfter ? Stage::kFurther : Stage::kStart;
+  }
+}
 
 // The next byte, the end mark once the input is over, or kChunkUsedUp.
 int NextByte(BlockReader& reader) {
@@ -35,176 +40,41 @@ void StepBack(BlockReader& reader, uint8_t c1) {
   reader.Replays = 1;
 }
 
-// Bytes that draw one cell and count as a low or a high character, and nothing else: every byte
-// but the controls the interpreter acts on (0, 9, 10, 12, 14, 15, ESC), the end mark and "|".
-bool IsOrdinary(uint8_t b) {
-  switch (b) {
-    case 0:
-    case 9:
-    case 10:
-    case 12:
-    case 14:
-    case 15:
-    case kEndMark:
-    case kEscape:
-    case kPipe: return false;
-    default: return true;
-  }
-}
-
-#if defined(__SSE2__)
-// How many of the 16 bits are set.
-inline int64_t BitsSet(uint32_t bits) {
-  bits = bits - ((bits >> 1) & 0x5555);
-  bits = (bits & 0x3333) + ((bits >> 2) & 0x3333);
-  bits = (bits + (bits >> 4)) & 0x0F0F;
-  return (bits + (bits >> 8)) & 0x1F;
-}
-#endif
-
-// The end of the run of ordinary bytes that starts at `at`, no further than `end`; adds the
-// run's high characters to `high`. Sixteen bytes are classified at once.
-const uint8_t* OrdinaryRunEnd(const uint8_t* at, const uint8_t* end, int64_t& high) {
-#if defined(__SSE2__)
-  const __m128i kHighest = _mm_set1_epi8(127);
-  for (; end - at >= 16; at += 16) {
-    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    __m128i special = _mm_cmpeq_epi8(bytes, _mm_setzero_si128());
-    for (char c : {'\x09', '\x0a', '\x0c', '\x0e', '\x0f', '\x1a', '\x1b', '|'})
-      special = _mm_or_si128(special, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)));
-    // High: 127, or 128 and above, which read as negative.
-    auto high_bits = static_cast<uint32_t>(_mm_movemask_epi8(
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, kHighest), _mm_cmplt_epi8(bytes, _mm_setzero_si128()))));
-    auto special_bits = static_cast<uint32_t>(_mm_movemask_epi8(special));
-    if (special_bits != 0) {
-      int ordinary = __builtin_ctz(special_bits);
-      high += BitsSet(high_bits & ((1u << ordinary) - 1));
-      return at + ordinary;
-    }
-    high += BitsSet(high_bits);
-  }
-#endif
-  while (at < end && IsOrdinary(*at)) high += *at++ >= 127;
-  return at;
-}
-
-// Takes a whole "ESC [ parameters final" at `at` that ends before `end` in one step, as the
-// interpreter would byte by byte, and returns where it ends. Returns `at`, taking nothing, for
-// anything else: ESC without "[", a sequence that runs past the block, more parameter characters
-// than are kept, and a "|" or end mark in the place of the final byte, which the byte-by-byte path
-// must see.
-const uint8_t* TakeWholeSequence(const uint8_t* at, const uint8_t* end, Interpreter& in) {
-  if (end - at < 3 || at[1] != '[') return at;
-  const uint8_t* params = at + 2;
-  const uint8_t* final = params;
-#if defined(__SSE2__)
-  if (end - params >= 16) {
-    // Sixteen bytes at once: parameters are digits, ";" and "?".
-    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(params));
-    __m128i digit_value = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
-    __m128i is_param =
-        _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(digit_value, _mm_set1_epi8(9)), digit_value),
-                     _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(';')),
-                                  _mm_cmpeq_epi8(bytes, _mm_set1_epi8('?'))));
-    auto other_bits = static_cast<uint32_t>(~_mm_movemask_epi8(is_param) & 0xFFFF);
-    final = other_bits != 0 ? params + __builtin_ctz(other_bits) : params + 16;
-  }
-#endif
-  while (final < end && IsParamChar(*final)) ++final;
-  if (final == end || *final == kPipe || *final == kEndMark) return at;
-  auto length = static_cast<std::size_t>(final - params);
-  if (length > in.Params.Chars.size()) return at;
-  if (*final != 'm' || !ApplyRenditionBytes(in, params, length)) {
-    std::memcpy(in.Params.Chars.data(), params, length);
-    in.Params.Length = static_cast<uint8_t>(length);
-    in.Params.Start = 0;
-    HandleCsiFinal(in, *final);
-  }
-  return final + 1;
-}
-
-// Works through the current block from the reading position for as long as every step is one of
-// the quick ones: a run of ordinary bytes charged in one AddToTally, a control other than ESC, a
-// whole control sequence, a "|" whose two next bytes are in the block. Stops at the first byte
-// the byte-by-byte path must take: the end mark, and what lies across the end of the block.
-void TakeQuickSteps(BlockReader& reader, Interpreter& in) {
-  ScanState& scan = in.Scan;
-  const uint8_t* at = reader.Block + reader.BlockPos;
-  const uint8_t* const end = reader.Block + reader.BlockCount;
-  int64_t drawn = 0, high = 0;
-  while (at < end) {
-    const uint8_t* run_end = OrdinaryRunEnd(at, end, high);
-    if (run_end != at) {
-      AddToTally(scan, run_end - at);
-      drawn += run_end - at;
-      at = run_end;
-      if (at == end) break;
-    }
-    const uint8_t* next = at;
-    if (*at == kEscape) {
-      next = TakeWholeSequence(at, end, in);
-    } else if (*at == kPipe && end - at >= 3) {
-      if (int code = PipeCodeValue(at[1], at[2]); code >= 0) {
-        scan.ColorTable[code % 8].Count += 1;
-        next = at + 3;
-      } else {
-        // An ordinary "|"; the two bytes after it are looked at again from the next step.
-        AddToTally(scan, 1);
-        drawn += 1;
-        next = at + 1;
-      }
-    } else if (*at != kPipe && *at != kEndMark) {
-      // A control the interpreter acts on without leaving its normal state.
-      ProcessChar(in, *at);
-      next = at + 1;
-    }
-    if (next == at) break;
-    at = next;
-  }
-  scan.LowAsciiCount += drawn - high;
-  scan.HighAsciiCount += high;
-  reader.BlockPos = static_cast<std::size_t>(at - reader.Block);
-}
-
 // The byte loop. Returns at the end mark, or when the chunk is used up; a pipe code cut by the
 // chunk's end is handed back whole, to be read again with the next chunk's bytes.
 void ScanBlocks(Scanner& scanner) {
   BlockReader& reader = scanner.Reader;
   Interpreter& in = scanner.In;
   for (;;) {
-    if (in.ParserState == StateNormal && reader.Replays == 0) TakeQuickSteps(reader, in);
+    if (scanner.Quick != QuickSteps::kOff && in.ParserState == StateNormal && reader.Replays == 0) {
+      reader.BlockPos = TakeQuickSteps(reader.Block, reader.BlockPos, reader.BlockCount, in.Drawing,
+                                       scanner.Cache, StageOf(scanner));
+    }
     int b = NextByte(reader);
     if (b == kChunkUsedUp) return;
     if (b == kEndMark) {
       scanner.Ended = true;
       return;
     }
-    if (b != kPipe) {
+    if (b != kPipeByte) {
       ProcessChar(in, static_cast<uint8_t>(b));
       continue;
     }
     int c1 = NextByte(reader);
-    if (c1 == kChunkUsedUp) return StepBack(reader, kPipe);
+    if (c1 == kChunkUsedUp) return StepBack(reader, kPipeByte);
     int c2 = NextByte(reader);
-    if (c2 == kChunkUsedUp) return StepBack(reader, kPipe, static_cast<uint8_t>(c1));
-    if (int code = PipeCodeValue(c1, c2); code >= 0) {
-      // A pipe code charges one cell to its colour and touches nothing else.
-      in.Scan.ColorTable[code % 8].Count += 1;
+    if (c2 == kChunkUsedUp) return StepBack(reader, kPipeByte, static_cast<uint8_t>(c1));
+    if (int code = PipeCodeValue(static_cast<uint8_t>(c1), static_cast<uint8_t>(c2)); code >= 0) {
+      ApplyEffect(in.Drawing, PipeCodeEffect(code));
     } else {
       // A "|" that starts no code is an ordinary byte; the two after it are read again.
-      ProcessChar(in, kPipe);
+      ProcessChar(in, kPipeByte);
       StepBack(reader, static_cast<uint8_t>(c1), static_cast<uint8_t>(c2));
     }
   }
 }
 
 }  // namespace
-
-int PipeCodeValue(int c1, int c2) {
-  if (c1 < '0' || c1 > '2' || c2 < '0' || c2 > '9') return -1;
-  int value = (c1 - '0') * 10 + (c2 - '0');
-  return value <= 23 ? value : -1;
-}
 
 bool ScanChunk(Scanner& scanner, const uint8_t* bytes, std::size_t size) {
   if (scanner.Ended) return true;
@@ -213,6 +83,8 @@ bool ScanChunk(Scanner& scanner, const uint8_t* bytes, std::size_t size) {
   reader.BlockPos = 0;
   reader.BlockCount = size;
   ScanBlocks(scanner);
+  scanner.Scanned += size;
+  if (scanner.Ended) Settle(scanner.In);
   reader.Block = nullptr;
   reader.BlockPos = reader.BlockCount = 0;
   return scanner.Ended;
@@ -222,11 +94,13 @@ void FinishScan(Scanner& scanner) {
   if (scanner.Ended) return;
   scanner.Reader.AtEnd = true;
   ScanBlocks(scanner);
+  Settle(scanner.In);
 }
 
 void ScanMemory(ScanState& scan, const PositionSink& positions, const uint8_t* bytes,
-                std::size_t size, std::size_t chunk_size) {
+                std::size_t size, std::size_t chunk_size, QuickSteps quick) {
   Scanner scanner(scan, positions);
+  scanner.Quick = quick;
   for (std::size_t done = 0; done < size; done += chunk_size) {
     if (ScanChunk(scanner, bytes + done, std::min(chunk_size, size - done))) return;
   }

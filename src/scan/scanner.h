@@ -8,12 +8,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "scan/byte_classes.h"
 #include "scan/escape_interpreter.h"
+#include "scan/quick_steps.h"
 #include "scan/scan_state.h"
 
 namespace tintrel {
 
-inline constexpr uint8_t kEndMark = 26;
 inline constexpr std::size_t kBlockSize = 4096;
 
 // The byte source of the scan: the chunk being scanned, and the bytes handed back to be read
@@ -29,15 +30,26 @@ struct BlockReader {
   uint8_t Replays = 0;
 };
 
+// Whether the byte loop hands what it can to the quick steps, or takes every byte itself; and
+// how the quick steps go: as at the start of a scan (SSE2, a small cache) for its first 256 KiB
+// and further on with AVX2 where the processor has it and a large cache (kOn), from the first
+// byte as further on, or always as at the start. All give the same scan; the byte loop alone is
+// what the quick steps are checked against.
+enum class QuickSteps : uint8_t { kOff, kOn, kOnWithAvx2, kOnWithoutAvx2 };
+
 struct Scanner {
   Interpreter In;
   BlockReader Reader;
   bool Ended = false;  // the end mark was reached: later bytes are not looked at
+  QuickSteps Quick = QuickSteps::kOn;
+  TokenCache Cache;
+  uint64_t Scanned = 0;  // bytes of the chunks before this one
 
   Scanner(ScanState& scan, const PositionSink& positions) : In{scan, positions} {}
 };
 
-// Scans the next chunk; true once the end mark was reached.
+// Scans the next chunk; true once the end mark was reached. The scan state is written when the
+// scan ends: at the end mark, or in FinishScan.
 bool ScanChunk(Scanner& scanner, const uint8_t* bytes, std::size_t size);
 
 // The input is over: what a chunk's end held back is taken now, and the scan ends.
@@ -45,9 +57,7 @@ void FinishScan(Scanner& scanner);
 
 // Scans bytes held in memory as a file of them is scanned, in chunks of `chunk_size` bytes.
 void ScanMemory(ScanState& scan, const PositionSink& positions, const uint8_t* bytes,
-                std::size_t size, std::size_t chunk_size = kBlockSize);
-
-// The value 0 to 23 of the pipe code "|" c1 c2, or -1 when the two bytes form none.
-int PipeCodeValue(int c1, int c2);
+                std::size_t size, std::size_t chunk_size = kBlockSize,
+                QuickSteps quick = QuickSteps::kOn);
 
 }  // namespace tintrel

@@ -29,6 +29,7 @@ Result Interpret(std::string_view bytes, uint8_t attr = 7, uint8_t x = 1, uint8_
   SetCursor(result.Scan, x, y);
   Interpreter in{result.Scan, testkit::ReportsInto(result.Written)};
   for (char c : bytes) ProcessChar(in, static_cast<uint8_t>(c));
+  Settle(in);
   for (std::size_t i = 0; i < 8; ++i) result.Tallies[i] = result.Scan.ColorTable[i].Count;
   return result;
 }
@@ -122,15 +123,14 @@ TEST(EscapeInterpreter, NextParamReadsDecimalParametersInTurn) {
       {"3000000000", {300000000}},
   };
   for (const Case& c : cases) {
-    ScanState scan;
-    Interpreter in{scan, {}};
-    for (char ch : c.params) HandleCsiFinal(in, static_cast<uint8_t>(ch));
+    auto text = reinterpret_cast<const uint8_t*>(c.params.data());
+    ParamReader params{text, text + c.params.size()};
     std::vector<int32_t> values;
     do {
-      values.push_back(NextParam(in));
-    } while (in.Params.Start < in.Params.Length);
+      values.push_back(NextParam(params));
+    } while (params.At < params.End);
     EXPECT_EQ(values, c.values) << c.params;
-    EXPECT_EQ(NextParam(in), 0) << "an emptied text reads as 0";
+    EXPECT_EQ(NextParam(params), 0) << "an emptied text reads as 0";
   }
 }
 

@@ -1,5 +1,5 @@
-// The scan charges runs of ordinary bytes in one step; it must agree with the plain byte-at-a-time
-// scan on everything: tallies, counts, attribute, cursor and the position reports it writes.
+// The quick steps must leave the scan exactly as the byte loop alone does: tallies, counts,
+// attribute, cursor and the position reports written, in chunks of any size and from a file.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,16 +18,23 @@ struct Outcome {
   std::string Written;
 };
 
-enum class Way { Reference, Memory, File };
+enum class Way { ByteLoop, Memory, MemoryWithAvx2, MemoryWithoutAvx2, File };
 
-Outcome Scan(Way way, const std::string& bytes) {
+constexpr QuickSteps QuickStepsOf(Way way) {
+  switch (way) {
+    case Way::ByteLoop: return QuickSteps::kOff;
+    case Way::MemoryWithAvx2: return QuickSteps::kOnWithAvx2;
+    case Way::MemoryWithoutAvx2: return QuickSteps::kOnWithoutAvx2;
+    default: return QuickSteps::kOn;
+  }
+}
+
+Outcome Scan(Way way, const std::string& bytes, std::size_t chunk_size = kBlockSize) {
   Outcome outcome;
   const PositionSink positions = testkit::ReportsInto(outcome.Written);
   auto data = reinterpret_cast<const uint8_t*>(bytes.data());
-  if (way == Way::Reference) {
-    testkit::ReferenceScan(outcome.Scan, positions, data, bytes.size());
-  } else if (way == Way::Memory) {
-    ScanMemory(outcome.Scan, positions, data, bytes.size());
+  if (way != Way::File) {
+    ScanMemory(outcome.Scan, positions, data, bytes.size(), chunk_size, QuickStepsOf(way));
   } else {
     testkit::TempDir dir;
     outcome.Scan = AnalyseFile(testkit::WriteFile(dir.Path + "/art.ans", bytes), positions).Scan;
@@ -47,27 +54,39 @@ std::string Difference(const Outcome& a, const Outcome& b) {
   if (a.Scan.CurrentAttr != b.Scan.CurrentAttr) return "attribute";
   if (a.Scan.CursorX != b.Scan.CursorX || a.Scan.CursorY != b.Scan.CursorY) return "cursor";
   if (a.Written != b.Written) return "written bytes";
+  if (a.Scan != b.Scan) return "scan state";
   return "";
 }
 
-void ExpectSameAsReference(const std::string& bytes, const std::string& what, bool file = false) {
-  Outcome reference = Scan(Way::Reference, bytes);
-  EXPECT_EQ(Difference(Scan(Way::Memory, bytes), reference), "") << what;
+void ExpectSameAsByteLoop(const std::string& bytes, const std::string& what, bool file = false) {
+  Outcome byte_loop = Scan(Way::ByteLoop, bytes);
+  for (Way way : {Way::Memory, Way::MemoryWithAvx2, Way::MemoryWithoutAvx2}) {
+    EXPECT_EQ(Difference(Scan(way, bytes), byte_loop), "")
+        << what << ", quick steps " << static_cast<int>(QuickStepsOf(way));
+  }
   if (file) {
-    EXPECT_EQ(Difference(Scan(Way::File, bytes), reference), "") << what << " (file)";
+    EXPECT_EQ(Difference(Scan(Way::File, bytes), byte_loop), "") << what << " (file)";
   }
 }
 
-TEST(FastPath, AgreesWithTheReferenceOnSeededInputs) {
+TEST(FastPath, AgreesWithTheByteLoopOnSeededInputs) {
   for (uint64_t seed = 1; seed <= 60; ++seed) {
     std::size_t size = 1 + seed * 997 % 13000;  // from a few bytes to past three blocks
     std::string label = " seed " + std::to_string(seed);
     bool file = seed % 10 == 0;
-    ExpectSameAsReference(artgen::TypicalArt(seed, size, seed % 2 == 0), "typical" + label, file);
-    ExpectSameAsReference(artgen::WorstCaseArt(seed, size), "worst case" + label, file);
-    ExpectSameAsReference(artgen::RandomBytes(seed, size, false), "random" + label, file);
-    ExpectSameAsReference(artgen::RandomBytes(seed, size, true), "random with 26" + label);
+    ExpectSameAsByteLoop(artgen::TypicalArt(seed, size, seed % 2 == 0), "typical" + label, file);
+    ExpectSameAsByteLoop(artgen::WorstCaseArt(seed, size), "worst case" + label, file);
+    ExpectSameAsByteLoop(artgen::RandomBytes(seed, size, false), "random" + label, file);
+    ExpectSameAsByteLoop(artgen::RandomBytes(seed, size, true), "random with 26" + label);
   }
+}
+
+// Past the first 256 KiB the quick steps switch to AVX2 where the processor has it.
+TEST(FastPath, AgreesAcrossTheSwitchToAvx2) {
+  const std::size_t size = 300 * 1024;
+  ExpectSameAsByteLoop(artgen::TypicalArt(7, size, false), "typical", true);
+  ExpectSameAsByteLoop(artgen::WorstCaseArt(7, size), "worst case");
+  ExpectSameAsByteLoop(artgen::RandomBytes(7, size, false), "random");
 }
 
 // Chunks as short as a byte cut pipe codes and sequences anywhere; what a chunk's end cuts is
@@ -76,12 +95,12 @@ TEST(FastPath, AgreesInChunksOfAnySize) {
   for (uint64_t seed = 1; seed <= 6; ++seed) {
     for (const std::string& bytes : {artgen::TypicalArt(seed, 3000, false),
                                      artgen::WorstCaseArt(seed, 3000), std::string("a||05|1|")}) {
-      const Outcome reference = Scan(Way::Reference, bytes);
-      for (std::size_t chunk : {1, 2, 3, 5, 64}) {
-        Outcome chunked;
-        ScanMemory(chunked.Scan, testkit::ReportsInto(chunked.Written),
-                   reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), chunk);
-        EXPECT_EQ(Difference(chunked, reference), "") << "seed " << seed << ", chunks of " << chunk;
+      const Outcome byte_loop = Scan(Way::ByteLoop, bytes);
+      for (std::size_t chunk : {1, 2, 3, 5, 64, 100, 200}) {
+        for (Way way : {Way::MemoryWithAvx2, Way::MemoryWithoutAvx2}) {
+          EXPECT_EQ(Difference(Scan(way, bytes, chunk), byte_loop), "")
+              << "seed " << seed << ", chunks of " << chunk;
+        }
       }
     }
   }
@@ -105,8 +124,7 @@ TEST(FastPath, AgreesWhereRunsMeetBlockBoundaries) {
       bytes += insert;
       bytes.append(kBlockSize / 2, 'z');
       bytes += "|12\xb1";
-      ExpectSameAsReference(bytes,
-                            testing::PrintToString(insert) + " at " + std::to_string(offset));
+      ExpectSameAsByteLoop(bytes, testing::PrintToString(insert) + " at " + std::to_string(offset));
     }
   }
 }

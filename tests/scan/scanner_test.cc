@@ -201,5 +201,43 @@ TEST(Scanner, PipeCodesAcrossBlockBoundaries) {
   }
 }
 
+// Rendition numbers of 9 and 10 digits and around 2147483647, from red on black: the digit that
+// would pass the limit is dropped and the digits after it start the next parameter. On both paths,
+// at the start of a block, inside it and across its end.
+TEST(Scanner, RenditionNumbersAtTheDigitAndOverflowLimits) {
+  struct Case {
+    std::string params;
+    uint8_t attr;
+  } cases[] = {
+      {"000000037", 7},          // nine digits, gray
+      {"999999999;44", 0x14},    // 999999999 changes nothing, then blue background
+      {"1000000037", 7},         // ten digits below the limit, gray
+      {"1000000041", 0x44},      // red background
+      {"2147483429", 7},         // the largest number below the limit that is 37 modulo 256
+      {"2147483647;1", 12},      // the limit itself, then bright
+      {"2147483685", 4},         // past the limit: 214748368, which changes nothing
+      {"4000000037", 4},         // 400000003
+      {"4294967333", 4},         // 2^32 + 37 reads 429496733
+      {"214748364837", 7},       // 214748364, "8" dropped, then 37
+      {"99999999931", 12},       // 999999999, "9" dropped, then 1
+      {"21474836470;44", 0x17},  // 2147483647, "0" dropped, the empty rest resets, then 44
+      {"0000000000037", 7},      // leading zeros never overflow
+  };
+  for (const Case& c : cases) {
+    for (std::size_t lead : {std::size_t{0}, std::size_t{200}, kBlockSize - 12}) {
+      const std::string bytes =
+          std::string(lead, 'x') + "\x1b[31m\x1b[" + c.params + "m" + std::string(100, 'y');
+      for (QuickSteps quick :
+           {QuickSteps::kOnWithAvx2, QuickSteps::kOnWithoutAvx2, QuickSteps::kOff}) {
+        ScanState scan;
+        ScanMemory(scan, {}, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                   kBlockSize, quick);
+        EXPECT_EQ(+scan.CurrentAttr, +c.attr)
+            << c.params << " after " << lead << " bytes, quick steps " << static_cast<int>(quick);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tintrel

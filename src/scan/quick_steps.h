@@ -1,0 +1,61 @@
+// The quick steps of the scan: a run of cells, or a whole token (a control, a pipe code, a "|"
+// that starts none, ESC with the byte it drops, a whole control sequence), each in one step.
+// Bytes are classified 64 at a time into bit masks once, and a token's bytes are looked up in a
+// small cache of the effects the interpreter's rules gave them before.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+#include "scan/escape_interpreter.h"
+
+namespace tintrel {
+
+// The longest token a quick step takes: ESC, "[", 13 parameter characters and the final byte.
+inline constexpr std::size_t kLongestToken = 16;
+// A scan's first 256 KiB use the small cache, which touches few pages; a longer scan the large.
+inline constexpr int kSmallCacheBits = 9, kLargeCacheBits = 12;
+
+// A token's bytes, all ones past its end, and their effect. A fresh entry, all zero, holds no
+// token: the only tokens of 16 bytes start with ESC.
+struct TokenEntry {
+  uint64_t KeyLow = 0, KeyHigh = 0;
+  Effect Step;
+  uint8_t Flags = 0;
+};
+
+inline constexpr uint8_t kTakenQuickly = 1;  // else the byte loop takes the token
+inline constexpr uint8_t kDropsHigh = 128;   // its last byte is high and draws nothing
+
+struct FreeDeleter {
+  void operator()(void* memory) const { std::free(memory); }
+};
+
+using TokenEntries = std::unique_ptr<TokenEntry[], FreeDeleter>;
+
+// Direct-mapped. The entries start as zeroed memory.
+inline TokenEntries NewTokenEntries(int bits) {
+  return TokenEntries(
+      static_cast<TokenEntry*>(std::calloc(std::size_t{1} << bits, sizeof(TokenEntry))));
+}
+
+struct TokenCache {
+  TokenEntries Small = NewTokenEntries(kSmallCacheBits);
+  TokenEntries Large;  // made when a scan first goes on past its start
+};
+
+// How the steps go: at the start of a scan, with the small cache and the classification every
+// processor has (SSE2, or the table one byte at a time in a build without SIMD); or further on,
+// with the large cache and AVX2 where the processor has it, or without AVX2.
+enum class Stage { kStart, kFurther, kFurtherWithoutAvx2 };
+
+// Takes quick steps over the bytes from `pos` to `count` of `block` for as long as it can and
+// returns where it stopped: at the end, or at the first byte the byte loop must take. Those are
+// the end mark, a token cut by the end of the block, a sequence too long for one step, and a "|"
+// or end mark where the byte after ESC or a final byte would be.
+std::size_t TakeQuickSteps(const uint8_t* block, std::size_t pos, std::size_t count, Pen& pen,
+                           TokenCache& cache, Stage stage);
+
+}  // namespace tintrel

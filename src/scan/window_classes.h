@@ -1,0 +1,209 @@
+// Windows of 64 bytes classified at once into bit masks, by the byte table: with SSE2 sixteen
+// bytes at a time, with AVX2 (where the processor has it) 32 at a time through nibble tables
+// derived from the byte table, and without SIMD one byte at a time.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+#include "scan/byte_classes.h"
+
+#if TINTREL_SSE2
+#include <immintrin.h>
+// The C library's view of the processor; its header reads as C++ to GCC only.
+#if defined(__GLIBC__) && !defined(__clang__)
+#define TINTREL_GLIBC_CPU_FEATURES 1
+#include <sys/platform/x86.h>
+#endif
+#endif
+
+namespace tintrel {
+
+inline constexpr std::size_t kWindowSize = 64;
+
+// Bit i of RunEnds is set when byte i ends a run of cells, bit i of NonParam when it is no
+// parameter character; High counts the bytes that would be high characters if drawn.
+struct WindowClasses {
+  uint64_t RunEnds = 0;
+  uint64_t NonParam = 0;
+  int64_t High = 0;
+
+  bool operator==(const WindowClasses&) const = default;
+};
+
+// One byte at a time, straight from the table.
+inline WindowClasses ClassifyWindowByTable(const uint8_t* bytes) {
+  WindowClasses window;
+  for (std::size_t i = 0; i < kWindowSize; ++i) {
+    window.RunEnds |= static_cast<uint64_t>(byte_table::EndsRun(byte_table::kTable[bytes[i]])) << i;
+    window.NonParam |= static_cast<uint64_t>(!IsParamChar(bytes[i])) << i;
+    window.High += IsHigh(bytes[i]);
+  }
+  return window;
+}
+
+#if TINTREL_SSE2
+namespace sse2 {
+
+template <std::size_t... I>
+__m128i IsAnyOf(__m128i bytes, std::index_sequence<I...>) {
+  return (_mm_setzero_si128() | ... |
+          _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(kRunEnders[I]))));
+}
+
+inline __m128i IsHigh(__m128i bytes) {
+  return _mm_cmpeq_epi8(_mm_max_epu8(bytes, _mm_set1_epi8(static_cast<char>(kLowestHigh))), bytes);
+}
+
+inline __m128i IsParamChar(__m128i bytes) {
+  __m128i digit = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
+  __m128i is_digit = _mm_cmpeq_epi8(_mm_min_epu8(digit, _mm_set1_epi8(9)), digit);
+  __m128i is_separator = _mm_setzero_si128();
+  for (uint8_t separator : kParamSeparators) {
+    is_separator = _mm_or_si128(is_separator,
+                                _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(separator))));
+  }
+  return _mm_or_si128(is_digit, is_separator);
+}
+
+inline uint64_t Bits(__m128i lanes, std::size_t at) {
+  return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(lanes))) << at;
+}
+
+// The run enders are compared one by one, the parameter characters and high bytes by range.
+inline WindowClasses ClassifyWindow(const uint8_t* bytes) {
+  WindowClasses window;
+  __m128i high = _mm_setzero_si128();
+  for (std::size_t i = 0; i < kWindowSize; i += 16) {
+    __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    window.RunEnds |= Bits(IsAnyOf(chunk, std::make_index_sequence<kRunEnders.size()>()), i);
+    window.NonParam |= Bits(IsParamChar(chunk), i);
+    high = _mm_sub_epi8(high, IsHigh(chunk));  // each lane counts up to 4
+  }
+  window.NonParam = ~window.NonParam;
+  __m128i sums = _mm_sad_epu8(high, _mm_setzero_si128());
+  window.High = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums));
+  return window;
+}
+
+}  // namespace sse2
+
+namespace avx2 {
+
+// Each byte's classes are lookups of its low and its high nibble, ANDed: a class that holds for
+// the low nibbles L of the bytes with high nibble h gets one bit for every distinct L, set in the
+// high table at each such h and in the low table at each nibble of L.
+struct NibbleTables {
+  std::array<uint8_t, 16> Low{}, High{};
+  uint8_t RunEndBits = 0, ParamBits = 0, HighBits = 0;
+};
+
+constexpr NibbleTables BuildNibbleTables() {
+  NibbleTables tables;
+  uint8_t next_bit = 1;
+  auto add_class = [&](auto holds) {
+    uint8_t class_bits = 0;
+    std::array<uint16_t, 16> low_sets{};
+    for (int h = 0; h < 16; ++h) {
+      for (int l = 0; l < 16; ++l) {
+        if (holds(static_cast<uint8_t>(h << 4 | l))) low_sets[h] |= static_cast<uint16_t>(1 << l);
+      }
+    }
+    for (int h = 0; h < 16; ++h) {
+      if (low_sets[h] == 0) continue;
+      uint8_t bit = 0;
+      for (int earlier = 0; earlier < h; ++earlier) {
+        if (low_sets[earlier] == low_sets[h]) bit = tables.High[earlier] & class_bits;
+      }
+      if (bit == 0) {
+        bit = next_bit;
+        next_bit = static_cast<uint8_t>(next_bit << 1);  // a ninth bit would fail the build
+        for (int l = 0; l < 16; ++l) {
+          if (low_sets[h] & (1 << l)) tables.Low[l] |= bit;
+        }
+      }
+      tables.High[h] |= bit;
+      class_bits |= bit;
+    }
+    return class_bits;
+  };
+  tables.RunEndBits =
+      add_class([](uint8_t b) { return byte_table::EndsRun(byte_table::kTable[b]); });
+  tables.ParamBits = add_class([](uint8_t b) { return IsParamChar(b); });
+  tables.HighBits = add_class([](uint8_t b) { return IsHigh(b); });
+  return tables;
+}
+
+inline constexpr NibbleTables kNibbleTables = BuildNibbleTables();
+
+constexpr bool NibbleTablesMatchTheByteTable() {
+  for (int b = 0; b < 256; ++b) {
+    const uint8_t bits = kNibbleTables.Low[b & 15] & kNibbleTables.High[b >> 4];
+    const auto byte = static_cast<uint8_t>(b);
+    if (((bits & kNibbleTables.RunEndBits) != 0) != byte_table::EndsRun(byte_table::kTable[b]) ||
+        ((bits & kNibbleTables.ParamBits) != 0) != IsParamChar(byte) ||
+        ((bits & kNibbleTables.HighBits) != 0) != IsHigh(byte))
+      return false;
+  }
+  return true;
+}
+static_assert(NibbleTablesMatchTheByteTable());
+
+[[gnu::target("avx2,popcnt")]] inline __m256i Table(const std::array<uint8_t, 16>& nibbles) {
+  return _mm256_broadcastsi128_si256(
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(nibbles.data())));
+}
+
+[[gnu::target("avx2,popcnt")]] inline uint64_t Bits(__m256i classes, uint8_t class_bits) {
+  __m256i none =
+      _mm256_cmpeq_epi8(_mm256_and_si256(classes, _mm256_set1_epi8(static_cast<char>(class_bits))),
+                        _mm256_setzero_si256());
+  return static_cast<uint32_t>(_mm256_movemask_epi8(none));
+}
+
+// Only for processors with AVX2 and POPCNT.
+[[gnu::target("avx2,popcnt")]] inline WindowClasses ClassifyWindow(const uint8_t* bytes) {
+  const __m256i low_table = Table(kNibbleTables.Low), high_table = Table(kNibbleTables.High);
+  const __m256i nibble = _mm256_set1_epi8(15);
+  uint64_t not_run_ends = 0, params = 0, not_high = 0;
+  for (std::size_t i = 0; i < kWindowSize; i += 32) {
+    __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
+    __m256i classes = _mm256_and_si256(
+        _mm256_shuffle_epi8(low_table, _mm256_and_si256(chunk, nibble)),
+        _mm256_shuffle_epi8(high_table, _mm256_and_si256(_mm256_srli_epi16(chunk, 4), nibble)));
+    not_run_ends |= Bits(classes, kNibbleTables.RunEndBits) << i;
+    params |= Bits(classes, kNibbleTables.ParamBits) << i;
+    not_high |= Bits(classes, kNibbleTables.HighBits) << i;
+  }
+  WindowClasses window;
+  window.RunEnds = ~not_run_ends;
+  window.NonParam = params;
+  window.High = static_cast<int64_t>(kWindowSize) - __builtin_popcountll(not_high);
+  return window;
+}
+
+// Whether this processor runs the AVX2 classification. The C library has asked the processor
+// already; asking again costs a trip out of a virtual machine on every run.
+inline bool Available() {
+#if TINTREL_GLIBC_CPU_FEATURES
+  return CPU_FEATURE_ACTIVE(AVX2) && CPU_FEATURE_ACTIVE(POPCNT);
+#else
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+#endif
+}
+
+}  // namespace avx2
+#endif
+
+// The classification without AVX2: SSE2, or the table one byte at a time.
+inline WindowClasses ClassifyWindow(const uint8_t* bytes) {
+#if TINTREL_SSE2
+  return sse2::ClassifyWindow(bytes);
+#else
+  return ClassifyWindowByTable(bytes);
+#endif
+}
+
+}  // namespace tintrel
