@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# Builds the release binary and the benchmark tools, makes the inputs, and prints the speed and
+# Builds the release binaries and the benchmark tools, makes the inputs, and prints the speed and
 # memory figures side by side with md5sum, each against its goal: the best of several rounds, each
-# of which measures every figure once. With BASELINE set to a git revision, that revision is built
-# too (from `git archive`, in a temporary folder) and measured in the same rounds, so that before
-# and after see the same load.
+# of which measures every figure once. With BASELINE set to a git revision, that revision's tintrel
+# is built too (from `git archive`, in a temporary folder) and measured in the same rounds, so that
+# before and after see the same load. Last, tintrel-catalog over a generated archive, against one
+# md5sum over the same files and against a tintrel process per file.
 #   bench/run.sh [collection size, default 500] [large file MiB, default 256] [rounds, default 5]
+#                [archive files for the catalogue, default 20000; 0 leaves it out]
 #   BASELINE=f7a4291 bench/run.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 files=${1:-500}
 large_mib=${2:-256}
 rounds=${3:-5}
+archive_files=${4:-20000}
 
 if ! command -v hyperfine >/dev/null; then
   echo "hyperfine is missing; installing it from Debian's packages" >&2
@@ -46,9 +49,11 @@ mean() { python3 -c 'import json,sys; print(" ".join(str(r["mean"]) for r in jso
 
 per_file=()
 one_core=()
+two_cores=()
 for tree in "${trees[@]}"; do
   per_file+=("xargs -0 -n 1 $tree/build/release/tintrel <$work/list >/dev/null")
   one_core+=("taskset -c 0 $tree/build/release/tintrel $work/large.ans")
+  two_cores+=("$tree/build/release/tintrel $work/large.ans")
 done
 
 # Every round measures each figure for every binary; each figure keeps its best round.
@@ -59,6 +64,9 @@ for round in $(seq "$rounds"); do
   echo "== round $round: 2. one file of $large_mib MiB, every thread on one core" >&2
   hyperfine -N --warmup 1 --runs 3 --export-json "$work/large-$round.json" "${one_core[@]}" \
     "taskset -c 0 md5sum $work/large.ans" >&2
+  echo "== round $round: 2b. the same file, every core free to use" >&2
+  hyperfine -N --warmup 1 --runs 3 --export-json "$work/large2-$round.json" "${two_cores[@]}" \
+    "md5sum $work/large.ans" >&2
   echo "== round $round: 3. the scan alone, in memory" >&2
   for i in "${!trees[@]}"; do
     "${trees[$i]}/build/bench/scan_benchmark" --benchmark_format=json --benchmark_min_time=0.5 \
@@ -86,8 +94,24 @@ for tree in "${trees[@]}"; do
   fi
 done
 
+catalog=build/release/tintrel-catalog
+if [ "$archive_files" -gt 0 ]; then
+  echo "== 6. the catalogue over an archive of $archive_files files (2 to 100 KB)" >&2
+  mkdir "$work/archive" "$work/archive-tenth"
+  build/bench/make_art collection 3 "$archive_files" "$work/archive"
+  build/bench/make_art collection 4 $((archive_files / 10)) "$work/archive-tenth"
+  du -sb "$work/archive" | cut -f1 >"$work/archive-bytes"
+  hyperfine --warmup 1 --runs $((rounds + 2)) --export-json "$work/catalog.json" \
+    "$catalog $work/archive >/dev/null" \
+    "find $work/archive -type f -print0 | xargs -0 md5sum >/dev/null" >&2
+  hyperfine --runs 2 --export-json "$work/processes.json" \
+    "find $work/archive -type f -print0 | xargs -0 -n 1 -P $(nproc) build/release/tintrel >/dev/null" >&2
+  rss "$catalog" "$work/archive" >"$work/catalog-rss"
+  rss "$catalog" "$work/archive-tenth" >"$work/catalog-rss-tenth"
+fi
+
 python3 - "$work" "$files" "$large_mib" "$rounds" "${names[@]}" -- "${memory[@]}" -- "${misses[@]}" <<'PY'
-import glob, json, sys
+import glob, json, os, sys
 args = sys.argv[1:]
 work, files, mib, rounds = args[0], int(args[1]), args[2], args[3]
 rest = args[4:]
@@ -100,7 +124,7 @@ def best_means(name):
     rounds = [[r["mean"] for r in json.load(open(path))["results"]]
               for path in glob.glob(f"{work}/{name}-*.json")]
     return [min(column) for column in zip(*rounds)]
-per_file, large = best_means("files"), best_means("large")
+per_file, large, large2 = best_means("files"), best_means("large"), best_means("large2")
 scan = {}
 for i, name in enumerate(names):
     for path in glob.glob(f"{work}/scan-{name}-*.json"):
@@ -125,12 +149,14 @@ row(f"once per file, {files} files: tintrel/md5sum", [t / per_file[-1] for t in 
     ".2f", 0.8, None, False)
 row(f"one {mib} MiB file on one core: tintrel/md5sum", [t / large[-1] for t in large[:-1]],
     ".2f", 1.6, 1.4, False)
+row(f"one {mib} MiB file, two cores: tintrel/md5sum", [t / large2[-1] for t in large2[:-1]],
+    ".2f", 1.2, None, False)
 for bench, label, least, aim in (("BM_ScanTypicalArt", "scan in memory, typical art, GB/s", 1.5, 2.0),
                                  ("BM_ScanWorstCase", "scan in memory, worst case, GB/s", 0.3, 0.5),
                                  ("BM_ScanRandomBytes", "scan in memory, random bytes, GB/s", 1.5, None)):
     row(label, [scan[(n, bench)] / 1e9 for n in names], ".3f", least, aim, True)
 deltas = [int(m.split()[1]) - int(m.split()[0]) for m in memory]
-rows.append(("peak RSS, 256 MiB less 1 MiB file, KiB", [str(d) for d in deltas], "<= 128",
+rows.append((f"peak RSS, {mib} MiB less 1 MiB file, KiB", [str(d) for d in deltas], "<= 128",
              "met" if abs(deltas[-1]) <= 128 else "NOT met"))
 if all(misses):
     per_kb = [float(m.split()[1]) / (4 << 20) * 1024 for m in misses]
@@ -141,4 +167,22 @@ if all(misses):
 print(f"{'figure':50} " + " ".join(f"{n:>9}" for n in names) + "   goal                 verdict")
 for figure, cells, goal, text in rows:
     print(f"{figure:50} " + " ".join(f"{c:>9}" for c in cells) + f"   {goal:20} {text}")
+
+if os.path.exists(f"{work}/catalog.json"):
+    catalog, md5sum = [r["mean"] for r in json.load(open(f"{work}/catalog.json"))["results"]]
+    processes = json.load(open(f"{work}/processes.json"))["results"][0]["mean"]
+    count = len(os.listdir(f"{work}/archive"))
+    size = int(open(f"{work}/archive-bytes").read())
+    rss, rss_tenth = (int(open(f"{work}/{n}").read()) for n in ("catalog-rss", "catalog-rss-tenth"))
+    print(f"\ntintrel-catalog over {count} files, {size / 1e6:.0f} MB:")
+    ratio, speedup = catalog / md5sum, processes / catalog
+    print(f"  against one md5sum over the same files: {catalog:.2f} s against {md5sum:.2f} s, "
+          f"{ratio:.2f} its wall time (at most 1.3: {'met' if ratio <= 1.3 else 'NOT met'}; "
+          f"aim 1.0: {'reached' if ratio <= 1.0 else 'not reached'})")
+    print(f"  against a tintrel process per file (xargs -P): {processes:.1f} s, {speedup:.0f} times "
+          f"faster (at least 20: {'met' if speedup >= 20 else 'NOT met'})")
+    print(f"  {count / catalog:.0f} files/s, {size / catalog / 1e6:.0f} MB/s; peak RSS {rss} KiB "
+          f"with {count} files, {rss_tenth} KiB with {count // 10}")
+    print(f"  86,000 files would take {86000 * catalog / count:.1f} s at this rate per file, "
+          f"2.5 GB {2.5e9 * catalog / size:.1f} s at this rate per byte")
 PY
