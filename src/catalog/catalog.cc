@@ -209,7 +209,9 @@ int RunCatalog(int argc, const char* const* argv) {
   plan.Table = table.TempPath;
   messages.ShowProgress =
       options.ShowProgress == CatalogOptions::Progress::On ||
-      (options.ShowProgress == CatalogOptions::Progress::WhenTerminal && isatty(STDERR_FILENO));
+      (options.ShowProgress == CatalogOptions::Progress::WhenTerminal && isatty(STDERR_FILENO) &&
+       // A table shown on the terminal is its own progress; a line between its rows would mar it.
+       !(table.Path.empty() && isatty(STDOUT_FILENO)));
   auto out = std::make_unique<Output>();
   out->Fd = table.Fd;
 

@@ -52,6 +52,8 @@ std::string OpenTableFile(TableFile& table, const std::string& path) {
     table.Fd = STDOUT_FILENO;
     return "";
   }
+  if (struct stat status; stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+    return Failure("cannot write " + path, EISDIR);
   const std::size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
