@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the benchmark's inputs:
 //   make_art file SEED SIZE PATH [--no-sauce]   one art file of about SIZE bytes
 //   make_art collection SEED COUNT DIR          COUNT art files of 2 to 100 KB, most with SAUCE

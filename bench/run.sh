@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the release binaries and the benchmark tools, makes the inputs, and prints the speed and
 # memory figures side by side with md5sum, each against its goal: the best of several rounds, each
 # of which measures every figure once. With BASELINE set to a git revision, that revision's tintrel

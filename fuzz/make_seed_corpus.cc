@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the seed inputs of the fuzz targets into a folder, one file each: typical art with and
 // without a SAUCE record, the densest escape and pipe-code traffic, random bytes, and the edges
 // the scan and the record reader turn on. Made anew on each run, so no binary is kept.

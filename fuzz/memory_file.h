@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file in memory, opened by name (/proc/self/fd/N), so that a fuzz target reaches the real file
 // paths without a disk: one for the whole run, refilled for each input.
 #pragma once

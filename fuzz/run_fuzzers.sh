@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the fuzz targets (clang, libFuzzer, the sanitizers) twice, over the scan with SIMD and
 # over the scan built without it, makes the seed corpus and runs the targets of each build in turn
 # for the given seconds (60 by default), single process; the SAUCE decoder, which has no SIMD,

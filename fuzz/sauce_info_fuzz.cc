@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes as the end of a file: decoded as the whole file, as the end of a larger one, with a
 // size too small for them, and read from a file holding them. Aborts when the value breaks what
 // the record's decoder promises.

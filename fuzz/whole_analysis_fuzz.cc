@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole analysis of any bytes, through the real file paths: the bytes go into a memory file
 // opened by name (/proc/self/fd/N), which is scanned, digested, read for a SAUCE record and
 // formatted both ways, twice. Aborts on a fault or on output that breaks what both formatters

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Writes CHANGELOG.md as a gzipped Debian changelog: each "## VERSION (DATE)" section becomes an
 # entry, each "- " item a "  * " item. The dates come from the file and gzip -n stores no time,
 # so the bytes never change between builds.

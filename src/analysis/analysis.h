@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The analysis of one art file as a value: the file is opened once and read once, and the same
 // bytes feed the colour scan and the digest; the SAUCE record comes from the same descriptor.
 // Any front end formats the value, as often as it likes.

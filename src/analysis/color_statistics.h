@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // From raw tallies to the figures both outputs print: the colour total, the colours used, each
 // colour's whole percentage, the colours in order of their counts, and the low/high shares.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "catalog/catalog.h"
 
 #include <sched.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tintrel-catalog entry: a whole collection of art analysed in one process, one row per
 // file, in a table that tools can read.
 #pragma once

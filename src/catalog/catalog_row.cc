@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "catalog/catalog_row.h"
 
 #include <fcntl.h>

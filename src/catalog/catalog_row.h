@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One row of the catalogue: the analysis of one file, or why it could not be analysed.
 #pragma once
 

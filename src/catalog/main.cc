@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "catalog/catalog.h"
 
 int main(int argc, char** argv) {

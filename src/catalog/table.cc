@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "catalog/table.h"
 
 namespace tintrel {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The catalogue's table: its columns, a row of values, and the two ways to write it, CSV
 // (RFC 4180, a header row, LF line ends) and JSON Lines (one object a line).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "catalog/table_file.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "catalog/walk.h"
 
 #include <dirent.h>

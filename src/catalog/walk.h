@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The files of a catalogue run, in the order of its rows: the paths named on the command line in
 // their order, then those of the list (--files-from) in its order. A folder among them is walked
 // like find -type f: every regular file below it, hidden ones included, in byte order of their

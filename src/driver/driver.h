@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tintrel entry: the command line, the existence check, the analysis and the choice of output.
 #pragma once
 

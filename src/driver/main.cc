@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <csignal>
 
 #include "driver/driver.h"

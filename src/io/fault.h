@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one type for the faults that nothing handles: a file that cannot be read, output the system
 // refuses. Thrown where they happen; expected outcomes (no SAUCE record, a missing file) are
 // values instead.

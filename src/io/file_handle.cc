@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "io/file_handle.h"
 
 #include <fcntl.h>

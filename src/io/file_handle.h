@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files as the analysis reaches them: a descriptor that closes itself, and the reads and closes
 // that report a failure as a FileError naming the file. An interrupted call is retried.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Standard output: every byte the program writes goes through one buffered writer that passes
 // bytes unchanged, checks every write, and remembers whether the output stands at a line start.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "meta/file_digest.h"
 
 #include <cstring>

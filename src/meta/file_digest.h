@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The MD5 digest of a whole file, fed with its bytes as they are read: every byte from the first
 // to the last, byte 26 and any SAUCE record included. On the way it also takes the digest of the
 // art alone, the bytes in front of the first byte 26, which rewriting a SAUCE record leaves alone.

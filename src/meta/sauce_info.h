@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole SAUCE record of a file: every field decoded, the comment block in front of it, and
 // warnings for what does not add up. Decoding is over bytes in memory and safe on any bytes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SAUCE record: 128 bytes of metadata (title, author, group, date...) that art files often
 // carry as their last bytes. Only the identifier is checked and only four text fields are used.
 #pragma once

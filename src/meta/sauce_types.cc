@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "meta/sauce_types.h"
 
 #include <span>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The data types and file types a SAUCE record names, as numbers and as names.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "output/report_writer.h"
 
 #include "analysis/color_statistics.h"

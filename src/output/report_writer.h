@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The output of "-r": a report for a person, in sections under rules of "=".
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "output/summary_line_writer.h"
 
 #include "analysis/color_statistics.h"

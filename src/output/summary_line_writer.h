@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The default output: one comma-separated line per file, made to be gathered into a table.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "text/cp437.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Code page 437, the character set of the screens text-mode art was drawn on, to UTF-8.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Short texts: at most 255 bytes, one byte per character, never converted between encodings.
 #pragma once
 

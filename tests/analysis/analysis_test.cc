@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/analysis.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/color_statistics.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "catalog/options.h"
 
 #include <gtest/gtest.h>

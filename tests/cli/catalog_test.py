@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """tintrel-catalog run as a user runs it, on folders of art made here: its rows agree with
 tintrel, read back with csv, json and sqlite3, and keep order, names and errors exact.
 Usage: catalog_test.py TINTREL_CATALOG TINTREL [unittest arguments]"""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built binary, run as a user would: every byte of standard output and the exit status.
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built binary at the edges: odd names, sizes around the block edges, huge and dense files,
 // parallel runs and a reader that leaves early. Every byte of standard output and the status.
 #include <fcntl.h>

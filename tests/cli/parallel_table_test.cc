@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The collection recipe of the README and the manual page, run as written: parallel runs into one
 // table give exactly the lines that one run after another gives, one line per file.
 #include <gtest/gtest.h>

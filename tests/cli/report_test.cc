@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The report of "-r", end to end: every byte the built binary prints for files made here.
 #include <fcntl.h>
 #include <gtest/gtest.h>

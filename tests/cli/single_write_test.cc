@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each run hands its whole output to the system in one write, so runs that share standard output
 // (xargs -P into one table) never cut into each other's lines.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # The manual pages render without a single warning, and the example runs that it and the README
 # show are, line for line, what the program prints for examples/sunset.ans.
 # Usage: check_docs.sh TINTREL_BINARY SOURCE_DIR

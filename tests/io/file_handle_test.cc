@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "io/file_handle.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kit/art_generator.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Seeded, reproducible inputs for benchmarks and tests: art as it is drawn for an 80-column
 // colour terminal, the densest escape and pipe-code traffic, and plain random bytes. The same
 // seed gives the same bytes on every machine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kit/md5_hex.h"
 
 #include <nettle/md5.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The MD5 of bytes in memory, as 32 lowercase hex digits: what the tool must print for a file
 // holding exactly those bytes.
 #pragma once

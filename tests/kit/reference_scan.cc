@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kit/reference_scan.h"
 
 namespace tintrel::testkit {

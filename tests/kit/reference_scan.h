@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A position sink for tests that writes the cursor position reports of a scan into a string, as
 // tintrel writes them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kit/run_binary.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the built programs as a user would and collects what they printed.
 #pragma once
 

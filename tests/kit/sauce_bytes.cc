@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kit/sauce_bytes.h"
 
 namespace tintrel::testkit {

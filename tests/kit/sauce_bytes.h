@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SAUCE records built byte by byte, as an art file would end with them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "kit/temp_dir.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "meta/sauce_record.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The formatters over one analysis: the same bytes however often they run, and where a step
 // ended with a fault, its output stops where that step's part would begin.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # The release build as a user gets it: installed under a prefix, and unpacked from its Debian
 # package. Both must hold the manual pages and programs that print what the built ones print. The
 # package must pass lintian with nothing but overridden tags, and a second build of the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "text/short_text.h"
 
 #include <gtest/gtest.h>
