@@ -1,7 +1,8 @@
 // The quick steps of the scan: a run of cells, or a whole token (a control, a pipe code, a "|"
 // that starts none, ESC with the byte it drops, a whole control sequence), each in one step.
-// Bytes are classified 64 at a time into bit masks once, and a token's bytes are looked up in a
-// small cache of the effects the interpreter's rules gave them before.
+// The bytes of a block are classified into bit masks and a list of the places where runs end
+// before any step is taken, and a token's bytes are looked up in a small cache of the effects the
+// interpreter's rules gave them before.
 #pragma once
 
 #include <cstddef>
@@ -18,16 +19,17 @@ inline constexpr std::size_t kLongestToken = 16;
 // A scan's first 256 KiB use the small cache, which touches few pages; a longer scan the large.
 inline constexpr int kSmallCacheBits = 9, kLargeCacheBits = 12;
 
-// A token's bytes, all ones past its end, and their effect. A fresh entry, all zero, holds no
-// token: the only tokens of 16 bytes start with ESC.
+// A token's bytes, all ones past its end, their effect and how many of them the step takes. A
+// fresh entry, all zero, holds no token: the only tokens of 16 bytes start with ESC. Only tokens
+// the quick steps take are kept.
 struct TokenEntry {
   uint64_t KeyLow = 0, KeyHigh = 0;
   Effect Step;
-  uint8_t Flags = 0;
+  uint8_t Advance = 0;
 };
 
-inline constexpr uint8_t kTakenQuickly = 1;  // else the byte loop takes the token
-inline constexpr uint8_t kDropsHigh = 128;   // its last byte is high and draws nothing
+// Beside the effect's own flags: the token's last byte is high and draws nothing.
+inline constexpr uint8_t kDropsHigh = 128;
 
 struct FreeDeleter {
   void operator()(void* memory) const { std::free(memory); }
@@ -35,10 +37,11 @@ struct FreeDeleter {
 
 using TokenEntries = std::unique_ptr<TokenEntry[], FreeDeleter>;
 
-// Direct-mapped. The entries start as zeroed memory.
+// Direct-mapped. The entries start as zeroed memory; one more stands after them, as the cursor
+// step reads sixteen bytes from an entry's moves on.
 inline TokenEntries NewTokenEntries(int bits) {
   return TokenEntries(
-      static_cast<TokenEntry*>(std::calloc(std::size_t{1} << bits, sizeof(TokenEntry))));
+      static_cast<TokenEntry*>(std::calloc((std::size_t{1} << bits) + 1, sizeof(TokenEntry))));
 }
 
 struct TokenCache {

@@ -24,11 +24,11 @@ namespace tintrel {
 inline constexpr std::size_t kWindowSize = 64;
 
 // Bit i of RunEnds is set when byte i ends a run of cells, bit i of NonParam when it is no
-// parameter character; High counts the bytes that would be high characters if drawn.
+// parameter character, bit i of High when it would be a high character if drawn.
 struct WindowClasses {
   uint64_t RunEnds = 0;
   uint64_t NonParam = 0;
-  int64_t High = 0;
+  uint64_t High = 0;
 
   bool operator==(const WindowClasses&) const = default;
 };
@@ -39,7 +39,7 @@ inline WindowClasses ClassifyWindowByTable(const uint8_t* bytes) {
   for (std::size_t i = 0; i < kWindowSize; ++i) {
     window.RunEnds |= static_cast<uint64_t>(byte_table::EndsRun(byte_table::kTable[bytes[i]])) << i;
     window.NonParam |= static_cast<uint64_t>(!IsParamChar(bytes[i])) << i;
-    window.High += IsHigh(bytes[i]);
+    window.High |= static_cast<uint64_t>(IsHigh(bytes[i])) << i;
   }
   return window;
 }
@@ -75,16 +75,13 @@ inline uint64_t Bits(__m128i lanes, std::size_t at) {
 // The run enders are compared one by one, the parameter characters and high bytes by range.
 inline WindowClasses ClassifyWindow(const uint8_t* bytes) {
   WindowClasses window;
-  __m128i high = _mm_setzero_si128();
   for (std::size_t i = 0; i < kWindowSize; i += 16) {
     __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
     window.RunEnds |= Bits(IsAnyOf(chunk, std::make_index_sequence<kRunEnders.size()>()), i);
     window.NonParam |= Bits(IsParamChar(chunk), i);
-    high = _mm_sub_epi8(high, IsHigh(chunk));  // each lane counts up to 4
+    window.High |= Bits(IsHigh(chunk), i);
   }
   window.NonParam = ~window.NonParam;
-  __m128i sums = _mm_sad_epu8(high, _mm_setzero_si128());
-  window.High = _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums));
   return window;
 }
 
@@ -180,17 +177,20 @@ static_assert(NibbleTablesMatchTheByteTable());
   WindowClasses window;
   window.RunEnds = ~not_run_ends;
   window.NonParam = params;
-  window.High = static_cast<int64_t>(kWindowSize) - __builtin_popcountll(not_high);
+  window.High = ~not_high;
   return window;
 }
 
-// Whether this processor runs the AVX2 classification. The C library has asked the processor
+// Whether this processor runs the AVX2 classification, and the steps built with it, which use
+// BMI1 and BMI2 as well. The C library has asked the processor
 // already; asking again costs a trip out of a virtual machine on every run.
 inline bool Available() {
 #if TINTREL_GLIBC_CPU_FEATURES
-  return CPU_FEATURE_ACTIVE(AVX2) && CPU_FEATURE_ACTIVE(POPCNT);
+  return CPU_FEATURE_ACTIVE(AVX2) && CPU_FEATURE_ACTIVE(POPCNT) && CPU_FEATURE_ACTIVE(BMI1) &&
+         CPU_FEATURE_ACTIVE(BMI2);
 #else
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
+         __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
 #endif
 }
 

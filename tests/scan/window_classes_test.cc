@@ -47,7 +47,7 @@ TEST(WindowClasses, TableHoldsTheRunEndsParametersAndHighBytes) {
     const uint64_t bit = uint64_t{1} << 17;
     EXPECT_EQ((classes.RunEnds & bit) != 0, c.ends_run) << +c.byte;
     EXPECT_EQ((classes.NonParam & bit) == 0, c.param) << +c.byte;
-    EXPECT_EQ(classes.High, c.high ? 1 : 0) << +c.byte;
+    EXPECT_EQ(classes.High, c.high ? bit : 0) << +c.byte;
   }
 }
 
