@@ -317,7 +317,6 @@ template <typename Processor, int kCacheBits>
       // The cells of a "|" that starts no code go with the run before it.
       cells += step.Cells;
       pen.Counts->ByAttr[pen.Attr] += cells;
-      pen.Characters += cells;
       pen.Counts->ByPipeColor[step.PipeColor] += 1;
       cursor = StepCursor(cursor, entry);
       pen.Attr = static_cast<uint8_t>((pen.Attr & step.AttrKeep) | step.AttrSet);
