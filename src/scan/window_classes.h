@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -91,10 +92,11 @@ namespace avx2 {
 
 // Each byte's classes are lookups of its low and its high nibble, ANDed: a class that holds for
 // the low nibbles L of the bytes with high nibble h gets one bit for every distinct L, set in the
-// high table at each such h and in the low table at each nibble of L.
+// high table at each such h and in the low table at each nibble of L. High bytes are a range and
+// need no table.
 struct NibbleTables {
   std::array<uint8_t, 16> Low{}, High{};
-  uint8_t RunEndBits = 0, ParamBits = 0, HighBits = 0;
+  uint8_t RunEndBits = 0, ParamBits = 0;
 };
 
 constexpr NibbleTables BuildNibbleTables() {
@@ -129,7 +131,6 @@ constexpr NibbleTables BuildNibbleTables() {
   tables.RunEndBits =
       add_class([](uint8_t b) { return byte_table::EndsRun(byte_table::kTable[b]); });
   tables.ParamBits = add_class([](uint8_t b) { return IsParamChar(b); });
-  tables.HighBits = add_class([](uint8_t b) { return IsHigh(b); });
   return tables;
 }
 
@@ -141,12 +142,17 @@ constexpr bool NibbleTablesMatchTheByteTable() {
     const auto byte = static_cast<uint8_t>(b);
     if (((bits & kNibbleTables.RunEndBits) != 0) != byte_table::EndsRun(byte_table::kTable[b]) ||
         ((bits & kNibbleTables.ParamBits) != 0) != IsParamChar(byte) ||
-        ((bits & kNibbleTables.HighBits) != 0) != IsHigh(byte))
+        (b >= kLowestHigh) != IsHigh(byte))
       return false;
   }
   return true;
 }
 static_assert(NibbleTablesMatchTheByteTable());
+
+// The parameter characters share one high nibble, so they take one bit, which a shift moves to
+// the top of each byte for a movemask.
+static_assert(std::popcount(kNibbleTables.ParamBits) == 1);
+inline constexpr int kParamBitShift = 7 - std::countr_zero(kNibbleTables.ParamBits);
 
 [[gnu::target("avx2,popcnt")]] inline __m256i Table(const std::array<uint8_t, 16>& nibbles) {
   return _mm256_broadcastsi128_si256(
@@ -164,26 +170,32 @@ static_assert(NibbleTablesMatchTheByteTable());
 [[gnu::target("avx2,popcnt")]] inline WindowClasses ClassifyWindow(const uint8_t* bytes) {
   const __m256i low_table = Table(kNibbleTables.Low), high_table = Table(kNibbleTables.High);
   const __m256i nibble = _mm256_set1_epi8(15);
-  uint64_t not_run_ends = 0, params = 0, not_high = 0;
+  // A byte from kLowestHigh on, added to this without wrapping, has its top bit set.
+  const __m256i to_top = _mm256_set1_epi8(static_cast<char>(128 - kLowestHigh));
+  uint64_t not_run_ends = 0, params = 0, high = 0;
   for (std::size_t i = 0; i < kWindowSize; i += 32) {
     __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
     __m256i classes = _mm256_and_si256(
         _mm256_shuffle_epi8(low_table, _mm256_and_si256(chunk, nibble)),
         _mm256_shuffle_epi8(high_table, _mm256_and_si256(_mm256_srli_epi16(chunk, 4), nibble)));
     not_run_ends |= Bits(classes, kNibbleTables.RunEndBits) << i;
-    params |= Bits(classes, kNibbleTables.ParamBits) << i;
-    not_high |= Bits(classes, kNibbleTables.HighBits) << i;
+    params |= static_cast<uint64_t>(static_cast<uint32_t>(
+                  _mm256_movemask_epi8(_mm256_slli_epi16(classes, kParamBitShift))))
+              << i;
+    high |= static_cast<uint64_t>(
+                static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_adds_epu8(chunk, to_top))))
+            << i;
   }
   WindowClasses window;
   window.RunEnds = ~not_run_ends;
-  window.NonParam = params;
-  window.High = ~not_high;
+  window.NonParam = ~params;
+  window.High = high;
   return window;
 }
 
 // Whether this processor runs the AVX2 classification, and the steps built with it, which use
-// BMI1 and BMI2 as well. The C library has asked the processor
-// already; asking again costs a trip out of a virtual machine on every run.
+// BMI1 and BMI2 as well. The C library has asked the processor already; asking again costs a
+// trip out of a virtual machine on every run.
 inline bool Available() {
 #if TINTREL_GLIBC_CPU_FEATURES
   return CPU_FEATURE_ACTIVE(AVX2) && CPU_FEATURE_ACTIVE(POPCNT) && CPU_FEATURE_ACTIVE(BMI1) &&
