@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "scan/byte_classes.h"
 #include "scan/window_classes.h"
@@ -95,9 +96,10 @@ uint16_t Load16(const uint8_t* bytes) {
   return word;
 }
 
+// The first entry of the set a key goes to, in a cache of 2^kBits entries.
 template <int kBits>
-std::size_t Slot(uint64_t low, uint64_t high) {
-  return ((low + high * 9) * 0x9E3779B97F4A7C15ull) >> (64 - kBits);
+std::size_t Set(uint64_t low, uint64_t high) {
+  return (((low + high * 9) * 0x9E3779B97F4A7C15ull) >> (65 - kBits)) * 2;
 }
 
 // The trailing zero bits of a word that has a bit set.
@@ -113,11 +115,12 @@ bool ForReader(uint8_t b) {
 }
 
 // Stores the step over the token of `length` bytes at `at`, by the interpreter's rules, in the
-// entry. The reader must see an end mark before the interpreter does, where the token would
-// start, after ESC, in the place of a final byte or in the bytes after "|" the key holds, and a
+// first entry of a set, whose token moves to the second. The reader must see an end mark before the
+// interpreter does, where the token would start, after ESC, in the place of a final byte or in the
+// bytes after "|" the key holds, and a
 // "|" after ESC or in the place of a final byte: the byte loop takes those tokens, and sequences
 // longer than a step, which leave the entry as it was.
-[[gnu::noinline]] bool Fill(TokenEntry& entry, const uint8_t* at, std::size_t length) {
+bool Fill(TokenEntry* set, const uint8_t* at, std::size_t length) {
   TokenEntry filled;
   filled.KeyLow = Load64(at) | kKeyPads[length].Low;
   filled.KeyHigh = Load64(at + 8) | kKeyPads[length].High;
@@ -146,8 +149,22 @@ bool ForReader(uint8_t b) {
       break;
     default: return false;
   }
-  entry = filled;
+  set[1] = set[0];
+  set[0] = filled;
   return true;
+}
+
+// On a miss in the first entry of the set: the token moves to the front from the second, or is
+// filled in; false when the byte loop must take it. The token is the index of its row and its
+// parameters.
+[[gnu::noinline]] bool Look(TokenEntry* set, const uint8_t* at, std::size_t token) {
+  const uint64_t low = Load64(at) | kTokenPads[token].Low;
+  const uint64_t high = Load64(at + 8) | kTokenPads[token].High;
+  if (set[1].KeyLow == low && set[1].KeyHigh == high) {
+    std::swap(set[0], set[1]);
+    return true;
+  }
+  return Fill(set, at, kTokenLengths[token]);
 }
 
 // The parts of an effect the steps leave to MoveAndCharge.
@@ -298,9 +315,9 @@ template <typename Processor, int kCacheBits>
 
     const uint64_t low = Load64(at) | kTokenPads[token].Low;
     const uint64_t high = Load64(at + 8) | kTokenPads[token].High;
-    TokenEntry& entry = entries[Slot<kCacheBits>(low, high)];
+    TokenEntry& entry = entries[Set<kCacheBits>(low, high)];
     if (((entry.KeyLow ^ low) | (entry.KeyHigh ^ high)) != 0) [[unlikely]] {
-      if (!Fill(entry, at, kTokenLengths[token])) {
+      if (!Look(&entry, at, token)) {
         DrawCells(pen, cells, 0);
         pen.High -= HighFrom<Processor>(classes, start, windows);
         return {start, true};

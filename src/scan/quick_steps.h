@@ -31,17 +31,23 @@ struct TokenEntry {
 // Beside the effect's own flags: the token's last byte is high and draws nothing.
 inline constexpr uint8_t kDropsHigh = 128;
 
+// Frees the memory the entries were placed in.
 struct FreeDeleter {
-  void operator()(void* memory) const { std::free(memory); }
+  void* Memory = nullptr;
+  void operator()(TokenEntry*) const { std::free(Memory); }
 };
 
 using TokenEntries = std::unique_ptr<TokenEntry[], FreeDeleter>;
 
-// Direct-mapped. The entries start as zeroed memory; one more stands after them, as the cursor
-// step reads sixteen bytes from an entry's moves on.
+inline constexpr std::size_t kCacheLine = 64;
+
+// Two ways to a set, a set to a cache line. The entries start as zeroed memory; one more stands
+// after them, as the cursor step reads sixteen bytes from an entry's moves on.
 inline TokenEntries NewTokenEntries(int bits) {
-  return TokenEntries(
-      static_cast<TokenEntry*>(std::calloc((std::size_t{1} << bits) + 1, sizeof(TokenEntry))));
+  const std::size_t size = ((std::size_t{1} << bits) + 1) * sizeof(TokenEntry) + kCacheLine - 1;
+  void* memory = std::calloc(size, 1);
+  const auto line = (reinterpret_cast<std::uintptr_t>(memory) + kCacheLine - 1) & -kCacheLine;
+  return TokenEntries(reinterpret_cast<TokenEntry*>(line), FreeDeleter{memory});
 }
 
 struct TokenCache {
