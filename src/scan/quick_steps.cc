@@ -25,12 +25,12 @@ constexpr std::size_t kFirstWindows = 2, kMostWindows = 64;
 constexpr std::size_t kTailWindows = 6;
 
 // A block's classes: the places where runs of cells end, in order and then kNoPlace, and the
-// bits of the bytes that are no parameter characters and of the high bytes, window after window,
+// bits of the bytes that stop keys and of the high bytes, window after window,
 // for the block and the window after it, which its last token may reach into.
 constexpr uint16_t kNoPlace = 0xFFFF;
 struct BlockClasses {
   std::array<uint16_t, kMostWindows * kWindowSize + 8> RunEnds;  // 8 may be written past the last
-  std::array<uint64_t, kMostWindows + 2> NonParam;  // a word more: 64 bits are read from any byte
+  std::array<uint64_t, kMostWindows + 2> KeyStops;  // a word more: 64 bits are read from any byte
   std::array<uint64_t, kMostWindows + 1> High;
 };
 
@@ -48,15 +48,16 @@ constexpr std::array<KeyPad, kLongestToken + 1> kKeyPads = [] {
   return pads;
 }();
 
-// The parameter characters counted after a token's first bytes: as many as a step's key holds.
-constexpr std::size_t kMostParams = kLongestToken - 3;
+// The bytes after a token's first that extend its key, counted: as many as a key holds.
+constexpr std::size_t kMostKeyBytes = kLongestToken - 2;
 
-// A token's length by its first byte and the parameter characters after it: ESC "[", the
-// parameters and the final byte; "|", the byte after it and, when that is a parameter character,
-// the next one (no more can make a code, and no less tells a code from a "|" on its own); ESC and
-// the byte after it; or one byte. A row for each, and ESC "[" in the row after ESC's.
+// A key's length by the token's first byte and the bytes after it that extend keys: for ESC,
+// ESC and the byte after it, or all those bytes and the one after them, which holds ESC "[", the
+// parameters and the final byte; for "|", "|", the byte after it and, when that extends keys,
+// the next one (no more can make a code, and no less tells a code from a "|" on its own); or
+// one byte. A row for each.
 constexpr std::size_t kRowSize = 16;
-enum TokenRow : uint8_t { kOneByte, kEscape, kSequence, kPipe };
+enum TokenRow : uint8_t { kOneByte, kEscape, kPipe };
 
 constexpr std::array<uint8_t, 256> kTokenRows = [] {
   std::array<uint8_t, 256> rows{};
@@ -65,33 +66,26 @@ constexpr std::array<uint8_t, 256> kTokenRows = [] {
   return rows;
 }();
 
-constexpr std::array<uint8_t, 4 * kRowSize> kTokenLengths = [] {
-  std::array<uint8_t, 4 * kRowSize> lengths{};
-  for (std::size_t params = 0; params < kRowSize; ++params) {
-    lengths[kOneByte * kRowSize + params] = 1;
-    lengths[kEscape * kRowSize + params] = 2;
-    lengths[kSequence * kRowSize + params] =
-        static_cast<uint8_t>(3 + std::min(params, kMostParams));
-    lengths[kPipe * kRowSize + params] = params == 0 ? 2 : 3;
+constexpr std::array<uint8_t, 3 * kRowSize> kTokenLengths = [] {
+  std::array<uint8_t, 3 * kRowSize> lengths{};
+  for (std::size_t extending = 0; extending < kRowSize; ++extending) {
+    lengths[kOneByte * kRowSize + extending] = 1;
+    lengths[kEscape * kRowSize + extending] =
+        static_cast<uint8_t>(extending == 0 ? 2 : 2 + std::min(extending, kMostKeyBytes));
+    lengths[kPipe * kRowSize + extending] = extending == 0 ? 2 : 3;
   }
   return lengths;
 }();
 
 // The key pads by the same index, so that a step looks a token's length up only on a miss.
-constexpr std::array<KeyPad, 4 * kRowSize> kTokenPads = [] {
-  std::array<KeyPad, 4 * kRowSize> pads{};
+constexpr std::array<KeyPad, 3 * kRowSize> kTokenPads = [] {
+  std::array<KeyPad, 3 * kRowSize> pads{};
   for (std::size_t i = 0; i < pads.size(); ++i) pads[i] = kKeyPads[kTokenLengths[i]];
   return pads;
 }();
 
 uint64_t Load64(const uint8_t* bytes) {
   uint64_t word;
-  std::memcpy(&word, bytes, sizeof word);
-  return word;
-}
-
-uint16_t Load16(const uint8_t* bytes) {
-  uint16_t word;
   std::memcpy(&word, bytes, sizeof word);
   return word;
 }
@@ -107,29 +101,25 @@ std::size_t Zeros(uint64_t bits) {
   return static_cast<unsigned>(__builtin_ctzll(bits));
 }
 
-// ESC "[" as the two bytes of a little-endian word.
-constexpr uint16_t kSequenceStart = kEscapeByte | '[' << 8;
-
 bool ForReader(uint8_t b) {
   return ClassOf(b) == ByteClass::kPipe || ClassOf(b) == ByteClass::kEndMark;
 }
 
-// Stores the step over the token of `length` bytes at `at`, by the interpreter's rules, in the
-// first entry of a set, whose token moves to the second. The reader must see an end mark before the
-// interpreter does, where the token would start, after ESC, in the place of a final byte or in the
-// bytes after "|" the key holds, and a
-// "|" after ESC or in the place of a final byte: the byte loop takes those tokens, and sequences
-// longer than a step, which leave the entry as it was.
+// Stores the step over the token that starts the key of `length` bytes at `at`, by the
+// interpreter's rules, in the first entry of a set, whose token moves to the second. The reader
+// must see an end mark before the interpreter does, where the token would start, after ESC, in
+// the place of a final byte or in the bytes after "|" the key holds, and a "|" after ESC or in
+// the place of a final byte: the byte loop takes those tokens, and sequences longer than a key,
+// which leave the entry as it was.
 bool Fill(TokenEntry* set, const uint8_t* at, std::size_t length) {
   TokenEntry filled;
   filled.KeyLow = Load64(at) | kKeyPads[length].Low;
   filled.KeyHigh = Load64(at + 8) | kKeyPads[length].High;
   filled.Advance = static_cast<uint8_t>(length);
-  const uint8_t last = at[length - 1];
   switch (ClassOf(at[0])) {
     case ByteClass::kControl: filled.Step = ControlEffect(at[0]); break;
     case ByteClass::kPipe: {
-      if (last == kEndMark) return false;
+      if (at[length - 1] == kEndMark) return false;
       // A byte after "|" that is no digit starts no code, whatever follows it.
       const int code = PipeCodeValue(at[1], at[2]);
       if (code >= 0) {
@@ -141,12 +131,21 @@ bool Fill(TokenEntry* set, const uint8_t* at, std::size_t length) {
       }
       break;
     }
-    case ByteClass::kEscape:
-      if (ForReader(last) || (length > 2 && IsParamChar(last))) return false;
-      // ESC and the byte after it vanish, unless that byte is "[".
-      if (length > 2) filled.Step = SequenceEffect(at + 2, length - 3, last);
-      if (IsHigh(last)) filled.Step.Flags |= kDropsHigh;
+    case ByteClass::kEscape: {
+      // ESC and the byte after it vanish, unless that byte is "[": then the final byte is the
+      // first after it that is no parameter character, which may be a "[" inside the key.
+      std::size_t last = 1;
+      if (at[1] == '[') {
+        last = 2;
+        while (last < length && IsParamChar(at[last])) ++last;
+        if (last == length) return false;
+      }
+      if (ForReader(at[last])) return false;
+      if (last > 1) filled.Step = SequenceEffect(at + 2, last - 2, at[last]);
+      if (IsHigh(at[last])) filled.Step.Flags |= kDropsHigh;
+      filled.Advance = static_cast<uint8_t>(last + 1);
       break;
+    }
     default: return false;
   }
   set[1] = set[0];
@@ -155,8 +154,8 @@ bool Fill(TokenEntry* set, const uint8_t* at, std::size_t length) {
 }
 
 // On a miss in the first entry of the set: the token moves to the front from the second, or is
-// filled in; false when the byte loop must take it. The token is the index of its row and its
-// parameters.
+// filled in; false when the byte loop must take it. The token is the index of its row and of
+// the bytes that extend its key.
 [[gnu::noinline]] bool Look(TokenEntry* set, const uint8_t* at, std::size_t token) {
   const uint64_t low = Load64(at) | kTokenPads[token].Low;
   const uint64_t high = Load64(at + 8) | kTokenPads[token].High;
@@ -251,7 +250,7 @@ template <typename Processor>
   int64_t high = 0;
   for (std::size_t w = 0; w < windows; ++w) {
     const WindowClasses window = Processor::Classify(bytes + w * kWindowSize);
-    classes.NonParam[w] = window.NonParam;
+    classes.KeyStops[w] = window.KeyStops;
     classes.High[w] = window.High;
     high += Processor::CountBits(window.High);
     uint64_t bits = window.RunEnds;
@@ -270,8 +269,8 @@ template <typename Processor>
   }
   *ends = kNoPlace;
   const WindowClasses after = Processor::Classify(bytes + windows * kWindowSize);
-  classes.NonParam[windows] = after.NonParam;
-  classes.NonParam[windows + 1] = ~uint64_t{0};
+  classes.KeyStops[windows] = after.KeyStops;
+  classes.KeyStops[windows + 1] = ~uint64_t{0};
   classes.High[windows] = after.High;
   return high;
 }
@@ -298,7 +297,7 @@ template <typename Processor, int kCacheBits>
   // Every high byte is counted as its window is classified; the ones a token drops, and the
   // ones past the last step, are taken off again.
   pen.High += ClassifyBlock<Processor>(bytes, windows, classes);
-  const auto* non_param = reinterpret_cast<const uint8_t*>(classes.NonParam.data());
+  const auto* key_stops = reinterpret_cast<const uint8_t*>(classes.KeyStops.data());
   const uint16_t* next = classes.RunEnds.data();
   std::size_t done = 0;  // where the last step ended
   for (;;) {
@@ -307,11 +306,10 @@ template <typename Processor, int kCacheBits>
     const uint8_t* at = bytes + start;
     auto cells = static_cast<int64_t>(start - done);
 
-    const bool sequence = Load16(at) == kSequenceStart;
-    const std::size_t params_at = start + 1 + sequence;
-    const std::size_t params =
-        Zeros((Load64(non_param + params_at / 8) >> (params_at % 8)) | 1u << kMostParams);
-    const std::size_t token = kTokenRows[at[0]] + (sequence ? kRowSize : 0) + params;
+    const std::size_t after = start + 1;
+    const std::size_t extending =
+        Zeros((Load64(key_stops + after / 8) >> (after % 8)) | 1u << kMostKeyBytes);
+    const std::size_t token = kTokenRows[at[0]] + extending;
 
     const uint64_t low = Load64(at) | kTokenPads[token].Low;
     const uint64_t high = Load64(at + 8) | kTokenPads[token].High;

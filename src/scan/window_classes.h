@@ -4,7 +4,6 @@
 #pragma once
 
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -24,11 +23,11 @@ namespace tintrel {
 
 inline constexpr std::size_t kWindowSize = 64;
 
-// Bit i of RunEnds is set when byte i ends a run of cells, bit i of NonParam when it is no
-// parameter character, bit i of High when it would be a high character if drawn.
+// Bit i of RunEnds is set when byte i ends a run of cells, bit i of KeyStops when it does not
+// extend a token's key, bit i of High when it would be a high character if drawn.
 struct WindowClasses {
   uint64_t RunEnds = 0;
-  uint64_t NonParam = 0;
+  uint64_t KeyStops = 0;
   uint64_t High = 0;
 
   bool operator==(const WindowClasses&) const = default;
@@ -39,7 +38,7 @@ inline WindowClasses ClassifyWindowByTable(const uint8_t* bytes) {
   WindowClasses window;
   for (std::size_t i = 0; i < kWindowSize; ++i) {
     window.RunEnds |= static_cast<uint64_t>(byte_table::EndsRun(byte_table::kTable[bytes[i]])) << i;
-    window.NonParam |= static_cast<uint64_t>(!IsParamChar(bytes[i])) << i;
+    window.KeyStops |= static_cast<uint64_t>(!ExtendsKey(bytes[i])) << i;
     window.High |= static_cast<uint64_t>(IsHigh(bytes[i])) << i;
   }
   return window;
@@ -58,31 +57,31 @@ inline __m128i IsHigh(__m128i bytes) {
   return _mm_cmpeq_epi8(_mm_max_epu8(bytes, _mm_set1_epi8(static_cast<char>(kLowestHigh))), bytes);
 }
 
-inline __m128i IsParamChar(__m128i bytes) {
+inline __m128i ExtendsKey(__m128i bytes) {
   __m128i digit = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
   __m128i is_digit = _mm_cmpeq_epi8(_mm_min_epu8(digit, _mm_set1_epi8(9)), digit);
-  __m128i is_separator = _mm_setzero_si128();
+  __m128i is_other = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('['));
   for (uint8_t separator : kParamSeparators) {
-    is_separator = _mm_or_si128(is_separator,
-                                _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(separator))));
+    is_other =
+        _mm_or_si128(is_other, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(separator))));
   }
-  return _mm_or_si128(is_digit, is_separator);
+  return _mm_or_si128(is_digit, is_other);
 }
 
 inline uint64_t Bits(__m128i lanes, std::size_t at) {
   return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(lanes))) << at;
 }
 
-// The run enders are compared one by one, the parameter characters and high bytes by range.
+// The run enders are compared one by one, the digits and high bytes by range.
 inline WindowClasses ClassifyWindow(const uint8_t* bytes) {
   WindowClasses window;
   for (std::size_t i = 0; i < kWindowSize; i += 16) {
     __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
     window.RunEnds |= Bits(IsAnyOf(chunk, std::make_index_sequence<kRunEnders.size()>()), i);
-    window.NonParam |= Bits(IsParamChar(chunk), i);
+    window.KeyStops |= Bits(ExtendsKey(chunk), i);
     window.High |= Bits(IsHigh(chunk), i);
   }
-  window.NonParam = ~window.NonParam;
+  window.KeyStops = ~window.KeyStops;
   return window;
 }
 
@@ -96,7 +95,7 @@ namespace avx2 {
 // need no table.
 struct NibbleTables {
   std::array<uint8_t, 16> Low{}, High{};
-  uint8_t RunEndBits = 0, ParamBits = 0;
+  uint8_t RunEndBits = 0, KeyBits = 0;
 };
 
 constexpr NibbleTables BuildNibbleTables() {
@@ -130,7 +129,7 @@ constexpr NibbleTables BuildNibbleTables() {
   };
   tables.RunEndBits =
       add_class([](uint8_t b) { return byte_table::EndsRun(byte_table::kTable[b]); });
-  tables.ParamBits = add_class([](uint8_t b) { return IsParamChar(b); });
+  tables.KeyBits = add_class([](uint8_t b) { return ExtendsKey(b); });
   return tables;
 }
 
@@ -141,18 +140,13 @@ constexpr bool NibbleTablesMatchTheByteTable() {
     const uint8_t bits = kNibbleTables.Low[b & 15] & kNibbleTables.High[b >> 4];
     const auto byte = static_cast<uint8_t>(b);
     if (((bits & kNibbleTables.RunEndBits) != 0) != byte_table::EndsRun(byte_table::kTable[b]) ||
-        ((bits & kNibbleTables.ParamBits) != 0) != IsParamChar(byte) ||
+        ((bits & kNibbleTables.KeyBits) != 0) != ExtendsKey(byte) ||
         (b >= kLowestHigh) != IsHigh(byte))
       return false;
   }
   return true;
 }
 static_assert(NibbleTablesMatchTheByteTable());
-
-// The parameter characters share one high nibble, so they take one bit, which a shift moves to
-// the top of each byte for a movemask.
-static_assert(std::popcount(kNibbleTables.ParamBits) == 1);
-inline constexpr int kParamBitShift = 7 - std::countr_zero(kNibbleTables.ParamBits);
 
 [[gnu::target("avx2,popcnt")]] inline __m256i Table(const std::array<uint8_t, 16>& nibbles) {
   return _mm256_broadcastsi128_si256(
@@ -172,23 +166,21 @@ inline constexpr int kParamBitShift = 7 - std::countr_zero(kNibbleTables.ParamBi
   const __m256i nibble = _mm256_set1_epi8(15);
   // A byte from kLowestHigh on, added to this without wrapping, has its top bit set.
   const __m256i to_top = _mm256_set1_epi8(static_cast<char>(128 - kLowestHigh));
-  uint64_t not_run_ends = 0, params = 0, high = 0;
+  uint64_t not_run_ends = 0, key_stops = 0, high = 0;
   for (std::size_t i = 0; i < kWindowSize; i += 32) {
     __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
     __m256i classes = _mm256_and_si256(
         _mm256_shuffle_epi8(low_table, _mm256_and_si256(chunk, nibble)),
         _mm256_shuffle_epi8(high_table, _mm256_and_si256(_mm256_srli_epi16(chunk, 4), nibble)));
     not_run_ends |= Bits(classes, kNibbleTables.RunEndBits) << i;
-    params |= static_cast<uint64_t>(static_cast<uint32_t>(
-                  _mm256_movemask_epi8(_mm256_slli_epi16(classes, kParamBitShift))))
-              << i;
+    key_stops |= Bits(classes, kNibbleTables.KeyBits) << i;
     high |= static_cast<uint64_t>(
                 static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_adds_epu8(chunk, to_top))))
             << i;
   }
   WindowClasses window;
   window.RunEnds = ~not_run_ends;
-  window.NonParam = ~params;
+  window.KeyStops = key_stops;
   window.High = high;
   return window;
 }
