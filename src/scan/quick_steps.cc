@@ -111,6 +111,8 @@ bool ForReader(uint8_t b) {
 // the place of a final byte or in the bytes after "|" the key holds, and a "|" after ESC or in
 // the place of a final byte: the byte loop takes those tokens, and sequences longer than a key,
 // which leave the entry as it was.
+constexpr uint8_t kCursorMarks = kSave | kRestore | kErase;
+
 bool Fill(TokenEntry* set, const uint8_t* at, std::size_t length) {
   TokenEntry filled;
   filled.KeyLow = Load64(at) | kKeyPads[length].Low;
@@ -148,6 +150,9 @@ bool Fill(TokenEntry* set, const uint8_t* at, std::size_t length) {
     }
     default: return false;
   }
+  Effect marks;
+  marks.Flags = filled.Step.Flags & kCursorMarks;
+  if (marks.Flags != 0 && filled.Step == marks) filled.Step.Flags |= kOnlyMarks;
   set[1] = set[0];
   set[0] = filled;
   return true;
@@ -212,6 +217,17 @@ inline uint16_t StepCursor(uint16_t cursor, const TokenEntry& entry) {
   return MoveCursor(cursor, entry.Step);
 }
 #endif
+
+// MoveAndCharge for an effect that only saves, restores or erases, which the worst of inputs are
+// full of, without a branch.
+inline CursorLanes TakeMarks(Pen& pen, CursorLanes cursor, uint8_t flags) {
+  const uint16_t at = CursorOut(cursor);
+  const int erased = (flags & kErase) ? std::max(kLastColumn - ColumnOf(at), 0) : 0;
+  pen.Counts->ByAttr[pen.Attr] += erased;
+  pen.NotCharacters += erased;
+  pen.Saved = (flags & kSave) ? at : pen.Saved;
+  return CursorIn((flags & kRestore) ? pen.Saved : at);
+}
 
 // What the steps take from the processor: the classification of a window, counting the bits of
 // a word, and the lowest set bit of a word, which may have none when its result is not used.
@@ -324,10 +340,14 @@ template <typename Processor, int kCacheBits>
     const Effect& step = entry.Step;
     if (step.Flags & kSeldomSteps) [[unlikely]] {
       DrawCells(pen, cells, 0);
-      pen.High -= (step.Flags & kDropsHigh) != 0;
-      pen.Cursor = CursorOut(cursor);
-      if (MoveAndCharge(pen, step)) ReportPosition(pen);
-      cursor = CursorIn(pen.Cursor);
+      if (step.Flags & kOnlyMarks) {
+        cursor = TakeMarks(pen, cursor, step.Flags);
+      } else {
+        pen.High -= (step.Flags & kDropsHigh) != 0;
+        pen.Cursor = CursorOut(cursor);
+        if (MoveAndCharge(pen, step)) ReportPosition(pen);
+        cursor = CursorIn(pen.Cursor);
+      }
     } else {
       // The cells of a "|" that starts no code go with the run before it.
       cells += step.Cells;
