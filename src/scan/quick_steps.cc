@@ -113,11 +113,14 @@ bool ForReader(uint8_t b) {
 // which leave the entry as it was.
 constexpr uint8_t kCursorMarks = kSave | kRestore | kErase;
 
+// The parts of an effect the steps leave to MoveAndCharge.
+constexpr uint8_t kSeldomSteps = kSeldomFlags | kSave | kRestore | kDropsHigh;
+
 bool Fill(TokenEntry* set, const uint8_t* at, std::size_t length) {
   TokenEntry filled;
   filled.KeyLow = Load64(at) | kKeyPads[length].Low;
   filled.KeyHigh = Load64(at + 8) | kKeyPads[length].High;
-  filled.Advance = static_cast<uint8_t>(length);
+  filled.RunFrom = static_cast<uint8_t>(length);
   switch (ClassOf(at[0])) {
     case ByteClass::kControl: filled.Step = ControlEffect(at[0]); break;
     case ByteClass::kPipe: {
@@ -129,7 +132,7 @@ bool Fill(TokenEntry* set, const uint8_t* at, std::size_t length) {
       } else {
         // A "|" that starts no code is an ordinary byte; the two after it are read again.
         filled.Step = LowCellEffect();
-        filled.Advance = 1;
+        filled.RunFrom = 1;
       }
       break;
     }
@@ -145,10 +148,16 @@ bool Fill(TokenEntry* set, const uint8_t* at, std::size_t length) {
       if (ForReader(at[last])) return false;
       if (last > 1) filled.Step = SequenceEffect(at + 2, last - 2, at[last]);
       if (IsHigh(at[last])) filled.Step.Flags |= kDropsHigh;
-      filled.Advance = static_cast<uint8_t>(last + 1);
+      filled.RunFrom = static_cast<uint8_t>(last + 1);
       break;
     }
     default: return false;
+  }
+  // A quick step draws no cells of its own: a "|" that starts no code is a cell of the run after
+  // it, which starts at the "|".
+  if (!(filled.Step.Flags & kSeldomSteps)) {
+    filled.RunFrom = static_cast<uint8_t>(filled.RunFrom - filled.Step.Cells);
+    filled.Step.Cells = 0;
   }
   Effect marks;
   marks.Flags = filled.Step.Flags & kCursorMarks;
@@ -170,9 +179,6 @@ bool Fill(TokenEntry* set, const uint8_t* at, std::size_t length) {
   }
   return Fill(set, at, kTokenLengths[token]);
 }
-
-// The parts of an effect the steps leave to MoveAndCharge.
-constexpr uint8_t kSeldomSteps = kSeldomFlags | kSave | kRestore | kDropsHigh;
 
 #if TINTREL_SSE2
 // The cursor in the two low lanes of a register; what the other lanes hold does not count.
@@ -222,7 +228,8 @@ inline uint16_t StepCursor(uint16_t cursor, const TokenEntry& entry) {
 // full of, without a branch.
 inline CursorLanes TakeMarks(Pen& pen, CursorLanes cursor, uint8_t flags) {
   const uint16_t at = CursorOut(cursor);
-  const int erased = (flags & kErase) ? std::max(kLastColumn - ColumnOf(at), 0) : 0;
+  const int erased =
+      std::max(kLastColumn - ColumnOf(at), 0) & -static_cast<int>((flags & kErase) != 0);
   pen.Counts->ByAttr[pen.Attr] += erased;
   pen.NotCharacters += erased;
   pen.Saved = (flags & kSave) ? at : pen.Saved;
@@ -349,14 +356,12 @@ template <typename Processor, int kCacheBits>
         cursor = CursorIn(pen.Cursor);
       }
     } else {
-      // The cells of a "|" that starts no code go with the run before it.
-      cells += step.Cells;
       pen.Counts->ByAttr[pen.Attr] += cells;
       pen.Counts->ByPipeColor[step.PipeColor] += 1;
       cursor = StepCursor(cursor, entry);
       pen.Attr = static_cast<uint8_t>((pen.Attr & step.AttrKeep) | step.AttrSet);
     }
-    done = start + entry.Advance;
+    done = start + entry.RunFrom;
     // Runs end inside a token only where ESC drops a byte that ends runs.
     do ++next;
     while (*next < done);

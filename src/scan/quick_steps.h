@@ -19,13 +19,13 @@ inline constexpr std::size_t kLongestToken = 16;
 // A scan's first 256 KiB use the small cache, which touches few pages; a longer scan the large.
 inline constexpr int kSmallCacheBits = 9, kLargeCacheBits = 12;
 
-// A token's bytes, all ones past its end, their effect and how many of them the step takes. A
-// fresh entry, all zero, holds no token: the only tokens of 16 bytes start with ESC. Only tokens
-// the quick steps take are kept.
+// A token's bytes, all ones past its end, their effect and where the run after it starts, from
+// its first byte. A fresh entry, all zero, holds no token: the only tokens of 16 bytes start
+// with ESC. Only tokens the quick steps take are kept.
 struct TokenEntry {
   uint64_t KeyLow = 0, KeyHigh = 0;
   Effect Step;
-  uint8_t Advance = 0;
+  uint8_t RunFrom = 0;
 };
 
 // Beside the effect's own flags: the token's last byte is high and draws nothing; the effect
