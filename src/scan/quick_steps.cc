@@ -254,6 +254,18 @@ struct Portably {
 #if TINTREL_SSE2
 #define TINTREL_AVX2_STEPS gnu::target("avx2,popcnt,bmi,bmi2")
 
+#define TINTREL_SSSE3_STEPS gnu::target("ssse3,popcnt,bmi,bmi2")
+
+struct WithSsse3 {
+  [[TINTREL_SSSE3_STEPS]] static WindowClasses Classify(const uint8_t* bytes) {
+    return ssse3::ClassifyWindow(bytes);
+  }
+
+  [[TINTREL_SSSE3_STEPS]] static int CountBits(uint64_t bits) { return __builtin_popcountll(bits); }
+
+  [[TINTREL_SSSE3_STEPS]] static std::size_t LowestBit(uint64_t bits) { return _tzcnt_u64(bits); }
+};
+
 struct WithAvx2 {
   [[TINTREL_AVX2_STEPS]] static WindowClasses Classify(const uint8_t* bytes) {
     return avx2::ClassifyWindow(bytes);
@@ -424,6 +436,13 @@ template <typename Processor, int kCacheBits>
 }
 
 #if TINTREL_SSE2
+[[TINTREL_SSSE3_STEPS, TINTREL_STEPS]] std::size_t StartStepsWithSsse3(const uint8_t* block,
+                                                                       std::size_t pos,
+                                                                       std::size_t count, Pen& pen,
+                                                                       TokenEntry* entries) {
+  return Steps<WithSsse3, kSmallCacheBits>(block, pos, count, pen, entries);
+}
+
 [[TINTREL_AVX2_STEPS, TINTREL_STEPS]] std::size_t FurtherStepsWithAvx2(const uint8_t* block,
                                                                        std::size_t pos,
                                                                        std::size_t count, Pen& pen,
@@ -437,12 +456,15 @@ template <typename Processor, int kCacheBits>
 std::size_t TakeQuickSteps(const uint8_t* block, std::size_t pos, std::size_t count, Pen& pen,
                            TokenCache& cache, Stage stage) {
   if (pos == count) return pos;
-  if (stage == Stage::kStart) return StartSteps(block, pos, count, pen, cache.Small.get());
-  if (!cache.Large) cache.Large = NewTokenEntries(kLargeCacheBits);
 #if TINTREL_SSE2
   static const bool kAvx2 = avx2::Available();
-  if (kAvx2 && stage == Stage::kFurther)
-    return FurtherStepsWithAvx2(block, pos, count, pen, cache.Large.get());
+  if (kAvx2 && stage == Stage::kStart)
+    return StartStepsWithSsse3(block, pos, count, pen, cache.Small.get());
+#endif
+  if (stage != Stage::kFurther) return StartSteps(block, pos, count, pen, cache.Small.get());
+  if (!cache.Large) cache.Large = NewTokenEntries(kLargeCacheBits);
+#if TINTREL_SSE2
+  if (kAvx2) return FurtherStepsWithAvx2(block, pos, count, pen, cache.Large.get());
 #endif
   return FurtherStepsWithoutAvx2(block, pos, count, pen, cache.Large.get());
 }

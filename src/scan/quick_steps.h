@@ -56,10 +56,11 @@ struct TokenCache {
   TokenEntries Large;  // made when a scan first goes on past its start
 };
 
-// How the steps go: at the start of a scan, with the small cache and the classification every
-// processor has (SSE2, or the table one byte at a time in a build without SIMD); or further on,
-// with the large cache and AVX2 where the processor has it, or without AVX2.
-enum class Stage { kStart, kFurther, kFurtherWithoutAvx2 };
+// How the steps go: at the start of a scan with the small cache, further on with the large; with
+// the best classification the processor has (SSSE3 at the start and AVX2 further on, where the
+// processor has AVX2), or at the start with the one every processor has (SSE2, or the table one
+// byte at a time in a build without SIMD).
+enum class Stage { kStart, kFurther, kStartPortably };
 
 // Takes quick steps over the bytes from `pos` to `count` of `block` for as long as it can and
 // returns where it stopped: at the end, or at the first byte the byte loop must take. Those are

@@ -1,6 +1,6 @@
 // Windows of 64 bytes classified at once into bit masks, by the byte table: with SSE2 sixteen
-// bytes at a time, with AVX2 (where the processor has it) 32 at a time through nibble tables
-// derived from the byte table, and without SIMD one byte at a time.
+// bytes at a time, with SSSE3 and AVX2 (where the processor has them) 16 or 32 at a time through
+// nibble tables derived from the byte table, and without SIMD one byte at a time.
 #pragma once
 
 #include <array>
@@ -43,51 +43,6 @@ inline WindowClasses ClassifyWindowByTable(const uint8_t* bytes) {
   }
   return window;
 }
-
-#if TINTREL_SSE2
-namespace sse2 {
-
-template <std::size_t... I>
-__m128i IsAnyOf(__m128i bytes, std::index_sequence<I...>) {
-  return (_mm_setzero_si128() | ... |
-          _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(kRunEnders[I]))));
-}
-
-inline __m128i IsHigh(__m128i bytes) {
-  return _mm_cmpeq_epi8(_mm_max_epu8(bytes, _mm_set1_epi8(static_cast<char>(kLowestHigh))), bytes);
-}
-
-inline __m128i ExtendsKey(__m128i bytes) {
-  __m128i digit = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
-  __m128i is_digit = _mm_cmpeq_epi8(_mm_min_epu8(digit, _mm_set1_epi8(9)), digit);
-  __m128i is_other = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('['));
-  for (uint8_t separator : kParamSeparators) {
-    is_other =
-        _mm_or_si128(is_other, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(separator))));
-  }
-  return _mm_or_si128(is_digit, is_other);
-}
-
-inline uint64_t Bits(__m128i lanes, std::size_t at) {
-  return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(lanes))) << at;
-}
-
-// The run enders are compared one by one, the digits and high bytes by range.
-inline WindowClasses ClassifyWindow(const uint8_t* bytes) {
-  WindowClasses window;
-  for (std::size_t i = 0; i < kWindowSize; i += 16) {
-    __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-    window.RunEnds |= Bits(IsAnyOf(chunk, std::make_index_sequence<kRunEnders.size()>()), i);
-    window.KeyStops |= Bits(ExtendsKey(chunk), i);
-    window.High |= Bits(IsHigh(chunk), i);
-  }
-  window.KeyStops = ~window.KeyStops;
-  return window;
-}
-
-}  // namespace sse2
-
-namespace avx2 {
 
 // Each byte's classes are lookups of its low and its high nibble, ANDed: a class that holds for
 // the low nibbles L of the bytes with high nibble h gets one bit for every distinct L, set in the
@@ -148,6 +103,90 @@ constexpr bool NibbleTablesMatchTheByteTable() {
 }
 static_assert(NibbleTablesMatchTheByteTable());
 
+#if TINTREL_SSE2
+namespace sse2 {
+
+template <std::size_t... I>
+__m128i IsAnyOf(__m128i bytes, std::index_sequence<I...>) {
+  return (_mm_setzero_si128() | ... |
+          _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(kRunEnders[I]))));
+}
+
+inline __m128i IsHigh(__m128i bytes) {
+  return _mm_cmpeq_epi8(_mm_max_epu8(bytes, _mm_set1_epi8(static_cast<char>(kLowestHigh))), bytes);
+}
+
+inline __m128i ExtendsKey(__m128i bytes) {
+  __m128i digit = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
+  __m128i is_digit = _mm_cmpeq_epi8(_mm_min_epu8(digit, _mm_set1_epi8(9)), digit);
+  __m128i is_other = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('['));
+  for (uint8_t separator : kParamSeparators) {
+    is_other =
+        _mm_or_si128(is_other, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(static_cast<char>(separator))));
+  }
+  return _mm_or_si128(is_digit, is_other);
+}
+
+inline uint64_t Bits(__m128i lanes, std::size_t at) {
+  return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(lanes))) << at;
+}
+
+// The run enders are compared one by one, the digits and high bytes by range.
+inline WindowClasses ClassifyWindow(const uint8_t* bytes) {
+  WindowClasses window;
+  for (std::size_t i = 0; i < kWindowSize; i += 16) {
+    __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    window.RunEnds |= Bits(IsAnyOf(chunk, std::make_index_sequence<kRunEnders.size()>()), i);
+    window.KeyStops |= Bits(ExtendsKey(chunk), i);
+    window.High |= Bits(IsHigh(chunk), i);
+  }
+  window.KeyStops = ~window.KeyStops;
+  return window;
+}
+
+}  // namespace sse2
+
+namespace ssse3 {
+
+inline uint64_t Bits(__m128i classes, uint8_t class_bits, std::size_t at) {
+  const __m128i none = _mm_cmpeq_epi8(
+      _mm_and_si128(classes, _mm_set1_epi8(static_cast<char>(class_bits))), _mm_setzero_si128());
+  return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(none))) << at;
+}
+
+// The nibble tables sixteen bytes at a time, with no 256-bit instruction, which would start
+// slowly on a core that has not run one lately. Only for processors with SSSE3.
+[[gnu::target("ssse3")]] inline WindowClasses ClassifyWindow(const uint8_t* bytes) {
+  const __m128i low_table =
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(kNibbleTables.Low.data()));
+  const __m128i high_table =
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(kNibbleTables.High.data()));
+  const __m128i nibble = _mm_set1_epi8(15);
+  // A byte from kLowestHigh on, added to this without wrapping, has its top bit set.
+  const __m128i to_top = _mm_set1_epi8(static_cast<char>(128 - kLowestHigh));
+  uint64_t not_run_ends = 0, key_stops = 0, high = 0;
+  for (std::size_t i = 0; i < kWindowSize; i += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    const __m128i classes = _mm_and_si128(
+        _mm_shuffle_epi8(low_table, _mm_and_si128(chunk, nibble)),
+        _mm_shuffle_epi8(high_table, _mm_and_si128(_mm_srli_epi16(chunk, 4), nibble)));
+    not_run_ends |= Bits(classes, kNibbleTables.RunEndBits, i);
+    key_stops |= Bits(classes, kNibbleTables.KeyBits, i);
+    high |= static_cast<uint64_t>(
+                static_cast<uint32_t>(_mm_movemask_epi8(_mm_adds_epu8(chunk, to_top))))
+            << i;
+  }
+  WindowClasses window;
+  window.RunEnds = ~not_run_ends;
+  window.KeyStops = key_stops;
+  window.High = high;
+  return window;
+}
+
+}  // namespace ssse3
+
+namespace avx2 {
+
 [[gnu::target("avx2,popcnt")]] inline __m256i Table(const std::array<uint8_t, 16>& nibbles) {
   return _mm256_broadcastsi128_si256(
       _mm_loadu_si128(reinterpret_cast<const __m128i*>(nibbles.data())));
@@ -186,8 +225,8 @@ static_assert(NibbleTablesMatchTheByteTable());
 }
 
 // Whether this processor runs the AVX2 classification, and the steps built with it, which use
-// BMI1 and BMI2 as well. The C library has asked the processor already; asking again costs a
-// trip out of a virtual machine on every run.
+// BMI1 and BMI2 as well; the SSSE3 classification runs wherever this one does. The C library has
+// asked the processor already; asking again costs a trip out of a virtual machine on every run.
 inline bool Available() {
 #if TINTREL_GLIBC_CPU_FEATURES
   return CPU_FEATURE_ACTIVE(AVX2) && CPU_FEATURE_ACTIVE(POPCNT) && CPU_FEATURE_ACTIVE(BMI1) &&

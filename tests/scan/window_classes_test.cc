@@ -19,6 +19,7 @@ TEST(WindowClasses, EveryClassificationAgreesWithTheByteTable) {
     EXPECT_EQ(ClassifyWindow(window.data()), expected) << where;
 #if TINTREL_SSE2
     if (avx2::Available()) {
+      EXPECT_EQ(ssse3::ClassifyWindow(window.data()), expected) << where;
       EXPECT_EQ(avx2::ClassifyWindow(window.data()), expected) << where;
     }
 #endif
