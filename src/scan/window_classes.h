@@ -82,13 +82,19 @@ constexpr NibbleTables BuildNibbleTables() {
     }
     return class_bits;
   };
+  tables.KeyBits = add_class([](uint8_t b) { return ExtendsKey(b); });
   tables.RunEndBits =
       add_class([](uint8_t b) { return byte_table::EndsRun(byte_table::kTable[b]); });
-  tables.KeyBits = add_class([](uint8_t b) { return ExtendsKey(b); });
   return tables;
 }
 
 inline constexpr NibbleTables kNibbleTables = BuildNibbleTables();
+
+// The run ends take the top bits of a byte's classes: a byte ends a run when its classes, added
+// to this without wrapping, have the top bit set.
+inline constexpr uint8_t kRunEndToTop =
+    0x80 - (kNibbleTables.RunEndBits & -kNibbleTables.RunEndBits);
+static_assert(kNibbleTables.KeyBits < (kNibbleTables.RunEndBits & -kNibbleTables.RunEndBits));
 
 constexpr bool NibbleTablesMatchTheByteTable() {
   for (int b = 0; b < 256; ++b) {
@@ -148,6 +154,10 @@ inline WindowClasses ClassifyWindow(const uint8_t* bytes) {
 
 namespace ssse3 {
 
+inline uint64_t TopBits(__m128i lanes, std::size_t at) {
+  return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(lanes))) << at;
+}
+
 inline uint64_t Bits(__m128i classes, uint8_t class_bits, std::size_t at) {
   const __m128i none = _mm_cmpeq_epi8(
       _mm_and_si128(classes, _mm_set1_epi8(static_cast<char>(class_bits))), _mm_setzero_si128());
@@ -164,20 +174,19 @@ inline uint64_t Bits(__m128i classes, uint8_t class_bits, std::size_t at) {
   const __m128i nibble = _mm_set1_epi8(15);
   // A byte from kLowestHigh on, added to this without wrapping, has its top bit set.
   const __m128i to_top = _mm_set1_epi8(static_cast<char>(128 - kLowestHigh));
-  uint64_t not_run_ends = 0, key_stops = 0, high = 0;
+  const __m128i run_end_to_top = _mm_set1_epi8(static_cast<char>(kRunEndToTop));
+  uint64_t run_ends = 0, key_stops = 0, high = 0;
   for (std::size_t i = 0; i < kWindowSize; i += 16) {
     const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
     const __m128i classes = _mm_and_si128(
         _mm_shuffle_epi8(low_table, _mm_and_si128(chunk, nibble)),
         _mm_shuffle_epi8(high_table, _mm_and_si128(_mm_srli_epi16(chunk, 4), nibble)));
-    not_run_ends |= Bits(classes, kNibbleTables.RunEndBits, i);
+    run_ends |= TopBits(_mm_adds_epu8(classes, run_end_to_top), i);
     key_stops |= Bits(classes, kNibbleTables.KeyBits, i);
-    high |= static_cast<uint64_t>(
-                static_cast<uint32_t>(_mm_movemask_epi8(_mm_adds_epu8(chunk, to_top))))
-            << i;
+    high |= TopBits(_mm_adds_epu8(chunk, to_top), i);
   }
   WindowClasses window;
-  window.RunEnds = ~not_run_ends;
+  window.RunEnds = run_ends;
   window.KeyStops = key_stops;
   window.High = high;
   return window;
@@ -190,6 +199,10 @@ namespace avx2 {
 [[gnu::target("avx2,popcnt")]] inline __m256i Table(const std::array<uint8_t, 16>& nibbles) {
   return _mm256_broadcastsi128_si256(
       _mm_loadu_si128(reinterpret_cast<const __m128i*>(nibbles.data())));
+}
+
+[[gnu::target("avx2,popcnt")]] inline uint64_t TopBits(__m256i lanes) {
+  return static_cast<uint32_t>(_mm256_movemask_epi8(lanes));
 }
 
 [[gnu::target("avx2,popcnt")]] inline uint64_t Bits(__m256i classes, uint8_t class_bits) {
@@ -205,20 +218,19 @@ namespace avx2 {
   const __m256i nibble = _mm256_set1_epi8(15);
   // A byte from kLowestHigh on, added to this without wrapping, has its top bit set.
   const __m256i to_top = _mm256_set1_epi8(static_cast<char>(128 - kLowestHigh));
-  uint64_t not_run_ends = 0, key_stops = 0, high = 0;
+  const __m256i run_end_to_top = _mm256_set1_epi8(static_cast<char>(kRunEndToTop));
+  uint64_t run_ends = 0, key_stops = 0, high = 0;
   for (std::size_t i = 0; i < kWindowSize; i += 32) {
     __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i));
     __m256i classes = _mm256_and_si256(
         _mm256_shuffle_epi8(low_table, _mm256_and_si256(chunk, nibble)),
         _mm256_shuffle_epi8(high_table, _mm256_and_si256(_mm256_srli_epi16(chunk, 4), nibble)));
-    not_run_ends |= Bits(classes, kNibbleTables.RunEndBits) << i;
+    run_ends |= TopBits(_mm256_adds_epu8(classes, run_end_to_top)) << i;
     key_stops |= Bits(classes, kNibbleTables.KeyBits) << i;
-    high |= static_cast<uint64_t>(
-                static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_adds_epu8(chunk, to_top))))
-            << i;
+    high |= TopBits(_mm256_adds_epu8(chunk, to_top)) << i;
   }
   WindowClasses window;
-  window.RunEnds = ~not_run_ends;
+  window.RunEnds = run_ends;
   window.KeyStops = key_stops;
   window.High = high;
   return window;
