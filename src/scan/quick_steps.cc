@@ -16,13 +16,14 @@ namespace {
 static_assert(sizeof(TokenEntry) == 32, "two entries to a cache line");
 static_assert(offsetof(Effect, High) == offsetof(Effect, Wrap) + 8, "the moves lie in a row");
 
-// A block of windows is classified whole before its steps are taken: a first one of few windows,
-// since the byte loop may take over again after a few bytes, and then larger ones.
+// A block of windows is classified whole before its steps are taken: after the byte loop took a
+// token, a first one of few windows, since it may take over again after a few bytes, and then
+// larger ones.
 constexpr std::size_t kFirstWindows = 2, kMostWindows = 64;
 // The bytes of a block's last windows are copied, followed by end marks, into this many windows
 // and the one after them, where every step stops: a token cut by the end of the block is left
 // to the byte loop.
-constexpr std::size_t kTailWindows = 6;
+constexpr std::size_t kTailWindows = 2;
 
 // A block's classes: the places where runs of cells end, in order and then kNoPlace, and the
 // bits of the bytes that stop keys and of the high bytes, window after window,
@@ -403,7 +404,7 @@ template <typename Processor, int kCacheBits>
   CursorLanes cursor = CursorIn(pen.Cursor);
   BlockClasses classes;
   alignas(16) std::array<uint8_t, (kTailWindows + 1) * kWindowSize> tail;
-  std::size_t windows = kFirstWindows;
+  std::size_t windows = pos == 0 ? kMostWindows : kFirstWindows;
   for (;;) {
     const std::size_t left = count - pos;
     const uint8_t* bytes = block + pos;
