@@ -16,8 +16,9 @@ namespace tintrel {
 
 // The longest token a quick step takes: ESC, "[", 13 parameter characters and the final byte.
 inline constexpr std::size_t kLongestToken = 16;
-// A scan's first 256 KiB use the small cache, which touches few pages; a longer scan the large.
-inline constexpr int kSmallCacheBits = 9, kLargeCacheBits = 12;
+// A scan's first 256 KiB use the small cache, which touches few pages; a longer scan the large,
+// in which the few hundred tokens of a drawing seldom meet in a set.
+inline constexpr int kSmallCacheBits = 9, kLargeCacheBits = 13;
 
 // A token's bytes, all ones past its end, their effect and where the run after it starts, from
 // its first byte. A fresh entry, all zero, holds no token: the only tokens of 16 bytes start
