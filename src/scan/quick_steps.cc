@@ -20,10 +20,13 @@ static_assert(offsetof(Effect, High) == offsetof(Effect, Wrap) + 8, "the moves l
 // token, a first one of few windows, since it may take over again after a few bytes, and then
 // larger ones.
 constexpr std::size_t kFirstWindows = 2, kMostWindows = 64;
-// The bytes of a block's last windows are copied, followed by end marks, into this many windows
-// and the one after them, where every step stops: a token cut by the end of the block is left
-// to the byte loop.
+// The bytes of a block's last windows are copied, followed by an end mark, where every step
+// stops, into this many windows and the one after them: a token cut by the end of the block
+// reaches the end mark and is left to the byte loop. Plain cells fill the rest, so that the copy
+// has no more places where runs end than it needs.
 constexpr std::size_t kTailWindows = 2;
+constexpr uint8_t kPlainCell = ' ';
+static_assert(ClassOf(kPlainCell) == ByteClass::kCell);
 
 // A block's classes: the places where runs of cells end, in order and then kNoPlace, and the
 // bits of the bytes that stop keys and of the high bytes, window after window,
@@ -411,7 +414,8 @@ template <typename Processor, int kCacheBits>
     std::size_t block_windows = std::min(windows, left / kWindowSize - 1);
     if (left < kTailWindows * kWindowSize) {
       std::memcpy(tail.data(), bytes, left);
-      std::memset(tail.data() + left, kEndMark, tail.size() - left);
+      tail[left] = kEndMark;
+      std::memset(tail.data() + left + 1, kPlainCell, tail.size() - left - 1);
       bytes = tail.data();
       block_windows = kTailWindows;
     }
