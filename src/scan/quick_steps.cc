@@ -33,7 +33,7 @@ static_assert(ClassOf(kPlainCell) == ByteClass::kCell);
 // for the block and the window after it, which its last token may reach into.
 constexpr uint16_t kNoPlace = 0xFFFF;
 struct BlockClasses {
-  std::array<uint16_t, kMostWindows * kWindowSize + 8> RunEnds;  // 8 may be written past the last
+  std::array<uint16_t, kMostWindows * kWindowSize + 32> RunEnds;  // 32 may be written past the last
   std::array<uint64_t, kMostWindows + 2> KeyStops;  // a word more: 64 bits are read from any byte
   std::array<uint64_t, kMostWindows + 1> High;
 };
@@ -240,8 +240,26 @@ inline CursorLanes TakeMarks(Pen& pen, CursorLanes cursor, uint8_t flags) {
   return CursorIn((flags & kRestore) ? pen.Saved : at);
 }
 
+// Writes the places of the bits of a window's run ends from `ends` on, the window starting at
+// `first`, and returns where the places of the next window go. Eight places at a time, whether
+// the window has so many or not: the next window's places overwrite those past its last.
+template <typename Processor>
+[[gnu::always_inline]] inline uint16_t* PlacesOneByOne(uint16_t* ends, uint64_t bits,
+                                                       uint16_t first) {
+  uint16_t* const next = ends + Processor::CountBits(bits);
+  do {
+    for (std::size_t i = 0; i < 8; ++i) {
+      ends[i] = static_cast<uint16_t>(first + Processor::LowestBit(bits));
+      bits &= bits - 1;
+    }
+    ends += 8;
+  } while (ends < next);
+  return next;
+}
+
 // What the steps take from the processor: the classification of a window, counting the bits of
-// a word, and the lowest set bit of a word, which may have none when its result is not used.
+// a word, the lowest set bit of a word, which may have none when its result is not used, and
+// the places of a window's run ends.
 struct Portably {
   static WindowClasses Classify(const uint8_t* bytes) { return ClassifyWindow(bytes); }
 
@@ -253,6 +271,10 @@ struct Portably {
   }
 
   static std::size_t LowestBit(uint64_t bits) { return Zeros(bits | uint64_t{1} << 63); }
+
+  static uint16_t* Places(uint16_t* ends, uint64_t bits, uint16_t first) {
+    return PlacesOneByOne<Portably>(ends, bits, first);
+  }
 };
 
 #if TINTREL_SSE2
@@ -276,6 +298,10 @@ struct WithSsse3 {
   [[TINTREL_SSSE3_STEPS]] static int CountBits(uint64_t bits) { return __builtin_popcountll(bits); }
 
   [[TINTREL_SSSE3_STEPS]] static std::size_t LowestBit(uint64_t bits) { return Tzcnt(bits); }
+
+  [[TINTREL_SSSE3_STEPS]] static uint16_t* Places(uint16_t* ends, uint64_t bits, uint16_t first) {
+    return PlacesOneByOne<WithSsse3>(ends, bits, first);
+  }
 };
 
 struct WithAvx2 {
@@ -286,6 +312,35 @@ struct WithAvx2 {
   [[TINTREL_AVX2_STEPS]] static int CountBits(uint64_t bits) { return __builtin_popcountll(bits); }
 
   [[TINTREL_AVX2_STEPS]] static std::size_t LowestBit(uint64_t bits) { return Tzcnt(bits); }
+
+  [[TINTREL_AVX2_STEPS]] static uint16_t* Places(uint16_t* ends, uint64_t bits, uint16_t first) {
+    return PlacesOneByOne<WithAvx2>(ends, bits, first);
+  }
+};
+
+struct WithAvx512 {
+  [[TINTREL_AVX512]] static WindowClasses Classify(const uint8_t* bytes) {
+    return avx512::ClassifyWindow(bytes);
+  }
+
+  [[TINTREL_AVX512]] static int CountBits(uint64_t bits) { return __builtin_popcountll(bits); }
+
+  [[TINTREL_AVX512]] static std::size_t LowestBit(uint64_t bits) { return Tzcnt(bits); }
+
+  // The places of each half of the window in one compress, 32 of them written whatever the half
+  // holds.
+  [[TINTREL_AVX512]] static uint16_t* Places(uint16_t* ends, uint64_t bits, uint16_t first) {
+    const __m512i low_places = _mm512_add_epi16(
+        _mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13,
+                         12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0),
+        _mm512_set1_epi16(static_cast<int16_t>(first)));
+    const __m512i high_places = _mm512_add_epi16(low_places, _mm512_set1_epi16(32));
+    const auto low = static_cast<uint32_t>(bits), high = static_cast<uint32_t>(bits >> 32);
+    _mm512_storeu_si512(ends, _mm512_maskz_compress_epi16(low, low_places));
+    ends += CountBits(low);
+    _mm512_storeu_si512(ends, _mm512_maskz_compress_epi16(high, high_places));
+    return ends + CountBits(high);
+  }
 };
 #endif
 
@@ -300,19 +355,7 @@ template <typename Processor>
     classes.KeyStops[w] = window.KeyStops;
     classes.High[w] = window.High;
     high += Processor::CountBits(window.High);
-    uint64_t bits = window.RunEnds;
-    uint16_t* const next = ends + Processor::CountBits(bits);
-    const auto first = static_cast<uint16_t>(w * kWindowSize);
-    // Eight places at a time, whether the window has so many or not: the next window's places
-    // overwrite those past its last.
-    do {
-      for (std::size_t i = 0; i < 8; ++i) {
-        ends[i] = static_cast<uint16_t>(first + Processor::LowestBit(bits));
-        bits &= bits - 1;
-      }
-      ends += 8;
-    } while (ends < next);
-    ends = next;
+    ends = Processor::Places(ends, window.RunEnds, static_cast<uint16_t>(w * kWindowSize));
   }
   *ends = kNoPlace;
   const WindowClasses after = Processor::Classify(bytes + windows * kWindowSize);
@@ -449,6 +492,13 @@ template <typename Processor, int kCacheBits>
 }
 
 #if TINTREL_SSE2
+[[TINTREL_AVX512, TINTREL_STEPS]] std::size_t FurtherStepsWithAvx512(const uint8_t* block,
+                                                                     std::size_t pos,
+                                                                     std::size_t count, Pen& pen,
+                                                                     TokenEntry* entries) {
+  return Steps<WithAvx512, kLargeCacheBits>(block, pos, count, pen, entries);
+}
+
 [[TINTREL_SSSE3_STEPS, TINTREL_STEPS]] std::size_t StartStepsWithSsse3(const uint8_t* block,
                                                                        std::size_t pos,
                                                                        std::size_t count, Pen& pen,
@@ -474,9 +524,13 @@ std::size_t TakeQuickSteps(const uint8_t* block, std::size_t pos, std::size_t co
   if (kAvx2 && stage == Stage::kStart)
     return StartStepsWithSsse3(block, pos, count, pen, cache.Small.get());
 #endif
-  if (stage != Stage::kFurther) return StartSteps(block, pos, count, pen, cache.Small.get());
+  if (stage == Stage::kStart || stage == Stage::kStartPortably)
+    return StartSteps(block, pos, count, pen, cache.Small.get());
   if (!cache.Large) cache.Large = NewTokenEntries(kLargeCacheBits);
 #if TINTREL_SSE2
+  static const bool kAvx512 = avx512::Available();
+  if (kAvx512 && stage == Stage::kFurther)
+    return FurtherStepsWithAvx512(block, pos, count, pen, cache.Large.get());
   if (kAvx2) return FurtherStepsWithAvx2(block, pos, count, pen, cache.Large.get());
 #endif
   return FurtherStepsWithoutAvx2(block, pos, count, pen, cache.Large.get());

@@ -58,10 +58,10 @@ struct TokenCache {
 };
 
 // How the steps go: at the start of a scan with the small cache, further on with the large; with
-// the best classification the processor has (SSSE3 at the start and AVX2 further on, where the
-// processor has AVX2), or at the start with the one every processor has (SSE2, or the table one
-// byte at a time in a build without SIMD).
-enum class Stage { kStart, kFurther, kStartPortably };
+// the best classification the processor has (SSSE3 at the start where the processor has AVX2,
+// AVX-512 or AVX2 further on), further on with AVX2 at most, or at the start with the one every
+// processor has (SSE2, or the table one byte at a time in a build without SIMD).
+enum class Stage { kStart, kFurther, kFurtherWithAvx2, kStartPortably };
 
 // Takes quick steps over the bytes from `pos` to `count` of `block` for as long as it can and
 // returns where it stopped: at the end, or at the first byte the byte loop must take. Those are

@@ -22,6 +22,9 @@ TEST(WindowClasses, EveryClassificationAgreesWithTheByteTable) {
       EXPECT_EQ(ssse3::ClassifyWindow(window.data()), expected) << where;
       EXPECT_EQ(avx2::ClassifyWindow(window.data()), expected) << where;
     }
+    if (avx512::Available()) {
+      EXPECT_EQ(avx512::ClassifyWindow(window.data()), expected) << where;
+    }
 #endif
   }
 }
