@@ -118,7 +118,7 @@ bool ForReader(uint8_t b) {
 constexpr uint8_t kCursorMarks = kSave | kRestore | kErase;
 
 // The parts of an effect the steps leave to MoveAndCharge.
-constexpr uint8_t kSeldomSteps = kSeldomFlags | kSave | kRestore | kDropsHigh;
+constexpr uint8_t kSeldomSteps = kSeldomFlags | kSave | kRestore | kLastApart;
 
 bool Fill(TokenEntry* set, const uint8_t* at, std::size_t length) {
   TokenEntry filled;
@@ -151,7 +151,8 @@ bool Fill(TokenEntry* set, const uint8_t* at, std::size_t length) {
       }
       if (ForReader(at[last])) return false;
       if (last > 1) filled.Step = SequenceEffect(at + 2, last - 2, at[last]);
-      if (IsHigh(at[last])) filled.Step.Flags |= kDropsHigh;
+      if (IsHigh(at[last]) || byte_table::EndsRun(byte_table::kTable[at[last]]))
+        filled.Step.Flags |= kLastApart;
       filled.RunFrom = static_cast<uint8_t>(last + 1);
       break;
     }
@@ -417,7 +418,13 @@ template <typename Processor, int kCacheBits>
       if (step.Flags & kOnlyMarks) {
         cursor = TakeMarks(pen, cursor, step.Flags);
       } else {
-        pen.High -= (step.Flags & kDropsHigh) != 0;
+        if (step.Flags & kLastApart) {
+          // The places where runs end inside the token are passed over; the last byte is the
+          // only one that may be high.
+          const std::size_t end = start + entry.RunFrom;
+          while (next[1] < end) ++next;
+          pen.High -= IsHigh(bytes[end - 1]);
+        }
         pen.Cursor = CursorOut(cursor);
         if (MoveAndCharge(pen, step)) ReportPosition(pen);
         cursor = CursorIn(pen.Cursor);
@@ -429,9 +436,7 @@ template <typename Processor, int kCacheBits>
       pen.Attr = static_cast<uint8_t>((pen.Attr & step.AttrKeep) | step.AttrSet);
     }
     done = start + entry.RunFrom;
-    // Runs end inside a token only where ESC drops a byte that ends runs.
-    do ++next;
-    while (*next < done);
+    ++next;
   }
   const std::size_t limit = windows * kWindowSize;
   if (done < limit) {

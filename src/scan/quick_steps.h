@@ -29,9 +29,10 @@ struct TokenEntry {
   uint8_t RunFrom = 0;
 };
 
-// Beside the effect's own flags: the token's last byte is high and draws nothing; the effect
-// saves the cursor, restores it or erases to the end of the line, and does nothing else.
-inline constexpr uint8_t kDropsHigh = 128, kOnlyMarks = 64;
+// Beside the effect's own flags: the token's last byte, which draws nothing, is high or ends runs;
+// the effect saves the cursor, restores it or erases to the end of the line, and does nothing
+// else.
+inline constexpr uint8_t kLastApart = 128, kOnlyMarks = 64;
 
 // Frees the memory the entries were placed in.
 struct FreeDeleter {
