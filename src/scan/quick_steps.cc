@@ -94,10 +94,29 @@ uint64_t Load64(const uint8_t* bytes) {
   return word;
 }
 
+// What a step looks up for a token's key, in one object, so that one register reaches it all:
+// the pads by row and bytes extending the key, the rows by first byte, and the hash multiplier,
+// too wide for an instruction.
+struct KeyTables {
+  std::array<KeyPad, 3 * kRowSize> Pads;
+  std::array<uint8_t, 256> Rows;
+  uint64_t Multiplier;
+};
+
+constexpr KeyTables kKeyTables = {kTokenPads, kTokenRows, 0x9E3779B97F4A7C15ull};
+
+// The tables where the compiler cannot see their values, which it would otherwise build in
+// registers anew for every step.
+inline const KeyTables* KeyTablesInMemory() {
+  const KeyTables* tables = &kKeyTables;
+  asm("" : "+r"(tables));
+  return tables;
+}
+
 // The first entry of the set a key goes to, in a cache of 2^kBits entries.
 template <int kBits>
-std::size_t Set(uint64_t low, uint64_t high) {
-  return (((low + high * 9) * 0x9E3779B97F4A7C15ull) >> (65 - kBits)) * 2;
+std::size_t Set(uint64_t low, uint64_t high, uint64_t multiplier) {
+  return (((low + high * 9) * multiplier) >> (65 - kBits)) * 2;
 }
 
 // The trailing zero bits of a word that has a bit set.
@@ -389,6 +408,7 @@ template <typename Processor, int kCacheBits>
   // ones past the last step, are taken off again.
   pen.High += ClassifyBlock<Processor>(bytes, windows, classes);
   const auto* key_stops = reinterpret_cast<const uint8_t*>(classes.KeyStops.data());
+  const KeyTables* const tables = KeyTablesInMemory();
   const uint16_t* next = classes.RunEnds.data();
   std::size_t done = 0;  // where the last step ended
   for (;;) {
@@ -400,11 +420,11 @@ template <typename Processor, int kCacheBits>
     const std::size_t after = start + 1;
     const std::size_t extending =
         Zeros((Load64(key_stops + after / 8) >> (after % 8)) | 1u << kMostKeyBytes);
-    const std::size_t token = kTokenRows[at[0]] + extending;
+    const std::size_t token = tables->Rows[at[0]] + extending;
 
-    const uint64_t low = Load64(at) | kTokenPads[token].Low;
-    const uint64_t high = Load64(at + 8) | kTokenPads[token].High;
-    TokenEntry& entry = entries[Set<kCacheBits>(low, high)];
+    const uint64_t low = Load64(at) | tables->Pads[token].Low;
+    const uint64_t high = Load64(at + 8) | tables->Pads[token].High;
+    TokenEntry& entry = entries[Set<kCacheBits>(low, high, tables->Multiplier)];
     if (((entry.KeyLow ^ low) | (entry.KeyHigh ^ high)) != 0) [[unlikely]] {
       if (!Look(&entry, at, token)) {
         DrawCells(pen, cells, 0);
