@@ -1,7 +1,8 @@
 // The scan with quick steps against the same byte loop with them off, on the same bytes: any
-// difference in the state or in the bytes written aborts. The quick steps run with AVX2 where
-// the processor has it and without, over whole blocks and again over chunks whose size the
-// input's first byte picks, so that chunk ends fall inside runs, sequences and pipe codes.
+// difference in the state or in the bytes written aborts. The quick steps run as a scan starts
+// (with SSSE3 where the processor has AVX2), with AVX-512 and with AVX2 where the processor has
+// them and without either, over whole blocks and again over chunks whose size the input's first
+// byte picks, so that chunk ends fall inside runs, sequences and pipe codes.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -61,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   using namespace tintrel;
   const Outcome byte_loop = Run(data, size, kBlockSize, QuickSteps::kOff);
   const std::size_t chunk_size = size > 0 ? 1 + data[0] % 192 : 1;
-  for (QuickSteps quick : {QuickSteps::kOnWithAvx2, QuickSteps::kOnWithoutAvx2}) {
+  for (QuickSteps quick : {QuickSteps::kOn, QuickSteps::kOnWithAvx2, QuickSteps::kOnWithoutAvx2,
+                           QuickSteps::kOnWithAvx512}) {
     CompareAll(Run(data, size, kBlockSize, quick), byte_loop, kBlockSize);
     CompareAll(Run(data, size, chunk_size, quick), byte_loop, chunk_size);
   }

@@ -88,6 +88,12 @@ constexpr bool IsParamChar(uint8_t b) {
   return (byte_table::kTable[b] & byte_table::kParamBit) != 0;
 }
 
+// Whether b may stand in a token's key before its last byte: a parameter character, or the "["
+// after ESC. A key runs to the first other byte; which token it holds is told from its bytes.
+constexpr bool ExtendsKey(uint8_t b) {
+  return IsParamChar(b) || b == '[';
+}
+
 // How many bytes a token that starts with b takes when it has no parameters: ESC and the byte
 // after it, "|" and the two after it, or the byte alone.
 constexpr std::size_t TokenBytes(uint8_t b) {

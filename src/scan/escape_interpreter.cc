@@ -226,16 +226,18 @@ void Settle(Interpreter& in) {
   Pen& pen = in.Drawing;
   scan.CurrentAttr = pen.Attr;
   SetCursor(scan, ColumnOf(pen.Cursor), RowOf(pen.Cursor));
-  scan.LowAsciiCount += pen.Characters - pen.High;
-  scan.HighAsciiCount += pen.High;
-  pen.Characters = pen.High = 0;
+  int64_t charged = 0;
   for (std::size_t attr = 0; attr < in.Counts.ByAttr.size(); ++attr) {
     int64_t& cells = in.Counts.ByAttr[attr];
     if (cells == 0) continue;
+    charged += cells;
     scan.ColorTable[ForegroundOf(static_cast<uint8_t>(attr)) & 7].Count += cells;
     scan.ColorTable[BackgroundOf(static_cast<uint8_t>(attr)) & 7].Count += cells;
     cells = 0;
   }
+  scan.LowAsciiCount += charged - pen.NotCharacters - pen.High;
+  scan.HighAsciiCount += pen.High;
+  pen.NotCharacters = pen.High = 0;
   for (std::size_t color = 0; color < 8; ++color) {
     scan.ColorTable[color].Count += in.Counts.ByPipeColor[color];
     in.Counts.ByPipeColor[color] = 0;

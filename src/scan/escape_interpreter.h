@@ -40,8 +40,10 @@ struct Pen {
   uint8_t Attr = 7;
   uint16_t Cursor = 0x0101;
   uint16_t Saved = 0x0101;  // where "u" returns to when no "s" came first: the home position
-  int64_t Characters = 0;   // drawn cells that count as low or high characters
-  int64_t High = 0;         // of them, the high ones
+  // Of the cells charged, those that count as no character: erased ones, shift-out and shift-in.
+  // Every other cell is a low or a high character.
+  int64_t NotCharacters = 0;
+  int64_t High = 0;  // the high characters
   CellCounts* Counts = nullptr;
   PositionSink Positions;  // receives the cursor position reports
 };
@@ -118,7 +120,6 @@ inline Effect LowCellEffect() {
 // A run of `cells` drawn cells, `high` of them high characters.
 inline void DrawCells(Pen& pen, int64_t cells, int64_t high) {
   pen.Counts->ByAttr[pen.Attr] += cells;
-  pen.Characters += cells;
   pen.High += high;
 }
 
@@ -156,9 +157,12 @@ inline constexpr uint8_t kSeldomFlags = kReverse | kErase | kNoCharacter | kRepo
 inline bool TakeSeldomParts(Pen& pen, const Effect& effect) {
   const uint8_t flags = effect.Flags;
   if (flags & kReverse) pen.Attr = Reversed(pen.Attr);
-  if (flags & kErase)
-    pen.Counts->ByAttr[pen.Attr] += std::max(kLastColumn - ColumnOf(pen.Cursor), 0);
-  if (flags & kNoCharacter) pen.Characters -= effect.Cells;
+  if (flags & kErase) {
+    const int erased = std::max(kLastColumn - ColumnOf(pen.Cursor), 0);
+    pen.Counts->ByAttr[pen.Attr] += erased;
+    pen.NotCharacters += erased;
+  }
+  if (flags & kNoCharacter) pen.NotCharacters += effect.Cells;
   return (flags & kReport) != 0;
 }
 
@@ -174,7 +178,6 @@ inline bool MoveAndCharge(Pen& pen, const Effect& effect) {
     report = TakeSeldomParts(pen, effect);
   // Effects that draw cells, save or restore leave the attribute and the cursor as they are.
   pen.Counts->ByAttr[pen.Attr] += cells;
-  pen.Characters += cells;
   pen.Counts->ByPipeColor[pipe_color] += 1;
   pen.Saved = (flags & kSave) ? pen.Cursor : pen.Saved;
   pen.Cursor = (flags & kRestore) ? pen.Saved : moved;

@@ -15,8 +15,9 @@ constexpr uint64_t kFurtherAfter = 256 * 1024;
 
 Stage StageOf(const Scanner& scanner) {
   switch (scanner.Quick) {
-    case QuickSteps::kOnWithAvx2: return Stage::kFurther;
-    case QuickSteps::kOnWithoutAvx2: return Stage::kStart;
+    case QuickSteps::kOnWithAvx2: return Stage::kFurtherWithAvx2;
+    case QuickSteps::kOnWithAvx512: return Stage::kFurther;
+    case QuickSteps::kOnWithoutAvx2: return Stage::kStartPortably;
     default: return scanner.Scanned >= kFurtherAfter ? Stage::kFurther : Stage::kStart;
   }
 }

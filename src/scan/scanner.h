@@ -31,11 +31,13 @@ struct BlockReader {
 };
 
 // Whether the byte loop hands what it can to the quick steps, or takes every byte itself; and
-// how the quick steps go: as at the start of a scan (SSE2, a small cache) for its first 256 KiB
-// and further on with AVX2 where the processor has it and a large cache (kOn), from the first
-// byte as further on, or always as at the start. All give the same scan; the byte loop alone is
-// what the quick steps are checked against.
-enum class QuickSteps : uint8_t { kOff, kOn, kOnWithAvx2, kOnWithoutAvx2 };
+// how the quick steps go: as at the start of a scan (a small cache; SSSE3 where the processor has
+// AVX2, else SSE2) for its first 256 KiB and further on with AVX-512 or AVX2 where the processor
+// has them and a large cache (kOn), from the first byte as further on but with AVX2 at most, or
+// always as at the start with the classification every processor has, or from the first byte as
+// further on. All give the same scan; the byte loop alone is what the quick steps are checked
+// against.
+enum class QuickSteps : uint8_t { kOff, kOn, kOnWithAvx2, kOnWithoutAvx2, kOnWithAvx512 };
 
 struct Scanner {
   Interpreter In;

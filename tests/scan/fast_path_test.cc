@@ -18,13 +18,14 @@ struct Outcome {
   std::string Written;
 };
 
-enum class Way { ByteLoop, Memory, MemoryWithAvx2, MemoryWithoutAvx2, File };
+enum class Way { ByteLoop, Memory, MemoryWithAvx2, MemoryWithoutAvx2, MemoryWithAvx512, File };
 
 constexpr QuickSteps QuickStepsOf(Way way) {
   switch (way) {
     case Way::ByteLoop: return QuickSteps::kOff;
     case Way::MemoryWithAvx2: return QuickSteps::kOnWithAvx2;
     case Way::MemoryWithoutAvx2: return QuickSteps::kOnWithoutAvx2;
+    case Way::MemoryWithAvx512: return QuickSteps::kOnWithAvx512;
     default: return QuickSteps::kOn;
   }
 }
@@ -60,7 +61,8 @@ std::string Difference(const Outcome& a, const Outcome& b) {
 
 void ExpectSameAsByteLoop(const std::string& bytes, const std::string& what, bool file = false) {
   Outcome byte_loop = Scan(Way::ByteLoop, bytes);
-  for (Way way : {Way::Memory, Way::MemoryWithAvx2, Way::MemoryWithoutAvx2}) {
+  for (Way way :
+       {Way::Memory, Way::MemoryWithAvx2, Way::MemoryWithoutAvx2, Way::MemoryWithAvx512}) {
     EXPECT_EQ(Difference(Scan(way, bytes), byte_loop), "")
         << what << ", quick steps " << static_cast<int>(QuickStepsOf(way));
   }
@@ -97,7 +99,7 @@ TEST(FastPath, AgreesInChunksOfAnySize) {
                                      artgen::WorstCaseArt(seed, 3000), std::string("a||05|1|")}) {
       const Outcome byte_loop = Scan(Way::ByteLoop, bytes);
       for (std::size_t chunk : {1, 2, 3, 5, 64, 100, 200}) {
-        for (Way way : {Way::MemoryWithAvx2, Way::MemoryWithoutAvx2}) {
+        for (Way way : {Way::MemoryWithAvx2, Way::MemoryWithoutAvx2, Way::MemoryWithAvx512}) {
           EXPECT_EQ(Difference(Scan(way, bytes, chunk), byte_loop), "")
               << "seed " << seed << ", chunks of " << chunk;
         }

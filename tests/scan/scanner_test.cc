@@ -227,8 +227,8 @@ TEST(Scanner, RenditionNumbersAtTheDigitAndOverflowLimits) {
     for (std::size_t lead : {std::size_t{0}, std::size_t{200}, kBlockSize - 12}) {
       const std::string bytes =
           std::string(lead, 'x') + "\x1b[31m\x1b[" + c.params + "m" + std::string(100, 'y');
-      for (QuickSteps quick :
-           {QuickSteps::kOnWithAvx2, QuickSteps::kOnWithoutAvx2, QuickSteps::kOff}) {
+      for (QuickSteps quick : {QuickSteps::kOnWithAvx2, QuickSteps::kOnWithoutAvx2,
+                               QuickSteps::kOnWithAvx512, QuickSteps::kOff}) {
         ScanState scan;
         ScanMemory(scan, {}, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
                    kBlockSize, quick);

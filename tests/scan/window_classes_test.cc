@@ -19,24 +19,28 @@ TEST(WindowClasses, EveryClassificationAgreesWithTheByteTable) {
     EXPECT_EQ(ClassifyWindow(window.data()), expected) << where;
 #if TINTREL_SSE2
     if (avx2::Available()) {
+      EXPECT_EQ(ssse3::ClassifyWindow(window.data()), expected) << where;
       EXPECT_EQ(avx2::ClassifyWindow(window.data()), expected) << where;
+    }
+    if (avx512::Available()) {
+      EXPECT_EQ(avx512::ClassifyWindow(window.data()), expected) << where;
     }
 #endif
   }
 }
 
 // The table itself, at the bytes whose class a wrong row would change.
-TEST(WindowClasses, TableHoldsTheRunEndsParametersAndHighBytes) {
+TEST(WindowClasses, TableHoldsTheRunEndsKeyBytesAndHighBytes) {
   struct Case {
     uint8_t byte;
-    bool ends_run, param, high;
+    bool ends_run, extends_key, high;
   } cases[] = {
       {0, true, false, false},    {9, true, false, false},    {10, true, false, false},
       {12, true, false, false},   {13, false, false, false},  {14, true, false, false},
       {15, true, false, false},   {26, true, false, false},   {27, true, false, false},
       {'|', true, false, false},  {'0', false, true, false},  {'9', false, true, false},
       {':', false, false, false}, {';', false, true, false},  {'?', false, true, false},
-      {'[', false, false, false}, {126, false, false, false}, {127, false, false, true},
+      {'[', false, true, false},  {126, false, false, false}, {127, false, false, true},
       {255, false, false, true},
   };
   for (const Case& c : cases) {
@@ -46,8 +50,8 @@ TEST(WindowClasses, TableHoldsTheRunEndsParametersAndHighBytes) {
     const WindowClasses classes = ClassifyWindowByTable(window.data());
     const uint64_t bit = uint64_t{1} << 17;
     EXPECT_EQ((classes.RunEnds & bit) != 0, c.ends_run) << +c.byte;
-    EXPECT_EQ((classes.NonParam & bit) == 0, c.param) << +c.byte;
-    EXPECT_EQ(classes.High, c.high ? 1 : 0) << +c.byte;
+    EXPECT_EQ((classes.KeyStops & bit) == 0, c.extends_key) << +c.byte;
+    EXPECT_EQ(classes.High, c.high ? bit : 0) << +c.byte;
   }
 }
 
