@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scan alone, on bytes in memory, in bytes per second: typical art, the worst case and random
 // bytes. Nothing is read from disk and nothing is written out.
 #include <benchmark/benchmark.h>

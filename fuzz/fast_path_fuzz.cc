@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scan with quick steps against the same byte loop with them off, on the same bytes: any
 // difference in the state or in the bytes written aborts. The quick steps run as a scan starts
 // (with SSSE3 where the processor has AVX2), with AVX-512 and with AVX2 where the processor has

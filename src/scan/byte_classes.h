@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What each byte is to the scan, in one table: its class in the normal state (a drawn cell, a
 // control the interpreter acts on, ESC, "|" or the end mark), whether a drawn cell of it is a
 // high character, and whether it may stand among a sequence's parameters. The byte loop, the

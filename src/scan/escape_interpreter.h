@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ANSI escape-sequence interpreter: follows "ESC [ parameters final" sequences to move the
 // emulated cursor and change the attribute, and charges every drawn cell to its colours.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The quick steps of the scan: a run of cells, or a whole token (a control, a pipe code, a "|"
 // that starts none, ESC with the byte it drops, a whole control sequence), each in one step.
 // The bytes of a block are classified into bit masks and a list of the places where runs end

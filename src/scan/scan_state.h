@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Everything one scan learns about a drawing: the colour tallies, the attribute in force, the
 // emulated cursor and the low/high character counts. A new ScanState is a fresh scan.
 #pragma once

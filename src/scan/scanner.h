@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scan of a drawing: its bytes in file order up to the first byte 26, the "|NN" pipe colour
 // codes charged straight to the tallies, every other byte handed to the interpreter. The bytes
 // come in chunks of any size, as they are read; the scan keeps no pointer into a chunk after it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows of 64 bytes classified at once into bit masks, by the byte table: with SSE2 sixteen
 // bytes at a time, with SSSE3, AVX2 and AVX-512 (where the processor has them) 16, 32 or 64 at a
 // time through nibble tables derived from the byte table, and without SIMD one byte at a time.

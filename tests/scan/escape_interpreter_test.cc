@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "scan/escape_interpreter.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The quick steps must leave the scan exactly as the byte loop alone does: tallies, counts,
 // attribute, cursor and the position reports written, in chunks of any size and from a file.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "scan/scan_state.h"
 
 #include <gtest/gtest.h>
