@@ -11,4 +11,10 @@ PositionSink ReportsInto(std::string& written) {
           &written};
 }
 
+Counts TalliesOf(const ScanState& scan) {
+  Counts counts;
+  for (std::size_t i = 0; i < counts.size(); ++i) counts[i] = scan.ColorTable[i].Count;
+  return counts;
+}
+
 }  // namespace tintrel::testkit

@@ -15,13 +15,9 @@ namespace tintrel {
 namespace {
 
 using namespace std::string_literals;
-using Counts = std::array<int64_t, 8>;  // black, blue, green, cyan, red, magenta, yellow, gray
-
-struct Result {
-  ScanState Scan;
-  std::string Written;
-  Counts Tallies{};
-};
+using testkit::Counts;
+using testkit::Gray;
+using Result = testkit::ScanResult;
 
 // Feeds the bytes to a fresh interpreter whose scan starts with the given attribute and cursor.
 Result Interpret(std::string_view bytes, uint8_t attr = 7, uint8_t x = 1, uint8_t y = 1) {
@@ -31,12 +27,8 @@ Result Interpret(std::string_view bytes, uint8_t attr = 7, uint8_t x = 1, uint8_
   Interpreter in{result.Scan, testkit::ReportsInto(result.Written)};
   for (char c : bytes) ProcessChar(in, static_cast<uint8_t>(c));
   Settle(in);
-  for (std::size_t i = 0; i < 8; ++i) result.Tallies[i] = result.Scan.ColorTable[i].Count;
+  result.Tallies = testkit::TalliesOf(result.Scan);
   return result;
-}
-
-constexpr Counts Gray(int64_t cells) {
-  return {cells, 0, 0, 0, 0, 0, 0, cells};
 }
 
 TEST(EscapeInterpreter, NormalBytesDrawCountOrMove) {

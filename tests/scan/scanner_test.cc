@@ -13,25 +13,17 @@ namespace tintrel {
 namespace {
 
 using namespace std::string_literals;
-using Counts = std::array<int64_t, 8>;  // black, blue, green, cyan, red, magenta, yellow, gray
-
-struct Result {
-  ScanState Scan;
-  std::string Written;
-  Counts Tallies{};
-};
+using testkit::Counts;
+using testkit::Gray;
+using Result = testkit::ScanResult;
 
 // The bytes in chunks of a block, as a file of them is read.
 Result ScanBytes(const std::string& bytes) {
   Result result;
   ScanMemory(result.Scan, testkit::ReportsInto(result.Written),
              reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), kBlockSize);
-  for (std::size_t i = 0; i < 8; ++i) result.Tallies[i] = result.Scan.ColorTable[i].Count;
+  result.Tallies = testkit::TalliesOf(result.Scan);
   return result;
-}
-
-constexpr Counts Gray(int64_t cells) {
-  return {cells, 0, 0, 0, 0, 0, 0, cells};
 }
 
 Counts Plus(Counts counts, int color, int64_t cells) {
