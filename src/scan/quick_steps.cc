@@ -29,9 +29,9 @@ constexpr std::size_t kTailWindows = 2;
 constexpr uint8_t kPlainCell = ' ';
 static_assert(ClassOf(kPlainCell) == ByteClass::kCell);
 
-// A block's classes: the places where runs of cells end, in order and then the block's end, and
-// the bits of the bytes that stop keys and of the high bytes, window after window, for the block
-// and the window after it, which its last token may reach into.
+// A block's classes: the places where runs of cells end, in order and then the block's end twice,
+// and the bits of the bytes that stop keys and of the high bytes, window after window, for the
+// block and the window after it, which its last token may reach into.
 struct BlockClasses {
   std::array<uint16_t, kMostWindows * kWindowSize + 32> RunEnds;  // 32 may be written past the last
   std::array<uint64_t, kMostWindows + 2> KeyStops;  // a word more: 64 bits are read from any byte
@@ -377,7 +377,7 @@ template <typename Processor>
     high += Processor::CountBits(window.High);
     ends = Processor::Places(ends, window.RunEnds, static_cast<uint16_t>(w * kWindowSize));
   }
-  *ends = static_cast<uint16_t>(windows * kWindowSize);
+  ends[0] = ends[1] = static_cast<uint16_t>(windows * kWindowSize);
   const WindowClasses after = Processor::Classify(bytes + windows * kWindowSize);
   classes.KeyStops[windows] = after.KeyStops;
   classes.KeyStops[windows + 1] = ~uint64_t{0};
@@ -435,11 +435,13 @@ template <typename Processor, int kCacheBits>
   const std::size_t limit = windows * kWindowSize;
   const uint16_t* next = classes.RunEnds.data();
   std::size_t done = 0;  // where the last step ended
-  // Each token's key is found a step ahead, so that the lookup does not wait on the step before.
+  // Each token's key is found two steps ahead, so that its lookup does not wait on the steps
+  // before it; a third step ahead gained nothing.
   std::size_t start = *next;
   TokenKey key = KeyAt<kCacheBits>(bytes, start, key_stops, tables, entries);
+  TokenKey ahead = KeyAt<kCacheBits>(bytes, next[1], key_stops, tables, entries);
   while (start != limit) {
-    TokenKey ahead = KeyAt<kCacheBits>(bytes, next[1], key_stops, tables, entries);
+    TokenKey further = KeyAt<kCacheBits>(bytes, next[2], key_stops, tables, entries);
     const uint8_t* at = bytes + start;
     auto cells = static_cast<int64_t>(start - done);
     TokenEntry& entry = *key.Entry;
@@ -462,6 +464,7 @@ template <typename Processor, int kCacheBits>
           const std::size_t end = start + entry.RunFrom;
           while (next[1] < std::min(end, limit)) ++next;
           ahead = KeyAt<kCacheBits>(bytes, next[1], key_stops, tables, entries);
+          further = KeyAt<kCacheBits>(bytes, next[2], key_stops, tables, entries);
           pen.High -= IsHigh(bytes[end - 1]);
         }
         pen.Cursor = CursorOut(cursor);
@@ -477,6 +480,7 @@ template <typename Processor, int kCacheBits>
     done = start + entry.RunFrom;
     start = *++next;
     key = ahead;
+    ahead = further;
   }
   if (done < limit) {
     DrawCells(pen, static_cast<int64_t>(limit - done), 0);
