@@ -417,6 +417,18 @@ template <int kCacheBits>
   return {low, high, token, &entries[Set<kCacheBits>(low, high, tables->Multiplier)]};
 }
 
+// The entry that holds the token at `start`, or none when the first entry of its set holds
+// another: only a lookup that misses changes what the entries hold.
+template <int kCacheBits>
+[[gnu::always_inline]] inline const TokenEntry* EntryAt(const uint8_t* bytes, std::size_t start,
+                                                        const uint8_t* key_stops,
+                                                        const KeyTables* tables,
+                                                        TokenEntry* entries) {
+  const TokenKey key = KeyAt<kCacheBits>(bytes, start, key_stops, tables, entries);
+  const TokenEntry& entry = *key.Entry;
+  return ((entry.KeyLow ^ key.Low) | (entry.KeyHigh ^ key.High)) == 0 ? &entry : nullptr;
+}
+
 struct BlockEnd {
   std::size_t At;  // where the steps ended, from the block's first byte
   bool Stopped;    // at a token the byte loop must take
@@ -435,23 +447,29 @@ template <typename Processor, int kCacheBits>
   const std::size_t limit = windows * kWindowSize;
   const uint16_t* next = classes.RunEnds.data();
   std::size_t done = 0;  // where the last step ended
-  // Each token's key is found two steps ahead, so that its lookup does not wait on the steps
-  // before it; a third step ahead gained nothing.
+  // Each token is looked up two steps ahead, so that its lookup does not wait on the steps before
+  // it; a third step ahead gained nothing.
+  auto entry_at = [&](std::size_t place) {
+    return EntryAt<kCacheBits>(bytes, place, key_stops, tables, entries);
+  };
   std::size_t start = *next;
-  TokenKey key = KeyAt<kCacheBits>(bytes, start, key_stops, tables, entries);
-  TokenKey ahead = KeyAt<kCacheBits>(bytes, next[1], key_stops, tables, entries);
+  const TokenEntry* found = entry_at(start);
+  const TokenEntry* ahead = entry_at(next[1]);
   while (start != limit) {
-    TokenKey further = KeyAt<kCacheBits>(bytes, next[2], key_stops, tables, entries);
-    const uint8_t* at = bytes + start;
+    const TokenEntry* further = entry_at(next[2]);
     auto cells = static_cast<int64_t>(start - done);
-    TokenEntry& entry = *key.Entry;
-    if (((entry.KeyLow ^ key.Low) | (entry.KeyHigh ^ key.High)) != 0) [[unlikely]] {
-      if (!Look(&entry, at, key.Token)) {
+    if (found == nullptr) [[unlikely]] {
+      const TokenKey key = KeyAt<kCacheBits>(bytes, start, key_stops, tables, entries);
+      if (!Look(key.Entry, bytes + start, key.Token)) {
         DrawCells(pen, cells, 0);
         pen.High -= HighFrom<Processor>(classes, start, windows);
         return {start, true};
       }
+      found = key.Entry;
+      ahead = entry_at(next[1]);
+      further = entry_at(next[2]);
     }
+    const TokenEntry& entry = *found;
     const Effect& step = entry.Step;
     if (step.Flags & kSeldomSteps) [[unlikely]] {
       DrawCells(pen, cells, 0);
@@ -463,8 +481,8 @@ template <typename Processor, int kCacheBits>
           // only one that may be high.
           const std::size_t end = start + entry.RunFrom;
           while (next[1] < std::min(end, limit)) ++next;
-          ahead = KeyAt<kCacheBits>(bytes, next[1], key_stops, tables, entries);
-          further = KeyAt<kCacheBits>(bytes, next[2], key_stops, tables, entries);
+          ahead = entry_at(next[1]);
+          further = entry_at(next[2]);
           pen.High -= IsHigh(bytes[end - 1]);
         }
         pen.Cursor = CursorOut(cursor);
@@ -479,7 +497,7 @@ template <typename Processor, int kCacheBits>
     }
     done = start + entry.RunFrom;
     start = *++next;
-    key = ahead;
+    found = ahead;
     ahead = further;
   }
   if (done < limit) {
