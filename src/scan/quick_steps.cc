@@ -29,10 +29,9 @@ constexpr std::size_t kTailWindows = 2;
 constexpr uint8_t kPlainCell = ' ';
 static_assert(ClassOf(kPlainCell) == ByteClass::kCell);
 
-// A block's classes: the places where runs of cells end, in order and then kNoPlace, and the
-// bits of the bytes that stop keys and of the high bytes, window after window,
-// for the block and the window after it, which its last token may reach into.
-constexpr uint16_t kNoPlace = 0xFFFF;
+// A block's classes: the places where runs of cells end, in order and then the block's end twice,
+// and the bits of the bytes that stop keys and of the high bytes, window after window, for the
+// block and the window after it, which its last token may reach into.
 struct BlockClasses {
   std::array<uint16_t, kMostWindows * kWindowSize + 32> RunEnds;  // 32 may be written past the last
   std::array<uint64_t, kMostWindows + 2> KeyStops;  // a word more: 64 bits are read from any byte
@@ -378,7 +377,7 @@ template <typename Processor>
     high += Processor::CountBits(window.High);
     ends = Processor::Places(ends, window.RunEnds, static_cast<uint16_t>(w * kWindowSize));
   }
-  *ends = kNoPlace;
+  ends[0] = ends[1] = static_cast<uint16_t>(windows * kWindowSize);
   const WindowClasses after = Processor::Classify(bytes + windows * kWindowSize);
   classes.KeyStops[windows] = after.KeyStops;
   classes.KeyStops[windows + 1] = ~uint64_t{0};
@@ -393,6 +392,41 @@ int64_t HighFrom(const BlockClasses& classes, std::size_t from, std::size_t wind
   for (std::size_t w = from / kWindowSize + 1; w < windows; ++w)
     high += Processor::CountBits(classes.High[w]);
   return high;
+}
+
+// A token's key and the first entry of its set, found before the step ahead of it is taken.
+struct TokenKey {
+  uint64_t Low, High;
+  std::size_t Token;  // its row and the bytes that extend its key
+  TokenEntry* Entry;
+};
+
+// The key of the token at `start`, which may be the block's end: the window after it is there
+// to be read.
+template <int kCacheBits>
+[[gnu::always_inline]] inline TokenKey KeyAt(const uint8_t* bytes, std::size_t start,
+                                             const uint8_t* key_stops, const KeyTables* tables,
+                                             TokenEntry* entries) {
+  const std::size_t after = start + 1;
+  const std::size_t extending =
+      Zeros((Load64(key_stops + after / 8) >> (after % 8)) | 1u << kMostKeyBytes);
+  const uint64_t first_word = Load64(bytes + start);
+  const std::size_t token = tables->Rows[static_cast<uint8_t>(first_word)] + extending;
+  const uint64_t low = first_word | tables->Pads[token].Low;
+  const uint64_t high = Load64(bytes + start + 8) | tables->Pads[token].High;
+  return {low, high, token, &entries[Set<kCacheBits>(low, high, tables->Multiplier)]};
+}
+
+// The entry that holds the token at `start`, or none when the first entry of its set holds
+// another: only a lookup that misses changes what the entries hold.
+template <int kCacheBits>
+[[gnu::always_inline]] inline const TokenEntry* EntryAt(const uint8_t* bytes, std::size_t start,
+                                                        const uint8_t* key_stops,
+                                                        const KeyTables* tables,
+                                                        TokenEntry* entries) {
+  const TokenKey key = KeyAt<kCacheBits>(bytes, start, key_stops, tables, entries);
+  const TokenEntry& entry = *key.Entry;
+  return ((entry.KeyLow ^ key.Low) | (entry.KeyHigh ^ key.High)) == 0 ? &entry : nullptr;
 }
 
 struct BlockEnd {
@@ -410,29 +444,32 @@ template <typename Processor, int kCacheBits>
   pen.High += ClassifyBlock<Processor>(bytes, windows, classes);
   const auto* key_stops = reinterpret_cast<const uint8_t*>(classes.KeyStops.data());
   const KeyTables* const tables = KeyTablesInMemory();
+  const std::size_t limit = windows * kWindowSize;
   const uint16_t* next = classes.RunEnds.data();
   std::size_t done = 0;  // where the last step ended
-  for (;;) {
-    const std::size_t start = *next;
-    if (start == kNoPlace) break;
-    const uint8_t* at = bytes + start;
+  // Each token is looked up two steps ahead, so that its lookup does not wait on the steps before
+  // it; a third step ahead gained nothing.
+  auto entry_at = [&](std::size_t place) {
+    return EntryAt<kCacheBits>(bytes, place, key_stops, tables, entries);
+  };
+  std::size_t start = *next;
+  const TokenEntry* found = entry_at(start);
+  const TokenEntry* ahead = entry_at(next[1]);
+  while (start != limit) {
+    const TokenEntry* further = entry_at(next[2]);
     auto cells = static_cast<int64_t>(start - done);
-
-    const std::size_t after = start + 1;
-    const std::size_t extending =
-        Zeros((Load64(key_stops + after / 8) >> (after % 8)) | 1u << kMostKeyBytes);
-    const std::size_t token = tables->Rows[at[0]] + extending;
-
-    const uint64_t low = Load64(at) | tables->Pads[token].Low;
-    const uint64_t high = Load64(at + 8) | tables->Pads[token].High;
-    TokenEntry& entry = entries[Set<kCacheBits>(low, high, tables->Multiplier)];
-    if (((entry.KeyLow ^ low) | (entry.KeyHigh ^ high)) != 0) [[unlikely]] {
-      if (!Look(&entry, at, token)) {
+    if (found == nullptr) [[unlikely]] {
+      const TokenKey key = KeyAt<kCacheBits>(bytes, start, key_stops, tables, entries);
+      if (!Look(key.Entry, bytes + start, key.Token)) {
         DrawCells(pen, cells, 0);
         pen.High -= HighFrom<Processor>(classes, start, windows);
         return {start, true};
       }
+      found = key.Entry;
+      ahead = entry_at(next[1]);
+      further = entry_at(next[2]);
     }
+    const TokenEntry& entry = *found;
     const Effect& step = entry.Step;
     if (step.Flags & kSeldomSteps) [[unlikely]] {
       DrawCells(pen, cells, 0);
@@ -443,7 +480,9 @@ template <typename Processor, int kCacheBits>
           // The places where runs end inside the token are passed over; the last byte is the
           // only one that may be high.
           const std::size_t end = start + entry.RunFrom;
-          while (next[1] < end) ++next;
+          while (next[1] < std::min(end, limit)) ++next;
+          ahead = entry_at(next[1]);
+          further = entry_at(next[2]);
           pen.High -= IsHigh(bytes[end - 1]);
         }
         pen.Cursor = CursorOut(cursor);
@@ -457,9 +496,10 @@ template <typename Processor, int kCacheBits>
       pen.Attr = static_cast<uint8_t>((pen.Attr & step.AttrKeep) | step.AttrSet);
     }
     done = start + entry.RunFrom;
-    ++next;
+    start = *++next;
+    found = ahead;
+    ahead = further;
   }
-  const std::size_t limit = windows * kWindowSize;
   if (done < limit) {
     DrawCells(pen, static_cast<int64_t>(limit - done), 0);
     return {limit, false};

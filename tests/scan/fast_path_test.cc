@@ -132,5 +132,18 @@ TEST(FastPath, AgreesWhereRunsMeetBlockBoundaries) {
   }
 }
 
+// ESC and a high byte that it drops, around every window edge, where the quick steps' blocks end:
+// from a chunk's start, and after a sequence too long for them, which the byte loop takes.
+TEST(FastPath, AgreesWhereADroppedHighByteMeetsABlockEnd) {
+  for (const std::string& before : {std::string(), std::string("\x1b[12345678901234567890m")}) {
+    for (std::size_t offset = 0; offset < kBlockSize; ++offset) {
+      if ((offset + 2) % 64 > 3) continue;
+      std::string bytes = before + std::string(offset, 'z') + "\x1b\xb1\x1b[u";
+      bytes.append(200, '\xdb');
+      ExpectSameAsByteLoop(bytes, "ESC and a high byte at " + std::to_string(offset));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tintrel
