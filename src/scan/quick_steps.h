@@ -17,9 +17,10 @@ namespace tintrel {
 
 // The longest token a quick step takes: ESC, "[", 13 parameter characters and the final byte.
 inline constexpr std::size_t kLongestToken = 16;
-// A scan's first 256 KiB use the small cache, which touches few pages; a longer scan the large,
-// in which the few hundred tokens of a drawing seldom meet in a set.
-inline constexpr int kSmallCacheBits = 9, kLargeCacheBits = 13;
+// A scan's first 256 KiB use the small cache, which touches few pages (eight) but holds enough
+// sets that a drawing's few hundred tokens do not keep swapping in them; a longer scan the large,
+// in which they seldom meet in a set.
+inline constexpr int kSmallCacheBits = 10, kLargeCacheBits = 13;
 
 // A token's bytes, all ones past its end, their effect and where the run after it starts, from
 // its first byte. A fresh entry, all zero, holds no token: the only tokens of 16 bytes start
