@@ -130,8 +130,8 @@ void ReadWithDigestBeside(Analysis& analysis, const FileHandle& file, Scanner& s
 }  // namespace
 
 void ScanAndDigest(Analysis& analysis, const FileHandle& file, const PositionSink& positions,
-                   DigestThread digest_thread) {
-  Scanner scanner(analysis.Scan, positions);
+                   DigestThread digest_thread, TokenCache* cache) {
+  Scanner scanner(analysis.Scan, positions, cache);
   FileDigest digest;
   if (digest_thread == DigestThread::ForLargeFiles && RegularFileSize(file) >= kDigestThreadSize)
     ReadWithDigestBeside(analysis, file, scanner, digest);

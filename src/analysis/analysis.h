@@ -12,6 +12,7 @@
 #include "io/file_handle.h"
 #include "meta/file_digest.h"
 #include "meta/sauce_record.h"
+#include "scan/quick_steps.h"
 #include "scan/scan_state.h"
 
 namespace tintrel {
@@ -50,9 +51,10 @@ Analysis AnalyseFile(const std::string& name, const PositionSink& positions,
                      DigestThread digest_thread = DigestThread::ForLargeFiles);
 
 // The same on a file already open; it is left open, and its record is not read. The steps
-// record their faults in `analysis`, whose Name names the file in them.
+// record their faults in `analysis`, whose Name names the file in them. A thread that analyses
+// file after file may lend the scan its token cache.
 void ScanAndDigest(Analysis& analysis, const FileHandle& file, const PositionSink& positions,
-                   DigestThread digest_thread);
+                   DigestThread digest_thread, TokenCache* cache = nullptr);
 
 // Throws the fault a step ended with, if any: a formatter calls it where that step's output
 // would begin.

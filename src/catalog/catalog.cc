@@ -87,52 +87,90 @@ struct FinishedRow {
   uint64_t Bytes = 0;
 };
 
+// Rows travel in batches: the walk hands over this many paths at a time, and a worker takes up to
+// this many, so that threads meet under the lock once for several files rather than for each.
+constexpr std::size_t kBatch = 16;
+
 // The rows on their way from the walk through the workers to the output, numbered in table order.
 struct Pipeline {
   std::mutex Lock;
-  std::condition_variable Changed;
+  std::condition_variable WorkReady;  // paths are waiting, or the walk is over
+  std::condition_variable RowReady;   // the next row to write is finished, or all are written
+  std::condition_variable Room;       // rows were written: the walk may run further ahead
   std::deque<std::pair<uint64_t, WalkItem>> Waiting;  // walked, not yet taken by a worker
   std::map<uint64_t, FinishedRow> Finished;           // analysed, waiting for their turn
   uint64_t Walked = 0;                                // rows numbered so far
   uint64_t Written = 0;  // rows handed to the output, all of those numbered below it
+  unsigned Jobs = 1;
   bool WalkOver = false;
   bool Stopped = false;  // the output failed: everyone leaves
+
+  void Stop() {
+    std::lock_guard lock(Lock);
+    Stopped = true;
+    WorkReady.notify_all();
+    RowReady.notify_all();
+    Room.notify_all();
+  }
 };
 
 // Thrown into the walk to end it when the run stops early.
 struct WalkStopped {};
 
+void HandOver(Pipeline& pipeline, std::vector<WalkItem>& batch) {
+  if (batch.empty()) return;
+  std::unique_lock lock(pipeline.Lock);
+  pipeline.Room.wait(
+      lock, [&] { return pipeline.Stopped || pipeline.Walked - pipeline.Written < kWindow; });
+  if (pipeline.Stopped) throw WalkStopped{};
+  for (WalkItem& item : batch) pipeline.Waiting.emplace_back(pipeline.Walked++, std::move(item));
+  batch.clear();
+  pipeline.WorkReady.notify_all();
+}
+
 void WalkInto(Pipeline& pipeline, const WalkPlan& plan, std::string& walk_failure) {
+  std::vector<WalkItem> batch;
   try {
     walk_failure = Walk(plan, [&](WalkItem&& item) {
-      std::unique_lock lock(pipeline.Lock);
-      pipeline.Changed.wait(
-          lock, [&] { return pipeline.Stopped || pipeline.Walked - pipeline.Written < kWindow; });
-      if (pipeline.Stopped) throw WalkStopped{};
-      pipeline.Waiting.emplace_back(pipeline.Walked++, std::move(item));
-      pipeline.Changed.notify_all();
+      batch.push_back(std::move(item));
+      if (batch.size() == kBatch) HandOver(pipeline, batch);
     });
+    HandOver(pipeline, batch);
   } catch (const WalkStopped&) {
   }
   std::lock_guard lock(pipeline.Lock);
   pipeline.WalkOver = true;
-  pipeline.Changed.notify_all();
+  pipeline.WorkReady.notify_all();
+  pipeline.RowReady.notify_all();
 }
 
 void Work(Pipeline& pipeline, TableFormat format) {
+  std::vector<std::pair<uint64_t, WalkItem>> taken;
+  std::vector<std::pair<uint64_t, FinishedRow>> finished;
+  TokenCache cache;
   for (;;) {
     std::unique_lock lock(pipeline.Lock);
-    pipeline.Changed.wait(
+    pipeline.WorkReady.wait(
         lock, [&] { return pipeline.Stopped || pipeline.WalkOver || !pipeline.Waiting.empty(); });
     if (pipeline.Stopped || pipeline.Waiting.empty()) return;
-    auto [number, item] = std::move(pipeline.Waiting.front());
-    pipeline.Waiting.pop_front();
+    // A fair share of what waits, so that every worker has some while there is enough.
+    const std::size_t share = (pipeline.Waiting.size() + pipeline.Jobs - 1) / pipeline.Jobs;
+    for (std::size_t i = 0; i < std::min(share, kBatch); ++i) {
+      taken.push_back(std::move(pipeline.Waiting.front()));
+      pipeline.Waiting.pop_front();
+    }
     lock.unlock();
-    const Row row = item.Error.empty() ? CatalogRow(item.Path) : ErrorRow(item.Path, item.Error);
-    FinishedRow finished{FormatRow(row, format), RowError(row), std::move(item.Path), RowSize(row)};
+    for (auto& [number, item] : taken) {
+      const Row row =
+          item.Error.empty() ? CatalogRow(item.Path, cache) : ErrorRow(item.Path, item.Error);
+      finished.emplace_back(number, FinishedRow{FormatRow(row, format), RowError(row),
+                                                std::move(item.Path), RowSize(row)});
+    }
+    taken.clear();
     lock.lock();
-    pipeline.Finished.emplace(number, std::move(finished));
-    pipeline.Changed.notify_all();
+    for (auto& [number, row] : finished) pipeline.Finished.emplace(number, std::move(row));
+    finished.clear();
+    if (pipeline.Finished.contains(pipeline.Written)) pipeline.RowReady.notify_one();
   }
 }
 
@@ -142,7 +180,7 @@ bool WriteRows(Pipeline& pipeline, Output& out, Messages& messages, const std::s
     std::vector<FinishedRow> ready;
     {
       std::unique_lock lock(pipeline.Lock);
-      pipeline.Changed.wait_for(lock, kProgressEvery, [&] {
+      pipeline.RowReady.wait_for(lock, kProgressEvery, [&] {
         return pipeline.Finished.contains(pipeline.Written) ||
                (pipeline.WalkOver && pipeline.Written == pipeline.Walked);
       });
@@ -152,7 +190,7 @@ bool WriteRows(Pipeline& pipeline, Output& out, Messages& messages, const std::s
         ready.push_back(std::move(next->second));
         pipeline.Finished.erase(next);
       }
-      pipeline.Changed.notify_all();
+      if (!ready.empty()) pipeline.Room.notify_one();
     }
     for (const FinishedRow& row : ready) {
       try {
@@ -222,8 +260,8 @@ int RunCatalog(int argc, const char* const* argv) {
   {
     std::vector<std::jthread> threads;
     threads.emplace_back([&] { WalkInto(pipeline, plan, walk_failure); });
-    const unsigned jobs = options.Jobs != 0 ? options.Jobs : Processors();
-    for (unsigned i = 0; i < jobs; ++i)
+    pipeline.Jobs = options.Jobs != 0 ? options.Jobs : Processors();
+    for (unsigned i = 0; i < pipeline.Jobs; ++i)
       threads.emplace_back([&] { Work(pipeline, options.Format); });
     try {
       WriteText(*out, TableHeader(options.Format));
@@ -232,9 +270,7 @@ int RunCatalog(int argc, const char* const* argv) {
       written = false;
     }
     written = written && WriteRows(pipeline, *out, messages, TableName(table));
-    std::lock_guard lock(pipeline.Lock);
-    pipeline.Stopped = true;
-    pipeline.Changed.notify_all();
+    pipeline.Stop();
   }
   if (written) {
     try {

@@ -95,7 +95,7 @@ Row ErrorRow(const std::string& path, const std::string& error) {
   return row;
 }
 
-Row CatalogRow(const std::string& path) {
+Row CatalogRow(const std::string& path, TokenCache& cache) {
   // A pipe or a device is not opened at all: opening may wait or act on the device.
   struct stat status;
   if (stat(path.c_str(), &status) != 0) return ErrorRow(path, Reason("cannot open", errno));
@@ -109,7 +109,7 @@ Row CatalogRow(const std::string& path) {
   analysis.Name = path;
   analysis.Opened = true;
   // Every core has a file of its own already.
-  ScanAndDigest(analysis, file, {}, DigestThread::Never);
+  ScanAndDigest(analysis, file, {}, DigestThread::Never, &cache);
   for (const std::optional<Fault>& fault : {analysis.ScanFault, analysis.DigestFault}) {
     if (fault) return ErrorRow(path, Reason("cannot read", fault->ErrorNumber));
   }

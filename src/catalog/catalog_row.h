@@ -6,12 +6,14 @@
 #include <string>
 
 #include "catalog/table.h"
+#include "scan/quick_steps.h"
 
 namespace tintrel {
 
 // Analyses the file at `path`: opened once, read once for the scan, both digests and the SAUCE
-// record. Anything but a regular file, and any failure, gives a row with `error` filled.
-Row CatalogRow(const std::string& path);
+// record. Anything but a regular file, and any failure, gives a row with `error` filled. The
+// token cache is the calling worker's own, kept from file to file.
+Row CatalogRow(const std::string& path, TokenCache& cache);
 
 // A row with nothing but the path and why it has nothing else.
 Row ErrorRow(const std::string& path, const std::string& error);

@@ -55,6 +55,7 @@ inline TokenEntries NewTokenEntries(int bits) {
   return TokenEntries(reinterpret_cast<TokenEntry*>(line), FreeDeleter{memory});
 }
 
+// An entry depends on its token's bytes alone, so one cache may serve one scan after another.
 struct TokenCache {
   TokenEntries Small = NewTokenEntries(kSmallCacheBits);
   TokenEntries Large;  // made when a scan first goes on past its start

@@ -50,7 +50,7 @@ void ScanBlocks(Scanner& scanner) {
   for (;;) {
     if (scanner.Quick != QuickSteps::kOff && in.ParserState == StateNormal && reader.Replays == 0) {
       reader.BlockPos = TakeQuickSteps(reader.Block, reader.BlockPos, reader.BlockCount, in.Drawing,
-                                       scanner.Cache, StageOf(scanner));
+                                       *scanner.Cache, StageOf(scanner));
     }
     int b = NextByte(reader);
     if (b == kChunkUsedUp) return;
@@ -100,8 +100,8 @@ void FinishScan(Scanner& scanner) {
 }
 
 void ScanMemory(ScanState& scan, const PositionSink& positions, const uint8_t* bytes,
-                std::size_t size, std::size_t chunk_size, QuickSteps quick) {
-  Scanner scanner(scan, positions);
+                std::size_t size, std::size_t chunk_size, QuickSteps quick, TokenCache* cache) {
+  Scanner scanner(scan, positions, cache);
   scanner.Quick = quick;
   for (std::size_t done = 0; done < size; done += chunk_size) {
     if (ScanChunk(scanner, bytes + done, std::min(chunk_size, size - done))) return;

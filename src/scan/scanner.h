@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "scan/byte_classes.h"
 #include "scan/escape_interpreter.h"
@@ -45,10 +46,16 @@ struct Scanner {
   BlockReader Reader;
   bool Ended = false;  // the end mark was reached: later bytes are not looked at
   QuickSteps Quick = QuickSteps::kOn;
-  TokenCache Cache;
+  std::unique_ptr<TokenCache> OwnCache;  // made when no cache is lent
+  TokenCache* Cache;
   uint64_t Scanned = 0;  // bytes of the chunks before this one
 
-  Scanner(ScanState& scan, const PositionSink& positions) : In{scan, positions} {}
+  // A cache lent to the scan keeps what it learnt for the next scan that borrows it: one thread
+  // scanning file after file looks each token up once.
+  Scanner(ScanState& scan, const PositionSink& positions, TokenCache* cache = nullptr)
+      : In{scan, positions},
+        OwnCache(cache ? nullptr : std::make_unique<TokenCache>()),
+        Cache(cache ? cache : OwnCache.get()) {}
 };
 
 // Scans the next chunk; true once the end mark was reached. The scan state is written when the
@@ -61,6 +68,6 @@ void FinishScan(Scanner& scanner);
 // Scans bytes held in memory as a file of them is scanned, in chunks of `chunk_size` bytes.
 void ScanMemory(ScanState& scan, const PositionSink& positions, const uint8_t* bytes,
                 std::size_t size, std::size_t chunk_size = kBlockSize,
-                QuickSteps quick = QuickSteps::kOn);
+                QuickSteps quick = QuickSteps::kOn, TokenCache* cache = nullptr);
 
 }  // namespace tintrel

@@ -92,6 +92,24 @@ TEST(FastPath, AgreesAcrossTheSwitchToAvx2) {
   ExpectSameAsByteLoop(artgen::RandomBytes(7, size, false), "random");
 }
 
+// One cache lent to scan after scan, as a catalogue worker lends its own: what earlier scans left
+// in it, in the small cache and in the large, never changes a later scan.
+TEST(FastPath, AgreesWithACacheLentFromScanToScan) {
+  TokenCache cache;
+  for (uint64_t seed = 1; seed <= 12; ++seed) {
+    const std::size_t size = seed % 4 == 0 ? 300 * 1024 : 1 + seed * 1999 % 20000;
+    for (const std::string& bytes :
+         {artgen::TypicalArt(seed, size, false), artgen::WorstCaseArt(seed, size),
+          artgen::RandomBytes(seed, size, false)}) {
+      Outcome lent;
+      ScanMemory(lent.Scan, testkit::ReportsInto(lent.Written),
+                 reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), kBlockSize,
+                 QuickSteps::kOn, &cache);
+      EXPECT_EQ(Difference(lent, Scan(Way::ByteLoop, bytes)), "") << "seed " << seed;
+    }
+  }
+}
+
 // Chunks as short as a byte cut pipe codes and sequences anywhere; what a chunk's end cuts is
 // held back for the next one.
 TEST(FastPath, AgreesInChunksOfAnySize) {
