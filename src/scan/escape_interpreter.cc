@@ -24,10 +24,11 @@ uint8_t ByteCount(ParamReader& params) {
 
 constexpr std::size_t kColumn = 0, kRow = 1;
 
-Effect CursorUp(uint8_t n) {
+// Up or back: the cursor stops at row or column 1.
+Effect CursorTowardsHome(std::size_t axis, uint8_t n) {
   Effect effect;
-  effect.Sub[kRow] = n;
-  effect.Low[kRow] = 1;
+  effect.Sub[axis] = n;
+  effect.Low[axis] = 1;
   return effect;
 }
 
@@ -42,13 +43,6 @@ Effect CursorForward(uint8_t n) {
   Effect effect;
   effect.Add[kColumn] = n;
   effect.High[kColumn] = kLastColumn;
-  return effect;
-}
-
-Effect CursorBack(uint8_t n) {
-  Effect effect;
-  effect.Sub[kColumn] = n;
-  effect.Low[kColumn] = 1;
   return effect;
 }
 
@@ -155,10 +149,10 @@ int32_t NextParam(ParamReader& params) {
 Effect SequenceEffect(const uint8_t* params, std::size_t length, uint8_t final) {
   ParamReader reader{params, params + length};
   switch (final) {
-    case 'A': return CursorUp(WholeCount(reader));
+    case 'A': return CursorTowardsHome(kRow, WholeCount(reader));
     case 'B': return CursorDown(ByteCount(reader));
     case 'C': return CursorForward(WholeCount(reader));
-    case 'D': return CursorBack(WholeCount(reader));
+    case 'D': return CursorTowardsHome(kColumn, WholeCount(reader));
     case 'E': return CursorNextLine(ByteCount(reader));
     case 'G': return ToColumn(1);
     case 'H':
