@@ -12,10 +12,11 @@
 #include "io/file_handle.h"
 #include "meta/file_digest.h"
 #include "meta/sauce_record.h"
-#include "scan/quick_steps.h"
 #include "scan/scan_state.h"
 
 namespace tintrel {
+
+struct TokenCache;
 
 struct Analysis {
   std::string Name;     // the file as it was named

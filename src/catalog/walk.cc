@@ -36,10 +36,10 @@ std::string Joined(const std::string& folder, const std::string& name) {
 enum class Kind { File, Folder, Other };
 
 struct Entry {
-  std::string Name;
+  std::string Path;
   Kind Type;
-  // Sorted by name with a "/" behind folder names, the walk gives its paths in byte order.
-  std::string Key() const { return Type == Kind::Folder ? Name + "/" : Name; }
+  // The name, with a "/" behind a folder's: sorted by it, the walk gives its paths in byte order.
+  std::string Key;
 };
 
 void WalkFolder(Walker& walker, const std::string& folder, const struct stat& status);
@@ -101,20 +101,21 @@ void WalkFolder(Walker& walker, const std::string& folder, const struct stat& st
     const std::string path = Joined(folder, name);
     Kind type = KindInFolder(walker, path, entry->d_type);
     if (type == Kind::File && name[0] == '.' && IsTable(walker, path)) continue;
-    if (type != Kind::Other) entries.push_back({name, type});
+    if (type != Kind::Other)
+      entries.push_back({path, type, type == Kind::Folder ? name + "/" : name});
   }
   closedir(dir);
   std::sort(entries.begin(), entries.end(),
-            [](const Entry& a, const Entry& b) { return a.Key() < b.Key(); });
+            [](const Entry& a, const Entry& b) { return a.Key < b.Key; });
   walker.Open.push_back(id);
-  for (const Entry& entry : entries) {
-    const std::string path = Joined(folder, entry.Name);
+  for (Entry& entry : entries) {
     if (entry.Type == Kind::File) {
-      walker.Take({path, ""});
+      walker.Take({std::move(entry.Path), ""});
       continue;
     }
     struct stat inner;
-    if (stat(path.c_str(), &inner) == 0 && S_ISDIR(inner.st_mode)) WalkFolder(walker, path, inner);
+    if (stat(entry.Path.c_str(), &inner) == 0 && S_ISDIR(inner.st_mode))
+      WalkFolder(walker, entry.Path, inner);
   }
   walker.Open.pop_back();
   if (error != 0) walker.Take({folder, std::string("cannot read folder: ") + std::strerror(error)});

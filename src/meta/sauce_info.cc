@@ -2,6 +2,7 @@
 #include "meta/sauce_info.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "meta/sauce_types.h"
@@ -166,10 +167,20 @@ SauceInfo ReadSauceInfo(const FileHandle& file, const std::string& name) {
   const int64_t end = EndOffset(file);
   if (end < static_cast<int64_t>(kSauceSize)) return {};
   const uint64_t file_size = static_cast<uint64_t>(end);
-  std::string tail(std::min<uint64_t>(file_size, kSauceTailMax), '\0');
-  const uint64_t from = file_size - tail.size();
-  tail.resize(ReadAt(file, tail.data(), tail.size(), from, name));
+  // One read of the last 4 KiB sees the record, up to 59 comment lines, the byte 26 and a record
+  // in front; only a longer comment block takes a second read, of all it may need.
+  std::array<char, 4096> first;
+  std::size_t size = std::min<uint64_t>(file_size, first.size());
+  uint64_t from = file_size - size;
+  size = ReadAt(file, first.data(), size, from, name);
   // A file that shrank while being read ends where the read ended.
+  SauceInfo info = DecodeSauceTail({first.data(), size}, from + size);
+  const std::size_t needed =
+      2 * kSauceSize + kCommentIdSize + info.Record.Comments * kCommentLineSize + 1;
+  if (!info.Present || size >= needed || from == 0) return info;
+  std::string tail(std::min<uint64_t>(file_size, needed), '\0');
+  from = file_size - tail.size();
+  tail.resize(ReadAt(file, tail.data(), tail.size(), from, name));
   return DecodeSauceTail(tail, from + tail.size());
 }
 

@@ -125,6 +125,14 @@ TEST(SauceInfo, ReadFromTheEndOfAFile) {
   SauceInfo info = ReadSauceInfo(OpenForReading(path), path);
   EXPECT_EQ(std::make_tuple(WarningsOf(info), info.Comments.size()),
             std::make_tuple("no-eof-marker double-record", 255u));
+  // Comment blocks that the first read from the end holds, just fails to hold, and does not hold.
+  for (std::size_t lines : {0, 3, 58, 59, 60, 100}) {
+    const std::string small = std::string(5000, 'a') + "\x1a" +
+                              CommentBlock(std::vector<std::string_view>(lines, "c")) +
+                              SauceBytes({.Comments = static_cast<uint8_t>(lines)});
+    const std::string small_path = testkit::WriteFile(dir.Path + "/small.ans", small);
+    EXPECT_EQ(ReadSauceInfo(OpenForReading(small_path), small_path), Decode(small)) << lines;
+  }
   ASSERT_EQ(mkfifo((dir.Path + "/pipe").c_str(), 0600), 0);
   EXPECT_FALSE(ReadSauceInfo(OpenForReading(dir.Path + "/pipe", O_NONBLOCK), "pipe").Present);
 }
