@@ -45,8 +45,6 @@ build/bench/make_art file 2 $((large_mib << 20)) "$work/large.ans" --no-sauce
 build/bench/make_art file 2 $((1 << 20)) "$work/small.ans" --no-sauce
 find "$work/collection" -type f -print0 >"$work/list"
 
-# Mean wall time of each command, from hyperfine's JSON, in the order given.
-mean() { python3 -c 'import json,sys; print(" ".join(str(r["mean"]) for r in json.load(open(sys.argv[1]))["results"]))' "$1"; }
 
 per_file=()
 one_core=()

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "catalog/table.h"
 #include "io/file_handle.h"
 #include "memory_file.h"
 #include "meta/sauce_info.h"
@@ -24,38 +25,13 @@ void Check(bool holds, const char* what) {
   std::abort();
 }
 
-// Well-formed UTF-8: shortest forms, no surrogates, nothing past U+10FFFF.
-bool IsValidUtf8(std::string_view text) {
-  for (std::size_t at = 0; at < text.size();) {
-    const uint8_t lead = static_cast<uint8_t>(text[at]);
-    const std::size_t length = lead < 0x80   ? 1
-                               : lead < 0xC2 ? 0
-                               : lead < 0xE0 ? 2
-                               : lead < 0xF0 ? 3
-                               : lead < 0xF5 ? 4
-                                             : 0;
-    if (length == 0 || text.size() - at < length) return false;
-    uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-      const uint8_t next = static_cast<uint8_t>(text[at + i]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = code << 6 | (next & 0x3F);
-    }
-    constexpr uint32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < kShortest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-      return false;
-    at += length;
-  }
-  return true;
-}
-
 bool HasWarning(const SauceInfo& info, std::string_view code) {
   return std::find(info.Warnings.begin(), info.Warnings.end(), code) != info.Warnings.end();
 }
 
 // Decoded text is valid UTF-8 without NULs and without the padding it came with.
 void CheckText(const std::string& text) {
-  Check(IsValidUtf8(text), "text is not UTF-8");
+  Check(IsUtf8(text), "text is not UTF-8");
   Check(text.find('\0') == std::string::npos, "NUL in text");
   Check(text.empty() || text.back() != ' ', "padding left on text");
 }

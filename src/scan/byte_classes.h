@@ -37,7 +37,6 @@ namespace byte_table {
 inline constexpr uint8_t kClassBits = 7;
 inline constexpr uint8_t kHighBit = 8;
 inline constexpr uint8_t kParamBit = 16;
-inline constexpr uint8_t kTokenShift = 5;  // two bits: the bytes of a token that starts here
 
 constexpr uint8_t Entry(ByteClass byte_class) {
   return static_cast<uint8_t>(byte_class);
@@ -53,13 +52,9 @@ constexpr std::array<uint8_t, 256> Build() {
   }
   for (uint8_t b : {uint8_t{0}, uint8_t{9}, uint8_t{10}, uint8_t{12}, uint8_t{14}, uint8_t{15}})
     table[b] = Entry(ByteClass::kControl);
-  // Without parameters: ESC and the byte after it; "|" and two digits; one byte.
-  table[kEscapeByte] = Entry(ByteClass::kEscape) | 2 << kTokenShift;
-  table[kPipeByte] = Entry(ByteClass::kPipe) | 3 << kTokenShift;
+  table[kEscapeByte] = Entry(ByteClass::kEscape);
+  table[kPipeByte] = Entry(ByteClass::kPipe);
   table[kEndMark] = Entry(ByteClass::kEndMark);
-  for (uint8_t& entry : table) {
-    if ((entry >> kTokenShift) == 0) entry |= 1 << kTokenShift;
-  }
   return table;
 }
 
@@ -93,12 +88,6 @@ constexpr bool IsParamChar(uint8_t b) {
 // after ESC. A key runs to the first other byte; which token it holds is told from its bytes.
 constexpr bool ExtendsKey(uint8_t b) {
   return IsParamChar(b) || b == '[';
-}
-
-// How many bytes a token that starts with b takes when it has no parameters: ESC and the byte
-// after it, "|" and the two after it, or the byte alone.
-constexpr std::size_t TokenBytes(uint8_t b) {
-  return byte_table::kTable[b] >> byte_table::kTokenShift;
 }
 
 // Every byte that is not a plain cell, in ascending order: a run of cells ends at any of them.

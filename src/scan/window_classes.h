@@ -155,10 +155,6 @@ inline WindowClasses ClassifyWindow(const uint8_t* bytes) {
 
 namespace ssse3 {
 
-inline uint64_t TopBits(__m128i lanes, std::size_t at) {
-  return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(lanes))) << at;
-}
-
 inline uint64_t Bits(__m128i classes, uint8_t class_bits, std::size_t at) {
   const __m128i none = _mm_cmpeq_epi8(
       _mm_and_si128(classes, _mm_set1_epi8(static_cast<char>(class_bits))), _mm_setzero_si128());
@@ -182,9 +178,9 @@ inline uint64_t Bits(__m128i classes, uint8_t class_bits, std::size_t at) {
     const __m128i classes = _mm_and_si128(
         _mm_shuffle_epi8(low_table, _mm_and_si128(chunk, nibble)),
         _mm_shuffle_epi8(high_table, _mm_and_si128(_mm_srli_epi16(chunk, 4), nibble)));
-    run_ends |= TopBits(_mm_adds_epu8(classes, run_end_to_top), i);
+    run_ends |= sse2::Bits(_mm_adds_epu8(classes, run_end_to_top), i);
     key_stops |= Bits(classes, kNibbleTables.KeyBits, i);
-    high |= TopBits(_mm_adds_epu8(chunk, to_top), i);
+    high |= sse2::Bits(_mm_adds_epu8(chunk, to_top), i);
   }
   WindowClasses window;
   window.RunEnds = run_ends;
