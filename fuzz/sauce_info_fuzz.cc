@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "catalog/table.h"
+#include "text/utf8.h"
 #include "io/file_handle.h"
 #include "memory_file.h"
 #include "meta/sauce_info.h"

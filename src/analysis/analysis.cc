@@ -8,6 +8,8 @@
 #include <stop_token>
 #include <thread>
 
+#include "meta/sauce_info.h"
+#include "packs/pack_source.h"
 #include "scan/scanner.h"
 
 namespace tintrel {
@@ -127,7 +129,54 @@ void ReadWithDigestBeside(Analysis& analysis, const FileHandle& file, Scanner& s
   beside.Finish();
 }
 
+// Keeps the last bytes of a stream, where its SAUCE record and comments stand.
+void KeepTail(std::string& tail, std::span<const uint8_t> chunk) {
+  if (chunk.size() >= kSauceTailMax) {
+    tail.assign(reinterpret_cast<const char*>(chunk.data() + chunk.size() - kSauceTailMax),
+                kSauceTailMax);
+    return;
+  }
+  if (tail.size() + chunk.size() > 2 * kSauceTailMax)
+    tail.erase(0, tail.size() + chunk.size() - kSauceTailMax);
+  tail.append(reinterpret_cast<const char*>(chunk.data()), chunk.size());
+}
+
 }  // namespace
+
+void AnalyseMember(Analysis& analysis, SauceInfo& sauce, MemberBytes& bytes, TokenCache* cache) {
+  Scanner scanner(analysis.Scan, {}, cache);
+  FileDigest digest;
+  analysis.Opened = true;
+  std::string kept;
+  std::string_view tail;
+  if (bytes.IsWhole) {
+    DigestBytes(digest, bytes.Whole.data(), bytes.Whole.size());
+    ScanChunk(scanner, bytes.Whole.data(), bytes.Whole.size());
+    const std::size_t size = std::min(bytes.Whole.size(), kSauceTailMax);
+    tail = {reinterpret_cast<const char*>(bytes.Whole.data() + bytes.Whole.size() - size), size};
+  } else {
+    bool scanning = true;
+    for (;;) {
+      std::span<const uint8_t> chunk;
+      try {
+        chunk = bytes.Next();
+      } catch (Fault& fault) {
+        return RecordReadFault(analysis, std::move(fault), scanning);
+      }
+      if (chunk.empty()) break;
+      DigestBytes(digest, chunk.data(), chunk.size());
+      if (scanning) scanning = !ScanChunk(scanner, chunk.data(), chunk.size());
+      KeepTail(kept, chunk);
+    }
+    tail = kept;
+  }
+  FinishScan(scanner);
+  analysis.ScannedBytes = digest.ArtSize;
+  analysis.FileMd5 = FinishDigest(digest);
+  analysis.FileSize = digest.Size;
+  analysis.ArtMd5 = digest.Art;
+  sauce = DecodeSauceTail(tail, digest.Size);
+}
 
 void ScanAndDigest(Analysis& analysis, const FileHandle& file, const PositionSink& positions,
                    DigestThread digest_thread, TokenCache* cache) {

@@ -17,6 +17,8 @@
 namespace tintrel {
 
 struct TokenCache;
+struct MemberBytes;
+struct SauceInfo;
 
 struct Analysis {
   std::string Name;     // the file as it was named
@@ -56,6 +58,11 @@ Analysis AnalyseFile(const std::string& name, const PositionSink& positions,
 // file after file may lend the scan its token cache.
 void ScanAndDigest(Analysis& analysis, const FileHandle& file, const PositionSink& positions,
                    DigestThread digest_thread, TokenCache* cache = nullptr);
+
+// A pack's member, analysed from its bytes as they expand: the scan and both digests as for a
+// file, and the whole record decoded from its last bytes, which are kept as they pass. A fault
+// the bytes throw (a damaged member) is the scan's or the digest's, as a failed read of a file is.
+void AnalyseMember(Analysis& analysis, SauceInfo& sauce, MemberBytes& bytes, TokenCache* cache);
 
 // Throws the fault a step ended with, if any: a formatter calls it where that step's output
 // would begin.

@@ -80,13 +80,6 @@ int UsageError(const std::string& message) {
   return 2;
 }
 
-struct FinishedRow {
-  std::string Text;   // formatted, with its line end
-  std::string Error;  // why the file has no analysis, or empty
-  std::string Path;
-  uint64_t Bytes = 0;
-};
-
 // Rows travel in batches: the walk hands over this many paths at a time, and a worker takes up to
 // this many, so that threads meet under the lock once for several files rather than for each.
 constexpr std::size_t kBatch = 16;
@@ -98,7 +91,7 @@ struct Pipeline {
   std::condition_variable RowReady;   // the next row to write is finished, or all are written
   std::condition_variable Room;       // rows were written: the walk may run further ahead
   std::deque<std::pair<uint64_t, WalkItem>> Waiting;  // walked, not yet taken by a worker
-  std::map<uint64_t, FinishedRow> Finished;           // analysed, waiting for their turn
+  std::map<uint64_t, RowOutput> Finished;             // analysed, waiting for their turn
   uint64_t Walked = 0;                                // rows numbered so far
   uint64_t Written = 0;  // rows handed to the output, all of those numbered below it
   unsigned Jobs = 1;
@@ -144,9 +137,9 @@ void WalkInto(Pipeline& pipeline, const WalkPlan& plan, std::string& walk_failur
   pipeline.RowReady.notify_all();
 }
 
-void Work(Pipeline& pipeline, TableFormat format) {
+void Work(Pipeline& pipeline, const RowOptions& options) {
   std::vector<std::pair<uint64_t, WalkItem>> taken;
-  std::vector<std::pair<uint64_t, FinishedRow>> finished;
+  std::vector<std::pair<uint64_t, RowOutput>> finished;
   TokenCache cache;
   for (;;) {
     std::unique_lock lock(pipeline.Lock);
@@ -161,10 +154,12 @@ void Work(Pipeline& pipeline, TableFormat format) {
     }
     lock.unlock();
     for (auto& [number, item] : taken) {
-      const Row row =
-          item.Error.empty() ? CatalogRow(item.Path, cache) : ErrorRow(item.Path, item.Error);
-      finished.emplace_back(number, FinishedRow{FormatRow(row, format), RowError(row),
-                                                std::move(item.Path), RowSize(row)});
+      RowOutput& out = finished.emplace_back(number, RowOutput{}).second;
+      if (item.Error.empty()) {
+        CatalogRows(item.Path, options, cache, out);
+      } else {
+        AddRow(out, ErrorRow(item.Path, item.Error), options.Format);
+      }
     }
     taken.clear();
     lock.lock();
@@ -177,7 +172,7 @@ void Work(Pipeline& pipeline, TableFormat format) {
 // Writes the rows in their order as they are finished; false when the output failed.
 bool WriteRows(Pipeline& pipeline, Output& out, Messages& messages, const std::string& name) {
   for (;;) {
-    std::vector<FinishedRow> ready;
+    std::vector<RowOutput> ready;
     {
       std::unique_lock lock(pipeline.Lock);
       pipeline.RowReady.wait_for(lock, kProgressEvery, [&] {
@@ -192,18 +187,18 @@ bool WriteRows(Pipeline& pipeline, Output& out, Messages& messages, const std::s
       }
       if (!ready.empty()) pipeline.Room.notify_one();
     }
-    for (const FinishedRow& row : ready) {
+    for (const RowOutput& rows : ready) {
       try {
-        WriteText(out, row.Text);
+        WriteText(out, rows.Text);
       } catch (const Fault& fault) {
         messages.Say("cannot write " + name + ": " + std::strerror(fault.ErrorNumber));
         return false;
       }
-      ++messages.Files;
-      messages.Bytes += row.Bytes;
-      if (!row.Error.empty()) {
+      messages.Files += rows.Rows;
+      messages.Bytes += rows.Bytes;
+      for (const auto& [path, error] : rows.Errors) {
         ++messages.Errors;
-        messages.Say(row.Path + ": " + row.Error);
+        messages.Say(path + ": " + error);
       }
     }
     messages.Progress(false);
@@ -261,8 +256,12 @@ int RunCatalog(int argc, const char* const* argv) {
     std::vector<std::jthread> threads;
     threads.emplace_back([&] { WalkInto(pipeline, plan, walk_failure); });
     pipeline.Jobs = options.Jobs != 0 ? options.Jobs : Processors();
+    RowOptions rows;
+    rows.Format = options.Format;
+    rows.OpenPacks = options.OpenPacks;
+    rows.Limits.ExpandedBytes = options.PackLimit;
     for (unsigned i = 0; i < pipeline.Jobs; ++i)
-      threads.emplace_back([&] { Work(pipeline, options.Format); });
+      threads.emplace_back([&] { Work(pipeline, rows); });
     try {
       WriteText(*out, TableHeader(options.Format));
     } catch (const Fault& fault) {

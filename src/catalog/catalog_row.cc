@@ -4,18 +4,21 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 
-#include "analysis/analysis.h"
 #include "analysis/color_statistics.h"
-#include "meta/sauce_info.h"
+#include "catalog/pack_rows.h"
+#include "packs/pack_format.h"
 
 namespace tintrel {
 
 namespace {
 
 constexpr std::size_t kPath = ColumnIndex("path");
+constexpr std::size_t kPack = ColumnIndex("pack");
+constexpr std::size_t kMember = ColumnIndex("member");
 constexpr std::size_t kSize = ColumnIndex("size");
 constexpr std::size_t kBlue = ColumnIndex("blue");
 constexpr std::size_t kSauce = ColumnIndex("sauce");
@@ -95,35 +98,7 @@ Row ErrorRow(const std::string& path, const std::string& error) {
   return row;
 }
 
-Row CatalogRow(const std::string& path, TokenCache& cache) {
-  // A pipe or a device is not opened at all: opening may wait or act on the device.
-  struct stat status;
-  if (stat(path.c_str(), &status) != 0) return ErrorRow(path, Reason("cannot open", errno));
-  if (!S_ISREG(status.st_mode)) return ErrorRow(path, "not a regular file");
-  FileHandle file = OpenForReading(path, O_NONBLOCK);
-  if (!file.IsOpen()) return ErrorRow(path, Reason("cannot open", errno));
-  if (RegularFileSize(file) < 0) return ErrorRow(path, "not a regular file");
-  if (!LockShared(file)) return ErrorRow(path, "locked by another process");
-
-  Analysis analysis;
-  analysis.Name = path;
-  analysis.Opened = true;
-  // Every core has a file of its own already.
-  ScanAndDigest(analysis, file, {}, DigestThread::Never, &cache);
-  for (const std::optional<Fault>& fault : {analysis.ScanFault, analysis.DigestFault}) {
-    if (fault) return ErrorRow(path, Reason("cannot read", fault->ErrorNumber));
-  }
-  SauceInfo info;
-  try {
-    info = ReadSauceInfo(file, path);
-  } catch (const Fault& fault) {
-    return ErrorRow(path, Reason("cannot read", fault.ErrorNumber));
-  }
-  try {
-    CloseFile(file, path);
-  } catch (const Fault& fault) {
-    return ErrorRow(path, Reason("cannot close", fault.ErrorNumber));
-  }
+Row AnalysisRow(const std::string& path, const Analysis& analysis, const SauceInfo& info) {
   Row row;
   row[kPath] = TextField(path);
   FillScan(row, analysis);
@@ -131,12 +106,76 @@ Row CatalogRow(const std::string& path, TokenCache& cache) {
   return row;
 }
 
-const std::string& RowError(const Row& row) {
-  return row[kError].Value;
+void SetPackColumns(Row& row, const std::string& pack, const std::string& member) {
+  row[kPack] = TextField(pack);
+  if (!member.empty()) row[kMember] = TextField(member);
 }
 
-uint64_t RowSize(const Row& row) {
-  return static_cast<uint64_t>(row[kSize].Number);
+std::string FaultText(const char* what, const Fault& fault) {
+  // A pack's member says itself what is wrong with it.
+  if (fault.Kind == "PackError") return fault.Message;
+  return Reason(what, fault.ErrorNumber);
+}
+
+void AddRow(RowOutput& out, const Row& row, TableFormat format) {
+  InsertRow(out, RowPlace(out), row, format);
+}
+
+void InsertRow(RowOutput& out, std::pair<std::size_t, std::size_t> at, const Row& row,
+               TableFormat format) {
+  out.Text.insert(at.first, FormatRow(row, format));
+  if (!row[kError].Value.empty())
+    out.Errors.insert(out.Errors.begin() + static_cast<std::ptrdiff_t>(at.second),
+                      {row[kPath].Value, row[kError].Value});
+  ++out.Rows;
+  out.Bytes += static_cast<uint64_t>(row[kSize].Number);
+}
+
+void CatalogRows(const std::string& path, const RowOptions& options, TokenCache& cache,
+                 RowOutput& out) {
+  auto fail = [&](const std::string& error) { AddRow(out, ErrorRow(path, error), options.Format); };
+  // A pipe or a device is not opened at all: opening may wait or act on the device.
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0) return fail(Reason("cannot open", errno));
+  if (!S_ISREG(status.st_mode)) return fail("not a regular file");
+  FileHandle file = OpenForReading(path, O_NONBLOCK);
+  if (!file.IsOpen()) return fail(Reason("cannot open", errno));
+  const int64_t size = RegularFileSize(file);
+  if (size < 0) return fail("not a regular file");
+  if (!LockShared(file)) return fail("locked by another process");
+
+  if (options.OpenPacks) {
+    std::array<uint8_t, kPackSignatureSize> head;
+    std::size_t got;
+    try {
+      got = ReadAt(file, head.data(), head.size(), 0, path);
+    } catch (const Fault& fault) {
+      return fail(FaultText("cannot read", fault));
+    }
+    if (const PackFormat format = DetectPackFormat({head.data(), got}); format != PackFormat::kNone)
+      return PackRows(path, file, static_cast<uint64_t>(size), format, options, cache, out);
+  }
+
+  Analysis analysis;
+  analysis.Name = path;
+  analysis.Opened = true;
+  // Every core has a file of its own already.
+  ScanAndDigest(analysis, file, {}, DigestThread::Never, &cache);
+  for (const std::optional<Fault>& fault : {analysis.ScanFault, analysis.DigestFault}) {
+    if (fault) return fail(FaultText("cannot read", *fault));
+  }
+  SauceInfo info;
+  try {
+    info = ReadSauceInfo(file, path);
+  } catch (const Fault& fault) {
+    return fail(FaultText("cannot read", fault));
+  }
+  try {
+    CloseFile(file, path);
+  } catch (const Fault& fault) {
+    return fail(FaultText("cannot close", fault));
+  }
+  AddRow(out, AnalysisRow(path, analysis, info), options.Format);
 }
 
 }  // namespace tintrel

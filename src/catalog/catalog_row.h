@@ -1,25 +1,65 @@
 // SPDX-License-Identifier: MIT
-// One row of the catalogue: the analysis of one file, or why it could not be analysed.
+// The rows of the catalogue: the analysis of one file, or of a pack and its members, or why it
+// could not be analysed, formatted as they are made.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "analysis/analysis.h"
 #include "catalog/table.h"
+#include "meta/sauce_info.h"
+#include "packs/pack_source.h"
 #include "scan/quick_steps.h"
 
 namespace tintrel {
 
+// How a file becomes rows.
+struct RowOptions {
+  TableFormat Format = TableFormat::Csv;
+  bool OpenPacks = true;  // false: a pack is a plain file
+  PackLimits Limits;
+};
+
+// The rows made of one path, formatted, and what the messages and the progress line tell of them.
+struct RowOutput {
+  std::string Text;                                         // every row, with its line end
+  std::vector<std::pair<std::string, std::string>> Errors;  // path and error of each error row
+  uint64_t Rows = 0;
+  uint64_t Bytes = 0;  // the sizes of the files and members analysed
+};
+
+// Formats a row onto the output; at `at`, a text offset and an error count the output had,
+// rather than at its end.
+void AddRow(RowOutput& out, const Row& row, TableFormat format);
+void InsertRow(RowOutput& out, std::pair<std::size_t, std::size_t> at, const Row& row,
+               TableFormat format);
+
+// Where the next row would go.
+inline std::pair<std::size_t, std::size_t> RowPlace(const RowOutput& out) {
+  return {out.Text.size(), out.Errors.size()};
+}
+
 // Analyses the file at `path`: opened once, read once for the scan, both digests and the SAUCE
-// record. Anything but a regular file, and any failure, gives a row with `error` filled. The
-// token cache is the calling worker's own, kept from file to file.
-Row CatalogRow(const std::string& path, TokenCache& cache);
+// record. A pack gives a row of its own and one per member. Anything but a regular file, and any
+// failure, gives a row with `error` filled. The token cache is the calling worker's own, kept
+// from file to file.
+void CatalogRows(const std::string& path, const RowOptions& options, TokenCache& cache,
+                 RowOutput& out);
 
 // A row with nothing but the path and why it has nothing else.
 Row ErrorRow(const std::string& path, const std::string& error);
 
-// The row's error, or an empty text; and the file size it gives.
-const std::string& RowError(const Row& row);
-uint64_t RowSize(const Row& row);
+// A row of the scan, both digests and the record: of a file, or of a member when `pack` is set.
+Row AnalysisRow(const std::string& path, const Analysis& analysis, const SauceInfo& info);
+
+// Names a row as a pack's, or as a member of one: `pack` the file on disk, `member` the name
+// inside it (empty for the pack's own row).
+void SetPackColumns(Row& row, const std::string& pack, const std::string& member);
+
+// Why a failed step gives no row, as the row's error says it.
+std::string FaultText(const char* what, const Fault& fault);
 
 }  // namespace tintrel

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "catalog/options.h"
 
+#include <cctype>
 #include <charconv>
+#include <cstdint>
 #include <string_view>
 
 namespace tintrel {
@@ -30,6 +32,22 @@ std::string TakeValue(std::string_view name, const std::string& value, CatalogOp
       return "--jobs takes a whole number from 1 to " + std::to_string(kMostJobs) + ", not '" +
              value + "'";
     options.Jobs = jobs;
+  } else if (name == "pack-limit") {
+    // A number of bytes, or of KiB, MiB, GiB or TiB with K, M, G or T after it.
+    const std::string problem =
+        "--pack-limit takes a size such as 4G, 512M or 1000000, not '" + value + "'";
+    uint64_t number = 0;
+    auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+    const std::string_view unit(end, static_cast<std::size_t>(value.data() + value.size() - end));
+    constexpr std::string_view kUnits = "KMGT";
+    std::size_t power = 0;
+    if (!unit.empty()) {
+      power = unit.size() == 1 ? kUnits.find(static_cast<char>(std::toupper(unit[0]))) + 1 : 0;
+      if (power == 0) return problem;
+    }
+    if (error != std::errc() || number == 0 || number > (UINT64_MAX >> (10 * power)))
+      return problem;
+    options.PackLimit = number << (10 * power);
   } else {  // files-from
     if (value.empty()) return "the --files-from file name is empty";
     options.FilesFrom = value;
@@ -47,6 +65,8 @@ bool TakeFlag(std::string_view name, CatalogOptions& options) {
     options.ShowProgress = CatalogOptions::Progress::On;
   } else if (name == "no-progress") {
     options.ShowProgress = CatalogOptions::Progress::Off;
+  } else if (name == "no-packs") {
+    options.OpenPacks = false;
   } else if (name == "help") {
     options.Help = true;
   } else if (name == "version") {
@@ -70,7 +90,8 @@ std::string_view LongName(char letter) {
 }
 
 bool TakesValue(std::string_view name) {
-  return name == "format" || name == "output" || name == "jobs" || name == "files-from";
+  return name == "format" || name == "output" || name == "jobs" || name == "files-from" ||
+         name == "pack-limit";
 }
 
 }  // namespace
@@ -129,7 +150,8 @@ std::string ParseCatalogOptions(const std::vector<std::string>& args, CatalogOpt
 std::string CatalogHelp() {
   return "Usage: tintrel-catalog [options] PATH...\n"
          "Analyse every art file under the PATHs and write one table row per file, as CSV or\n"
-         "JSON Lines: its digests, colours, characters and the whole SAUCE record.\n"
+         "JSON Lines: its digests, colours, characters and the whole SAUCE record. A pack\n"
+         "gives a row of its own and one per member.\n"
          "\n"
          "  PATH                    a file, or a folder walked recursively (like find -type f:\n"
          "                          symbolic links are not followed unless -L; hidden files are\n"
@@ -144,6 +166,10 @@ std::string CatalogHelp() {
          "                          a progress line on standard error (default: only when it\n"
          "                          is a terminal)\n"
          "  -L, --follow            follow symbolic links while walking\n"
+         "      --no-packs          read packs (zip, rar, 7z, lha, tar, gzip) as plain files\n"
+         "                          rather than opening them\n"
+         "      --pack-limit SIZE   the bytes one pack may expand to, nested packs included\n"
+         "                          (default 4G; K, M, G, T are powers of 1024)\n"
          "  -h, --help              show this help and exit\n"
          "      --version           show the version and exit\n"
          "\n"

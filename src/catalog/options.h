@@ -2,6 +2,7 @@
 // The command line of tintrel-catalog.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,10 @@ struct CatalogOptions {
   bool NulSeparated = false;  // -0
   bool Follow = false;        // -L
   TableFormat Format = TableFormat::Csv;
-  std::string OutputPath;  // empty: standard output
-  unsigned Jobs = 0;       // 0: the number of processors
+  std::string OutputPath;                  // empty: standard output
+  unsigned Jobs = 0;                       // 0: the number of processors
+  bool OpenPacks = true;                   // --no-packs: every pack is a plain file
+  uint64_t PackLimit = uint64_t{4} << 30;  // --pack-limit: bytes one pack may expand to
   enum class Progress { WhenTerminal, On, Off } ShowProgress = Progress::WhenTerminal;
   bool Help = false, Version = false;
 };

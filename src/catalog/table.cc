@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "catalog/table.h"
 
+#include "text/utf8.h"
+
 namespace tintrel {
 
 namespace {
@@ -16,34 +18,6 @@ void AppendCsvField(std::string& line, std::string_view text) {
     line += c;
   }
   line += '"';
-}
-
-// The length of the valid UTF-8 sequence at the start of `bytes`, or 0 when there is none: no
-// overlong forms, no surrogates, nothing above U+10FFFF.
-std::size_t Utf8SequenceAt(std::string_view bytes) {
-  auto byte = [&](std::size_t i) { return static_cast<uint8_t>(bytes[i]); };
-  const uint8_t lead = byte(0);
-  if (lead < 0x80) return 1;
-  std::size_t length;
-  uint8_t low = 0x80, high = 0xBF;  // the range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (bytes.size() < length || byte(1) < low || byte(1) > high) return 0;
-  for (std::size_t i = 2; i < length; ++i) {
-    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
-  }
-  return length;
 }
 
 void AppendJsonString(std::string& line, std::string_view text) {
@@ -121,15 +95,6 @@ Field FlagField(bool flag) {
 
 Field ListField(std::vector<std::string> items, char separator) {
   return {Field::kList, {}, 0, std::move(items), separator};
-}
-
-bool IsUtf8(std::string_view bytes) {
-  while (!bytes.empty()) {
-    const std::size_t length = Utf8SequenceAt(bytes);
-    if (length == 0) return false;
-    bytes.remove_prefix(length);
-  }
-  return true;
 }
 
 std::string TableHeader(TableFormat format) {

@@ -11,21 +11,48 @@
 
 namespace tintrel {
 
-inline constexpr std::array<std::string_view, 40> kColumns = {
-    "path",        "size",           "md5",
-    "art_md5",     "colors",         "blue",
-    "green",       "cyan",           "red",
-    "magenta",     "yellow",         "gray",
-    "colors_used", "total_chars",    "low_ascii",
-    "high_ascii",  "verdict",        "sauce",
-    "title",       "author",         "group",
-    "date",        "date_iso",       "sauce_version",
-    "file_size",   "data_type",      "file_type",
-    "width",       "lines",          "tinfo1",
-    "tinfo2",      "tinfo3",         "tinfo4",
-    "ice_colors",  "letter_spacing", "aspect_ratio",
-    "font",        "comments",       "sauce_warnings",
-    "error"};
+inline constexpr std::array<std::string_view, 42> kColumns = {"path",
+                                                              "pack",
+                                                              "member",
+                                                              "size",
+                                                              "md5",
+                                                              "art_md5",
+                                                              "colors",
+                                                              "blue",
+                                                              "green",
+                                                              "cyan",
+                                                              "red",
+                                                              "magenta",
+                                                              "yellow",
+                                                              "gray",
+                                                              "colors_used",
+                                                              "total_chars",
+                                                              "low_ascii",
+                                                              "high_ascii",
+                                                              "verdict",
+                                                              "sauce",
+                                                              "title",
+                                                              "author",
+                                                              "group",
+                                                              "date",
+                                                              "date_iso",
+                                                              "sauce_version",
+                                                              "file_size",
+                                                              "data_type",
+                                                              "file_type",
+                                                              "width",
+                                                              "lines",
+                                                              "tinfo1",
+                                                              "tinfo2",
+                                                              "tinfo3",
+                                                              "tinfo4",
+                                                              "ice_colors",
+                                                              "letter_spacing",
+                                                              "aspect_ratio",
+                                                              "font",
+                                                              "comments",
+                                                              "sauce_warnings",
+                                                              "error"};
 
 // The position of a column in kColumns.
 constexpr std::size_t ColumnIndex(std::string_view name) {
@@ -59,8 +86,5 @@ std::string TableHeader(TableFormat format);
 
 // One row, with its line end.
 std::string FormatRow(const Row& row, TableFormat format);
-
-// Whether the bytes are valid UTF-8.
-bool IsUtf8(std::string_view bytes);
 
 }  // namespace tintrel

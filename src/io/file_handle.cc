@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "io/fault.h"
 
@@ -55,6 +56,33 @@ std::size_t ReadAt(const FileHandle& file, void* bytes, std::size_t size, uint64
     got += static_cast<std::size_t>(count);
   }
   return got;
+}
+
+FileHandle OpenTemporaryFile() {
+  const char* folder = std::getenv("TMPDIR");
+  const std::string where = folder != nullptr && *folder != '\0' ? folder : "/tmp";
+  int fd = open(where.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    // A file system without unnamed files: a named one, unlinked at once.
+    std::string path = where + "/tintrel-XXXXXX";
+    fd = mkostemp(path.data(), O_CLOEXEC);
+    if (fd >= 0) unlink(path.c_str());
+  }
+  return FileHandle(fd);
+}
+
+void WriteAt(const FileHandle& file, const void* bytes, std::size_t size, uint64_t offset,
+             const std::string& name) {
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t count = pwrite(file.Fd, static_cast<const char*>(bytes) + done, size - done,
+                           static_cast<off_t>(offset + done));
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      throw FileError("write", name, errno);
+    }
+    done += static_cast<std::size_t>(count);
+  }
 }
 
 int64_t RegularFileSize(const FileHandle& file) {

@@ -47,6 +47,14 @@ int64_t EndOffset(const FileHandle& file);
 // when another process holds an exclusive lock; a file system without locks goes on without one.
 bool LockShared(const FileHandle& file);
 
+// A new file with no name in the folder of temporary files ($TMPDIR, else /tmp), open for reading
+// and writing; it is gone once closed. Not open when it cannot be made; errno then tells why.
+FileHandle OpenTemporaryFile();
+
+// Writes all of `size` bytes at `offset`; a failed write is a FileError.
+void WriteAt(const FileHandle& file, const void* bytes, std::size_t size, uint64_t offset,
+             const std::string& name);
+
 // Closes the file; a failed close is a FileError.
 void CloseFile(FileHandle& file, const std::string& name);
 

@@ -100,15 +100,15 @@ class Catalog(unittest.TestCase):
 
     def test_csv_and_json_lines_hold_the_same_table(self):
         table = self.catalog("art")[0]
-        self.assertTrue(table.startswith(b"path,size,md5,art_md5,colors,blue,"))
+        self.assertTrue(table.startswith(b"path,pack,member,size,md5,art_md5,colors,blue,"))
         rows = list(csv.reader(io.StringIO(table.decode("utf-8", "surrogateescape"), newline="")))
-        self.assertEqual({len(r) for r in rows}, {40})
+        self.assertEqual({len(r) for r in rows}, {42})
         lines = self.catalog("-f", "jsonl", "art")[0].splitlines()
         self.assertEqual(len(lines), len(rows) - 1)
         for row, line in zip(rows[1:], lines):
             obj = json.loads(line)
             self.assertEqual(list(obj)[:2], ["path", "path_base64"] if "path_base64" in obj
-                             else ["path", "size"])
+                             else ["path", "pack"])
             raw = base64.b64decode(obj["path_base64"]) if "path_base64" in obj else None
             self.assertEqual(raw or obj["path"].encode(), row[0].encode("utf-8", "surrogateescape"))
             for name, value in zip(rows[0], row):

@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: MIT
+// The rows of a pack: its own row (its size and digest, and what went wrong with it as a whole),
+// then a row for each member in the pack's own order. A pack inside a pack is opened too, up to
+// the depth limit, and gives a row of its own in its place among the members.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "catalog/catalog_row.h"
+#include "io/file_handle.h"
+#include "packs/pack_format.h"
+
+namespace tintrel {
+
+// Members one pack may have, nested packs' included, so that its rows, held until the pack is
+// read, stay within bounds.
+inline constexpr uint64_t kMostMembers = 100000;
+
+void PackRows(const std::string& path, const FileHandle& file, uint64_t size, PackFormat format,
+              const RowOptions& options, TokenCache& cache, RowOutput& out);
+
+}  // namespace tintrel
