@@ -146,14 +146,13 @@ std::string LoneMemberName(const PackSource& source, PackFormat format) {
       return latin;
     }
   }
-  std::string name = source.Name.substr(source.Name.rfind('/') + 1);
+  const std::string_view path = source.Name;
+  const std::string_view name = path.substr(path.rfind('/') + 1);
   for (std::string_view suffix : {".gz", ".z", ".Z", ".GZ", ".bz2", ".BZ2", ".xz", ".XZ"}) {
-    if (name.size() > suffix.size() && name.ends_with(suffix)) {
-      name.resize(name.size() - suffix.size());
-      return name;
-    }
+    if (name.size() > suffix.size() && name.ends_with(suffix))
+      return std::string(name.substr(0, name.size() - suffix.size()));
   }
-  return name.empty() ? "data" : name;
+  return name.empty() ? "data" : std::string(name);
 }
 
 void Enable(archive* pack, PackFormat format) {

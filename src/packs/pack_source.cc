@@ -15,7 +15,7 @@ PackSource MemorySource(std::span<const uint8_t> bytes, std::string name) {
 }
 
 std::size_t ReadSource(const PackSource& source, uint64_t offset, uint8_t* into, std::size_t size) {
-  if (offset >= source.Size) return 0;
+  if (offset >= source.Size || size == 0) return 0;
   size = static_cast<std::size_t>(std::min<uint64_t>(size, source.Size - offset));
   if (source.File != nullptr) return ReadAt(*source.File, into, size, offset, source.Name);
   std::memcpy(into, source.Bytes.data() + offset, size);

@@ -12,6 +12,8 @@ namespace tintrel {
 namespace {
 
 constexpr unsigned kUint = ~0u;
+// The largest LZMA window a member may ask for: what the largest presets of xz and 7-Zip use.
+constexpr uint64_t kLargestWindow = 64 << 20;
 
 unsigned Clamp(std::size_t size) {
   return static_cast<unsigned>(std::min<std::size_t>(size, kUint));
@@ -31,7 +33,8 @@ void Start(StreamDecoder& decoder) {
       if (BZ2_bzDecompressInit(&decoder.Bzip2, 0, 0) != BZ_OK) Damaged("cannot start bzip2");
       break;
     case Codec::kXz:
-      if (lzma_stream_decoder(&decoder.Lzma, UINT64_MAX, 0) != LZMA_OK) Damaged("cannot start xz");
+      if (lzma_stream_decoder(&decoder.Lzma, kLargestWindow + (1 << 20), 0) != LZMA_OK)
+        Damaged("cannot start xz");
       break;
     case Codec::kZipLzma: {
       // Two version bytes, the size of the properties, the properties: then raw LZMA1.
@@ -42,8 +45,17 @@ void Start(StreamDecoder& decoder) {
           lzma_properties_decode(&filters[0], nullptr, decoder.LzmaHeader.data() + 4, props) !=
               LZMA_OK)
         Damaged("bad LZMA properties");
-      const lzma_ret started = lzma_raw_decoder(&decoder.Lzma, filters);
+      // The window is allocated whole, however large the properties say: a member can refer no
+      // further back than its own size, and none may ask for more than the limit.
+      auto* options = static_cast<lzma_options_lzma*>(filters[0].options);
+      const uint64_t wanted = options->dict_size;
+      if (decoder.Size != 0) options->dict_size = static_cast<uint32_t>(std::clamp<uint64_t>(
+                                 decoder.Size, LZMA_DICT_SIZE_MIN, options->dict_size));
+      const bool too_large = options->dict_size > kLargestWindow;
+      const lzma_ret started = too_large ? LZMA_MEMLIMIT_ERROR : lzma_raw_decoder(&decoder.Lzma, filters);
       free(filters[0].options);
+      if (too_large)
+        throw PackError("unsupported: an LZMA window of " + std::to_string(wanted) + " bytes");
       if (started != LZMA_OK) Damaged("cannot start LZMA");
       break;
     }
@@ -91,6 +103,9 @@ DecodeStep DecodeLzma(StreamDecoder& decoder, std::span<const uint8_t> in, std::
   const lzma_ret result = lzma_code(&lz, LZMA_RUN);
   if (result == LZMA_STREAM_END) {
     decoder.Ended = true;
+  } else if (result == LZMA_MEMLIMIT_ERROR) {
+    throw PackError("unsupported: an xz window larger than " + std::to_string(kLargestWindow) +
+                    " bytes");
   } else if (result != LZMA_OK && result != LZMA_BUF_ERROR) {
     Damaged("bad LZMA data (" + std::to_string(result) + ")");
   }
@@ -99,7 +114,7 @@ DecodeStep DecodeLzma(StreamDecoder& decoder, std::span<const uint8_t> in, std::
 
 }  // namespace
 
-StreamDecoder::StreamDecoder(Codec kind) : Kind(kind) {}
+StreamDecoder::StreamDecoder(Codec kind, uint64_t size) : Kind(kind), Size(size) {}
 
 StreamDecoder::~StreamDecoder() {
   if (!Started) return;

@@ -22,6 +22,7 @@ enum class Codec : uint8_t { kStored, kDeflate, kBzip2, kZipLzma, kXz };
 
 struct StreamDecoder {
   Codec Kind = Codec::kStored;
+  uint64_t Size = 0;  // the expanded size the pack gives, 0 when it gives none
   z_stream Zlib{};
   bz_stream Bzip2{};
   lzma_stream Lzma = LZMA_STREAM_INIT;
@@ -31,7 +32,7 @@ struct StreamDecoder {
   std::array<uint8_t, 4 + kLzmaPropertiesSize> LzmaHeader{};
   std::size_t LzmaHeaderSize = 0;
 
-  explicit StreamDecoder(Codec kind);
+  StreamDecoder(Codec kind, uint64_t size);
   StreamDecoder(const StreamDecoder&) = delete;
   StreamDecoder& operator=(const StreamDecoder&) = delete;
   ~StreamDecoder();

@@ -340,7 +340,7 @@ std::optional<std::span<const uint8_t>> ExpandWhole(ZipReader& reader, const Ent
 // to its end or to its first fault and makes the member's row of either. Throws only when the
 // budget is spent.
 DataEnd StreamMember(ZipReader& reader, Entry& entry, uint64_t data, Codec codec) {
-  StreamDecoder decoder(codec);
+  StreamDecoder decoder(codec, entry.SizesKnown ? entry.Size : 0);
   uint64_t packed_at = data;
   uint64_t packed_left = entry.SizesKnown ? entry.CompressedSize : reader.Source.Size - data;
   uint64_t produced = 0;
@@ -355,8 +355,11 @@ DataEnd StreamMember(ZipReader& reader, Entry& entry, uint64_t data, Codec codec
   auto next = [&]() -> std::span<const uint8_t> {
     for (;;) {
       if (input.empty() && packed_left > 0) {
-        const std::size_t want = static_cast<std::size_t>(std::min<uint64_t>(packed_left, kChunk));
-        if (reader.Source.File == nullptr) {
+        const std::size_t want = static_cast<std::size_t>(
+            std::min({packed_left, uint64_t{kChunk}, reader.Source.Size - std::min(packed_at, reader.Source.Size)}));
+        if (want == 0) {
+          input = {};
+        } else if (reader.Source.File == nullptr) {
           input = reader.Source.Bytes.subspan(packed_at, want);
         } else {
           input = {staging, ReadSource(reader.Source, packed_at, staging, want)};

@@ -15,6 +15,8 @@ std::string Summary(const CatalogOptions& o) {
   text += " j" + std::to_string(o.Jobs) + " out=" + o.OutputPath + " list=" + o.FilesFrom;
   if (o.NulSeparated) text += " -0";
   if (o.Follow) text += " -L";
+  if (!o.OpenPacks) text += " no-packs";
+  if (o.PackLimit != uint64_t{4} << 30) text += " limit=" + std::to_string(o.PackLimit);
   if (o.ShowProgress != CatalogOptions::Progress::WhenTerminal)
     text += o.ShowProgress == CatalogOptions::Progress::On ? " progress" : " quiet";
   for (const std::string& path : o.Paths) text += " [" + path + "]";
@@ -40,6 +42,14 @@ TEST(CatalogOptions, ShortLongAttachedAndSeparateValues) {
       {{"--bogus", "a"}, "unknown option '--bogus'"},
       {{"--follow=yes", "a"}, "--follow takes no value"},
       {{"a", "-o"}, "--output needs a value"},
+      {{"--no-packs", "--pack-limit", "512M", "a"}, "csv j0 out= list= no-packs limit=536870912 [a]"},
+      {{"--pack-limit=1000", "a"}, "csv j0 out= list= limit=1000 [a]"},
+      {{"--pack-limit=2t", "a"}, "csv j0 out= list= limit=2199023255552 [a]"},
+      {{"--pack-limit=0", "a"}, "--pack-limit takes a size such as 4G, 512M or 1000000, not '0'"},
+      {{"--pack-limit=4X", "a"}, "--pack-limit takes a size such as 4G, 512M or 1000000, not '4X'"},
+      {{"--pack-limit=G", "a"}, "--pack-limit takes a size such as 4G, 512M or 1000000, not 'G'"},
+      {{"--pack-limit=16777216T", "a"},
+       "--pack-limit takes a size such as 4G, 512M or 1000000, not '16777216T'"},
   };
   for (const Case& c : cases) {
     CatalogOptions options;

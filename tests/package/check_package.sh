@@ -51,7 +51,7 @@ same_runs "$work/prefix/bin"
 set -- "$build"/tintrel_"$version"_*.deb
 [ $# -eq 1 ] && [ -f "$1" ] || fail "expected one tintrel_${version}_*.deb in $build, found: $*"
 deb=$1
-for pair in "Package=tintrel" "Version=$version" "Section=utils" "Depends=" \
+for pair in "Package=tintrel" "Version=$version" "Section=utils" \
   "Maintainer=Hueprobe developers <dev@hueprobe.invalid>"; do
   field=${pair%%=*}
   got=$(dpkg-deb -f "$deb" "$field")
@@ -59,12 +59,20 @@ for pair in "Package=tintrel" "Version=$version" "Section=utils" "Depends=" \
 done
 dpkg-deb -x "$deb" "$work/unpacked"
 same_files "$work/unpacked/usr"
-# No program interpreter: the programs are static and run on a system without any library.
-for program in tintrel tintrel-catalog; do
-  if readelf -l "$work/unpacked/usr/bin/$program" | grep -q INTERP; then
-    fail "the packaged $program is dynamically linked"
-  fi
+# tintrel has no program interpreter: it is static and runs on a system without any library.
+# tintrel-catalog's libraries are the package's dependencies, and apt can resolve them.
+if readelf -l "$work/unpacked/usr/bin/tintrel" | grep -q INTERP; then
+  fail "the packaged tintrel is dynamically linked"
+fi
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libarchive13 libdeflate0 libbz2-1.0 liblzma5 zlib1g libc6; do
+  echo "$depends" | tr ',' '\n' | sed 's/^ *//; s/ .*//' | grep -qx "$library" ||
+    fail "$deb does not depend on $library: Depends: $depends"
 done
+apt-get install --simulate "$(realpath "$deb")" >"$work/apt" 2>&1 || {
+  cat "$work/apt" >&2
+  fail "apt cannot install $deb"
+}
 same_runs "$work/unpacked/usr/bin"
 
 command -v lintian >/dev/null || fail "lintian is missing (apt-get install lintian)"
