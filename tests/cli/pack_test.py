@@ -103,6 +103,13 @@ class Packs(unittest.TestCase):
         make_zip(inner, self.members[:1])
         make_zip(self.path("outer.zip"), [("NEW.ANS", art(7)), ("old/inner.zip", inner.getvalue()),
                                           ("folder/", b"")])
+        # An inner pack too large to hold in memory is read from a temporary file.
+        large = io.BytesIO()
+        make_zip(large, [("NOISE.BIN", random.Random(5).randbytes(5 << 20)), ("ART.ANS", art(8))],
+                 zipfile.ZIP_STORED)
+        make_zip(self.path("large.zip"), [("inner.zip", large.getvalue())], zipfile.ZIP_STORED)
+        self.assertEqual([(r["member"], r["error"]) for r in self.run_catalog("large.zip")[0]], [
+            ("", ""), ("inner.zip", ""), ("inner.zip/NOISE.BIN", ""), ("inner.zip/ART.ANS", "")])
         rows = self.run_catalog("outer.zip")[0]
         self.assertEqual([(r["path"], r["member"], bool(r["md5"]), bool(r["colors"])) for r in rows], [
             ("outer.zip", "", True, False), ("outer.zip/NEW.ANS", "NEW.ANS", True, True),
