@@ -22,38 +22,54 @@ using md5rounds::kBlockSize;
 
 constexpr std::array<uint32_t, 4> kInitialState = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
 
-// Lane 0 alone, a block at a time, through Nettle.
-void CompressOneLane(uint32_t* state, const uint8_t* block, std::size_t count) {
-  uint32_t words[4] = {state[0], state[kMaxMd5Lanes], state[2 * kMaxMd5Lanes],
-                       state[3 * kMaxMd5Lanes]};
-  for (; count > 0; --count, block += kBlockSize) nettle_md5_compress(words, block);
-  for (std::size_t w = 0; w < 4; ++w) state[w * kMaxMd5Lanes] = words[w];
+// Each lane in turn, a block at a time, through Nettle.
+void CompressEachLane(uint32_t* state, std::size_t width, const uint8_t* const* blocks,
+                      std::size_t count) {
+  for (std::size_t lane = 0; lane < width; ++lane) {
+    uint32_t words[4];
+    for (std::size_t w = 0; w < 4; ++w) words[w] = state[w * kMaxMd5Lanes + lane];
+    for (std::size_t i = 0; i < count; ++i)
+      nettle_md5_compress(words, blocks[lane] + i * kBlockSize);
+    for (std::size_t w = 0; w < 4; ++w) state[w * kMaxMd5Lanes + lane] = words[w];
+  }
 }
 
 #if TINTREL_MD5_SIMD
-void CompressSse2(uint32_t* state, const uint8_t* const* blocks, std::size_t count) {
-  md5rounds::CompressLanes<md5rounds::Sse2>(state, kMaxMd5Lanes, blocks, count);
+template <typename Ops>
+[[gnu::always_inline]] inline void CompressChains(uint32_t* state, std::size_t chains,
+                                                  const uint8_t* const* blocks, std::size_t count) {
+  if (chains == 2) {
+    md5rounds::CompressLanes<md5rounds::Twice<Ops>>(state, kMaxMd5Lanes, blocks, count);
+  } else {
+    md5rounds::CompressLanes<Ops>(state, kMaxMd5Lanes, blocks, count);
+  }
 }
 
-[[TINTREL_MD5_AVX2]] void CompressAvx2(uint32_t* state, const uint8_t* const* blocks,
-                                       std::size_t count) {
-  md5rounds::CompressLanes<md5rounds::Avx2>(state, kMaxMd5Lanes, blocks, count);
+void CompressSse2(uint32_t* state, std::size_t chains, const uint8_t* const* blocks,
+                  std::size_t count) {
+  CompressChains<md5rounds::Sse2>(state, chains, blocks, count);
 }
 
-[[TINTREL_MD5_AVX512]] void CompressAvx512(uint32_t* state, const uint8_t* const* blocks,
-                                           std::size_t count) {
-  md5rounds::CompressLanes<md5rounds::Avx512>(state, kMaxMd5Lanes, blocks, count);
+[[TINTREL_MD5_AVX2]] void CompressAvx2(uint32_t* state, std::size_t chains,
+                                       const uint8_t* const* blocks, std::size_t count) {
+  CompressChains<md5rounds::Avx2>(state, chains, blocks, count);
+}
+
+[[TINTREL_MD5_AVX512]] void CompressAvx512(uint32_t* state, std::size_t chains,
+                                           const uint8_t* const* blocks, std::size_t count) {
+  CompressChains<md5rounds::Avx512>(state, chains, blocks, count);
 }
 #endif
 
-void Compress(Md5Lanes kind, uint32_t* state, const uint8_t* const* blocks, std::size_t count) {
-  switch (kind) {
+void Compress(Md5LaneSet& lanes, const uint8_t* const* blocks, std::size_t count) {
+  uint32_t* state = lanes.State.data();
+  switch (lanes.Kind) {
 #if TINTREL_MD5_SIMD
-    case Md5Lanes::Avx512: return CompressAvx512(state, blocks, count);
-    case Md5Lanes::Avx2: return CompressAvx2(state, blocks, count);
-    case Md5Lanes::Sse2: return CompressSse2(state, blocks, count);
+    case Md5Lanes::Avx512: return CompressAvx512(state, lanes.Chains, blocks, count);
+    case Md5Lanes::Avx2: return CompressAvx2(state, lanes.Chains, blocks, count);
+    case Md5Lanes::Sse2: return CompressSse2(state, lanes.Chains, blocks, count);
 #endif
-    default: return CompressOneLane(state, blocks[0], count);
+    default: return CompressEachLane(state, lanes.Width, blocks, count);
   }
 }
 
@@ -163,16 +179,18 @@ Md5Lanes BestMd5Lanes() {
 #endif
 }
 
-std::size_t Md5LaneWidth(Md5Lanes kind) {
+std::size_t Md5LaneWidth(Md5Lanes kind, std::size_t chains) {
   switch (kind) {
-    case Md5Lanes::Scalar: return 1;
-    case Md5Lanes::Sse2: return 4;
-    default: return 8;
+    case Md5Lanes::Scalar: return chains;
+    case Md5Lanes::Sse2: return 4 * chains;
+    default: return 8 * chains;
   }
 }
 
-Md5LaneSet::Md5LaneSet(Md5Lanes kind)
-    : Kind(std::min(kind, BestMd5Lanes())), Width(Md5LaneWidth(Kind)) {}
+Md5LaneSet::Md5LaneSet(Md5Lanes kind, std::size_t chains)
+    : Kind(std::min(kind, BestMd5Lanes())),
+      Chains(std::clamp<std::size_t>(chains, 1, 2)),
+      Width(Md5LaneWidth(Kind, Chains)) {}
 
 std::size_t FreeMd5Lanes(const Md5LaneSet& lanes) {
   return static_cast<std::size_t>(
@@ -213,7 +231,7 @@ std::size_t RunMd5Lanes(Md5LaneSet& lanes, std::array<Md5Done, kMaxMd5Lanes>& do
     if (any_blocks == nullptr) return 0;
     for (std::size_t i = 0; i < lanes.Width; ++i)
       if (lanes.Lanes[i].Phase == Md5Phase::Idle) blocks[i] = any_blocks;
-    Compress(lanes.Kind, lanes.State.data(), blocks, count);
+    Compress(lanes, blocks, count);
     for (std::size_t i = 0; i < lanes.Width; ++i) {
       Md5Lane& lane = lanes.Lanes[i];
       if (lane.Phase == Md5Phase::Idle) continue;

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // MD5's block function over several messages at once, one in each 32-bit lane of a vector: the
 // sixty-four steps written once over a set of vector operations, which SSE2 (four lanes), AVX2
-// and AVX-512 (eight lanes) provide. Each step waits on the one before, so a lone message leaves
-// most of a core idle; side by side in lanes, the messages share the same wait.
+// and AVX-512 (eight lanes) provide, once or twice side by side. Each step waits on the one
+// before, so a lone message leaves most of a core idle; side by side in lanes, the messages share
+// the same wait.
 #pragma once
 
 #include <cstddef>
@@ -248,5 +249,65 @@ struct Avx512 : Avx2 {
 };
 
 #endif
+
+// Two sets of lanes side by side, lanes 0 to kLanes - 1 and the next as many: two chains of steps
+// that do not wait on each other, for a core that can run more than one chain's operations while
+// each waits on the one before.
+template <typename Half>
+struct Twice {
+  struct Vector {
+    typename Half::Vector Low, High;
+  };
+  static constexpr std::size_t kLanes = 2 * Half::kLanes;
+
+  [[gnu::always_inline]] static void Load(Vector& v, const uint32_t* words) {
+    Half::Load(v.Low, words);
+    Half::Load(v.High, words + Half::kLanes);
+  }
+  [[gnu::always_inline]] static void Store(uint32_t* words, const Vector& v) {
+    Half::Store(words, v.Low);
+    Half::Store(words + Half::kLanes, v.High);
+  }
+  [[gnu::always_inline]] static void AddTo(Vector& x, const Vector& y) {
+    Half::AddTo(x.Low, y.Low);
+    Half::AddTo(x.High, y.High);
+  }
+  [[gnu::always_inline]] static void Begin(Vector& sum, const Vector& a, const Vector& word,
+                                           uint32_t added) {
+    Half::Begin(sum.Low, a.Low, word.Low, added);
+    Half::Begin(sum.High, a.High, word.High, added);
+  }
+  [[gnu::always_inline]] static void AddF(Vector& sum, const Vector& b, const Vector& c,
+                                          const Vector& d) {
+    Half::AddF(sum.Low, b.Low, c.Low, d.Low);
+    Half::AddF(sum.High, b.High, c.High, d.High);
+  }
+  [[gnu::always_inline]] static void AddG(Vector& sum, const Vector& b, const Vector& c,
+                                          const Vector& d) {
+    Half::AddG(sum.Low, b.Low, c.Low, d.Low);
+    Half::AddG(sum.High, b.High, c.High, d.High);
+  }
+  [[gnu::always_inline]] static void AddH(Vector& sum, const Vector& b, const Vector& c,
+                                          const Vector& d) {
+    Half::AddH(sum.Low, b.Low, c.Low, d.Low);
+    Half::AddH(sum.High, b.High, c.High, d.High);
+  }
+  [[gnu::always_inline]] static void AddI(Vector& sum, const Vector& b, const Vector& c,
+                                          const Vector& d) {
+    Half::AddI(sum.Low, b.Low, c.Low, d.Low);
+    Half::AddI(sum.High, b.High, c.High, d.High);
+  }
+  template <int kBits>
+  [[gnu::always_inline]] static void End(Vector& a, const Vector& sum, const Vector& b) {
+    Half::template End<kBits>(a.Low, sum.Low, b.Low);
+    Half::template End<kBits>(a.High, sum.High, b.High);
+  }
+  [[gnu::always_inline]] static void LoadWords(Vector (&words)[16], const uint8_t* const* blocks) {
+    typename Half::Vector low[16], high[16];
+    Half::LoadWords(low, blocks);
+    Half::LoadWords(high, blocks + Half::kLanes);
+    for (std::size_t w = 0; w < 16; ++w) words[w] = {low[w], high[w]};
+  }
+};
 
 }  // namespace tintrel::md5rounds

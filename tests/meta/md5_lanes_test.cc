@@ -24,20 +24,28 @@ std::string_view View(const std::vector<uint8_t>& bytes, std::size_t size) {
   return {reinterpret_cast<const char*>(bytes.data()), size};
 }
 
-// Every kind this processor runs, each forced.
-std::vector<Md5Lanes> RunnableKinds() {
-  std::vector<Md5Lanes> kinds;
-  for (Md5Lanes kind : {Md5Lanes::Scalar, Md5Lanes::Sse2, Md5Lanes::Avx2, Md5Lanes::Avx512})
-    if (kind <= BestMd5Lanes()) kinds.push_back(kind);
+struct Kind {
+  Md5Lanes Lanes;
+  std::size_t Chains;
+};
+
+// Every kind this processor runs, each forced, in one chain and in two.
+std::vector<Kind> RunnableKinds() {
+  std::vector<Kind> kinds;
+  for (Md5Lanes lanes : {Md5Lanes::Scalar, Md5Lanes::Sse2, Md5Lanes::Avx2, Md5Lanes::Avx512})
+    for (std::size_t chains : {1, 2})
+      if (lanes <= BestMd5Lanes()) kinds.push_back({lanes, chains});
   return kinds;
 }
 
 // Digests the messages as a catalogue worker does, handing a free lane the next message as soon
 // as one ends, and checks both digests of each against Nettle's, and that each comes back once.
-void ExpectNettleDigests(Md5Lanes kind, const std::vector<Message>& messages) {
-  Md5LaneSet lanes(kind);
-  ASSERT_EQ(lanes.Kind, kind);
-  ASSERT_EQ(lanes.Width, Md5LaneWidth(kind));
+void ExpectNettleDigests(Kind kind, const std::vector<Message>& messages) {
+  SCOPED_TRACE("kind " + std::to_string(static_cast<int>(kind.Lanes)) + ", chains " +
+               std::to_string(kind.Chains));
+  Md5LaneSet lanes(kind.Lanes, kind.Chains);
+  ASSERT_EQ(lanes.Kind, kind.Lanes);
+  ASSERT_EQ(lanes.Width, Md5LaneWidth(kind.Lanes, kind.Chains));
   std::vector<int> returned(messages.size());
   std::array<Md5Done, kMaxMd5Lanes> done;
   std::size_t next = 0, in_flight = 0;
@@ -87,10 +95,7 @@ TEST(Md5Lanes, EveryKindAgreesWithNettleAtBlockEdgesAndPrefixes) {
     for (std::size_t prefix : PrefixSizes(size))
       messages.push_back({std::vector<uint8_t>(bytes.begin(), bytes.end()), prefix});
   }
-  for (Md5Lanes kind : RunnableKinds()) {
-    SCOPED_TRACE("kind " + std::to_string(static_cast<int>(kind)));
-    ExpectNettleDigests(kind, messages);
-  }
+  for (Kind kind : RunnableKinds()) ExpectNettleDigests(kind, messages);
 }
 
 // Long and short files side by side: lanes end at different blocks and take new files while the
@@ -103,10 +108,7 @@ TEST(Md5Lanes, LanesEndAndRefillAtDifferentTimes) {
     const std::size_t end_of_art = std::min(art.find('\x1a'), art.size());
     messages.push_back({std::vector<uint8_t>(art.begin(), art.end()), end_of_art});
   }
-  for (Md5Lanes kind : RunnableKinds()) {
-    SCOPED_TRACE("kind " + std::to_string(static_cast<int>(kind)));
-    ExpectNettleDigests(kind, messages);
-  }
+  for (Kind kind : RunnableKinds()) ExpectNettleDigests(kind, messages);
 }
 
 TEST(Md5Lanes, FullSetTakesNoMoreAndKindsNarrowToTheProcessor) {
