@@ -54,15 +54,7 @@ template <typename Ops, std::size_t kStep>
   constexpr std::size_t a = (4 - kStep % 4) % 4, b = (a + 1) % 4, c = (a + 2) % 4, d = (a + 3) % 4;
   typename Ops::Vector sum;
   Ops::Begin(sum, abcd[a], words[WordOfStep(kStep)], kAdded[kStep]);
-  if constexpr (kStep < 16) {
-    Ops::AddF(sum, abcd[b], abcd[c], abcd[d]);
-  } else if constexpr (kStep < 32) {
-    Ops::AddG(sum, abcd[b], abcd[c], abcd[d]);
-  } else if constexpr (kStep < 48) {
-    Ops::AddH(sum, abcd[b], abcd[c], abcd[d]);
-  } else {
-    Ops::AddI(sum, abcd[b], abcd[c], abcd[d]);
-  }
+  Ops::template AddRound<kStep / 16>(sum, abcd[b], abcd[c], abcd[d]);
   Ops::template End<kRotations[kStep / 16][kStep % 4]>(abcd[a], sum, abcd[b]);
 }
 
@@ -71,6 +63,20 @@ template <typename Ops, std::size_t... kSteps>
                                          const typename Ops::Vector (&words)[16],
                                          std::index_sequence<kSteps...>) {
   (Step<Ops, kSteps>(abcd, words), ...);
+}
+
+// Sixteen words of every lane, word by word: a 4x4 transposition of each group of four rows.
+template <typename Ops>
+[[gnu::always_inline]] inline void LoadWords(typename Ops::Vector (&words)[16],
+                                             const uint8_t* const* blocks) {
+  for (std::size_t group = 0; group < 4; ++group) {
+    typename Ops::Vector rows[4], low01, high01, low23, high23;
+    for (std::size_t lane = 0; lane < 4; ++lane) Ops::Row(rows[lane], blocks, lane, group);
+    Ops::Interleave32(low01, high01, rows[0], rows[1]);
+    Ops::Interleave32(low23, high23, rows[2], rows[3]);
+    Ops::Interleave64(words[4 * group], words[4 * group + 1], low01, low23);
+    Ops::Interleave64(words[4 * group + 2], words[4 * group + 3], high01, high23);
+  }
 }
 
 // Runs `count` blocks of each lane, lane i's from blocks[i] on, one after another, on the state
@@ -86,7 +92,7 @@ template <typename Ops>
   for (std::size_t w = 0; w < 4; ++w) Ops::Load(abcd[w], state + w * stride);
   for (; count > 0; --count) {
     Vector words[16];
-    Ops::LoadWords(words, blocks);
+    LoadWords<Ops>(words, blocks);
     const Vector before[4] = {abcd[0], abcd[1], abcd[2], abcd[3]};
     Steps<Ops>(abcd, words, std::make_index_sequence<64>{});
     for (std::size_t w = 0; w < 4; ++w) Ops::AddTo(abcd[w], before[w]);
@@ -97,9 +103,8 @@ template <typename Ops>
 
 #if TINTREL_MD5_SIMD
 
-// The four-lane operations. The round functions G and F are written as sums of two terms that
-// share no bit, or so that the part without b is ready early: only what waits on b is left for
-// after it.
+// The four-lane operations. Each round function does first what does not wait on b: G as the
+// sum of two terms that share no bit, one of them without b.
 struct Sse2 {
   using Vector = __m128i;
   static constexpr std::size_t kLanes = 4;
@@ -114,42 +119,36 @@ struct Sse2 {
   static void Begin(Vector& sum, const Vector& a, const Vector& word, uint32_t added) {
     sum = _mm_add_epi32(_mm_add_epi32(a, word), _mm_set1_epi32(static_cast<int>(added)));
   }
-  // d ^ (b & (c ^ d)): b chooses c or d.
-  static void AddF(Vector& sum, const Vector& b, const Vector& c, const Vector& d) {
-    sum = _mm_add_epi32(sum, _mm_xor_si128(d, _mm_and_si128(b, _mm_xor_si128(c, d))));
-  }
-  // (b & d) + (c & ~d): d chooses b or c.
-  static void AddG(Vector& sum, const Vector& b, const Vector& c, const Vector& d) {
-    sum = _mm_add_epi32(_mm_add_epi32(sum, _mm_andnot_si128(d, c)), _mm_and_si128(b, d));
-  }
-  static void AddH(Vector& sum, const Vector& b, const Vector& c, const Vector& d) {
-    sum = _mm_add_epi32(sum, _mm_xor_si128(b, _mm_xor_si128(c, d)));
-  }
-  // c ^ (b | ~d)
-  static void AddI(Vector& sum, const Vector& b, const Vector& c, const Vector& d) {
-    const __m128i not_d = _mm_xor_si128(d, _mm_set1_epi32(-1));
-    sum = _mm_add_epi32(sum, _mm_xor_si128(c, _mm_or_si128(b, not_d)));
+  // sum += F, G, H or I of b, c and d.
+  template <std::size_t kRound>
+  static void AddRound(Vector& sum, const Vector& b, const Vector& c, const Vector& d) {
+    if constexpr (kRound == 0) {  // d ^ (b & (c ^ d)): b chooses c or d
+      sum = _mm_add_epi32(sum, _mm_xor_si128(d, _mm_and_si128(b, _mm_xor_si128(c, d))));
+    } else if constexpr (kRound == 1) {  // (c & ~d) + (b & d): d chooses b or c
+      sum = _mm_add_epi32(_mm_add_epi32(sum, _mm_andnot_si128(d, c)), _mm_and_si128(b, d));
+    } else if constexpr (kRound == 2) {  // b ^ c ^ d
+      sum = _mm_add_epi32(sum, _mm_xor_si128(b, _mm_xor_si128(c, d)));
+    } else {  // c ^ (b | ~d)
+      const __m128i not_d = _mm_xor_si128(d, _mm_set1_epi32(-1));
+      sum = _mm_add_epi32(sum, _mm_xor_si128(c, _mm_or_si128(b, not_d)));
+    }
   }
   // a = b + (sum rotated left by kBits)
   template <int kBits>
   static void End(Vector& a, const Vector& sum, const Vector& b) {
     a = _mm_add_epi32(b, _mm_or_si128(_mm_slli_epi32(sum, kBits), _mm_srli_epi32(sum, 32 - kBits)));
   }
-  // Sixteen words of each lane, word by word: a 4x4 transposition of each group of four.
-  static void LoadWords(Vector (&words)[16], const uint8_t* const* blocks) {
-    for (std::size_t group = 0; group < 4; ++group) {
-      __m128i rows[4];
-      for (std::size_t lane = 0; lane < 4; ++lane)
-        rows[lane] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks[lane] + 16 * group));
-      const __m128i low01 = _mm_unpacklo_epi32(rows[0], rows[1]);
-      const __m128i high01 = _mm_unpackhi_epi32(rows[0], rows[1]);
-      const __m128i low23 = _mm_unpacklo_epi32(rows[2], rows[3]);
-      const __m128i high23 = _mm_unpackhi_epi32(rows[2], rows[3]);
-      words[4 * group] = _mm_unpacklo_epi64(low01, low23);
-      words[4 * group + 1] = _mm_unpackhi_epi64(low01, low23);
-      words[4 * group + 2] = _mm_unpacklo_epi64(high01, high23);
-      words[4 * group + 3] = _mm_unpackhi_epi64(high01, high23);
-    }
+  // Words 4 * group to 4 * group + 3 of a lane.
+  static void Row(Vector& row, const uint8_t* const* blocks, std::size_t lane, std::size_t group) {
+    row = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks[lane] + 16 * group));
+  }
+  static void Interleave32(Vector& low, Vector& high, const Vector& x, const Vector& y) {
+    low = _mm_unpacklo_epi32(x, y);
+    high = _mm_unpackhi_epi32(x, y);
+  }
+  static void Interleave64(Vector& low, Vector& high, const Vector& x, const Vector& y) {
+    low = _mm_unpacklo_epi64(x, y);
+    high = _mm_unpackhi_epi64(x, y);
   }
 };
 
@@ -171,48 +170,44 @@ struct Avx2 {
                                          uint32_t added) {
     sum = _mm256_add_epi32(_mm256_add_epi32(a, word), _mm256_set1_epi32(static_cast<int>(added)));
   }
-  [[TINTREL_MD5_AVX2]] static void AddF(Vector& sum, const Vector& b, const Vector& c,
-                                        const Vector& d) {
-    sum = _mm256_add_epi32(sum, _mm256_xor_si256(d, _mm256_and_si256(b, _mm256_xor_si256(c, d))));
-  }
-  [[TINTREL_MD5_AVX2]] static void AddG(Vector& sum, const Vector& b, const Vector& c,
-                                        const Vector& d) {
-    sum =
-        _mm256_add_epi32(_mm256_add_epi32(sum, _mm256_andnot_si256(d, c)), _mm256_and_si256(b, d));
-  }
-  [[TINTREL_MD5_AVX2]] static void AddH(Vector& sum, const Vector& b, const Vector& c,
-                                        const Vector& d) {
-    sum = _mm256_add_epi32(sum, _mm256_xor_si256(b, _mm256_xor_si256(c, d)));
-  }
-  [[TINTREL_MD5_AVX2]] static void AddI(Vector& sum, const Vector& b, const Vector& c,
-                                        const Vector& d) {
-    const __m256i not_d = _mm256_xor_si256(d, _mm256_set1_epi32(-1));
-    sum = _mm256_add_epi32(sum, _mm256_xor_si256(c, _mm256_or_si256(b, not_d)));
+  template <std::size_t kRound>
+  [[TINTREL_MD5_AVX2]] static void AddRound(Vector& sum, const Vector& b, const Vector& c,
+                                            const Vector& d) {
+    if constexpr (kRound == 0) {
+      sum = _mm256_add_epi32(sum, _mm256_xor_si256(d, _mm256_and_si256(b, _mm256_xor_si256(c, d))));
+    } else if constexpr (kRound == 1) {
+      sum = _mm256_add_epi32(_mm256_add_epi32(sum, _mm256_andnot_si256(d, c)),
+                             _mm256_and_si256(b, d));
+    } else if constexpr (kRound == 2) {
+      sum = _mm256_add_epi32(sum, _mm256_xor_si256(b, _mm256_xor_si256(c, d)));
+    } else {
+      const __m256i not_d = _mm256_xor_si256(d, _mm256_set1_epi32(-1));
+      sum = _mm256_add_epi32(sum, _mm256_xor_si256(c, _mm256_or_si256(b, not_d)));
+    }
   }
   template <int kBits>
   [[TINTREL_MD5_AVX2]] static void End(Vector& a, const Vector& sum, const Vector& b) {
     a = _mm256_add_epi32(
         b, _mm256_or_si256(_mm256_slli_epi32(sum, kBits), _mm256_srli_epi32(sum, 32 - kBits)));
   }
-  // Each row holds four words of lane i in its low half and of lane i + 4 in its high half, so
-  // that the transposition never crosses the halves.
-  [[TINTREL_MD5_AVX2]] static void LoadWords(Vector (&words)[16], const uint8_t* const* blocks) {
-    for (std::size_t group = 0; group < 4; ++group) {
-      __m256i rows[4];
-      for (std::size_t lane = 0; lane < 4; ++lane)
-        rows[lane] = _mm256_inserti128_si256(
-            _mm256_castsi128_si256(
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks[lane] + 16 * group))),
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks[lane + 4] + 16 * group)), 1);
-      const __m256i low01 = _mm256_unpacklo_epi32(rows[0], rows[1]);
-      const __m256i high01 = _mm256_unpackhi_epi32(rows[0], rows[1]);
-      const __m256i low23 = _mm256_unpacklo_epi32(rows[2], rows[3]);
-      const __m256i high23 = _mm256_unpackhi_epi32(rows[2], rows[3]);
-      words[4 * group] = _mm256_unpacklo_epi64(low01, low23);
-      words[4 * group + 1] = _mm256_unpackhi_epi64(low01, low23);
-      words[4 * group + 2] = _mm256_unpacklo_epi64(high01, high23);
-      words[4 * group + 3] = _mm256_unpackhi_epi64(high01, high23);
-    }
+  // Four words of lane `lane` in the low half and of lane `lane` + 4 in the high half, so that
+  // the transposition never crosses the halves.
+  [[TINTREL_MD5_AVX2]] static void Row(Vector& row, const uint8_t* const* blocks, std::size_t lane,
+                                       std::size_t group) {
+    row = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks[lane] + 16 * group))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks[lane + 4] + 16 * group)), 1);
+  }
+  [[TINTREL_MD5_AVX2]] static void Interleave32(Vector& low, Vector& high, const Vector& x,
+                                                const Vector& y) {
+    low = _mm256_unpacklo_epi32(x, y);
+    high = _mm256_unpackhi_epi32(x, y);
+  }
+  [[TINTREL_MD5_AVX2]] static void Interleave64(Vector& low, Vector& high, const Vector& x,
+                                                const Vector& y) {
+    low = _mm256_unpacklo_epi64(x, y);
+    high = _mm256_unpackhi_epi64(x, y);
   }
 };
 
@@ -221,26 +216,13 @@ struct Avx2 {
 // The same eight lanes, with the rotation in one instruction and each round function in one: the
 // truth table of F, G, H or I over b, c and d.
 struct Avx512 : Avx2 {
-  template <int kTable>
-  [[TINTREL_MD5_AVX512]] static void AddTable(Vector& sum, const Vector& b, const Vector& c,
+  static constexpr int kTruthTables[4] = {0xCA, 0xE4, 0x96, 0x39};
+
+  template <std::size_t kRound>
+  [[TINTREL_MD5_AVX512]] static void AddRound(Vector& sum, const Vector& b, const Vector& c,
                                               const Vector& d) {
+    constexpr int kTable = kTruthTables[kRound];
     sum = _mm256_add_epi32(sum, _mm256_ternarylogic_epi32(b, c, d, kTable));
-  }
-  [[TINTREL_MD5_AVX512]] static void AddF(Vector& sum, const Vector& b, const Vector& c,
-                                          const Vector& d) {
-    AddTable<0xCA>(sum, b, c, d);
-  }
-  [[TINTREL_MD5_AVX512]] static void AddG(Vector& sum, const Vector& b, const Vector& c,
-                                          const Vector& d) {
-    AddTable<0xE4>(sum, b, c, d);
-  }
-  [[TINTREL_MD5_AVX512]] static void AddH(Vector& sum, const Vector& b, const Vector& c,
-                                          const Vector& d) {
-    AddTable<0x96>(sum, b, c, d);
-  }
-  [[TINTREL_MD5_AVX512]] static void AddI(Vector& sum, const Vector& b, const Vector& c,
-                                          const Vector& d) {
-    AddTable<0x39>(sum, b, c, d);
   }
   template <int kBits>
   [[TINTREL_MD5_AVX512]] static void End(Vector& a, const Vector& sum, const Vector& b) {
@@ -277,36 +259,31 @@ struct Twice {
     Half::Begin(sum.Low, a.Low, word.Low, added);
     Half::Begin(sum.High, a.High, word.High, added);
   }
-  [[gnu::always_inline]] static void AddF(Vector& sum, const Vector& b, const Vector& c,
-                                          const Vector& d) {
-    Half::AddF(sum.Low, b.Low, c.Low, d.Low);
-    Half::AddF(sum.High, b.High, c.High, d.High);
-  }
-  [[gnu::always_inline]] static void AddG(Vector& sum, const Vector& b, const Vector& c,
-                                          const Vector& d) {
-    Half::AddG(sum.Low, b.Low, c.Low, d.Low);
-    Half::AddG(sum.High, b.High, c.High, d.High);
-  }
-  [[gnu::always_inline]] static void AddH(Vector& sum, const Vector& b, const Vector& c,
-                                          const Vector& d) {
-    Half::AddH(sum.Low, b.Low, c.Low, d.Low);
-    Half::AddH(sum.High, b.High, c.High, d.High);
-  }
-  [[gnu::always_inline]] static void AddI(Vector& sum, const Vector& b, const Vector& c,
-                                          const Vector& d) {
-    Half::AddI(sum.Low, b.Low, c.Low, d.Low);
-    Half::AddI(sum.High, b.High, c.High, d.High);
+  template <std::size_t kRound>
+  [[gnu::always_inline]] static void AddRound(Vector& sum, const Vector& b, const Vector& c,
+                                              const Vector& d) {
+    Half::template AddRound<kRound>(sum.Low, b.Low, c.Low, d.Low);
+    Half::template AddRound<kRound>(sum.High, b.High, c.High, d.High);
   }
   template <int kBits>
   [[gnu::always_inline]] static void End(Vector& a, const Vector& sum, const Vector& b) {
     Half::template End<kBits>(a.Low, sum.Low, b.Low);
     Half::template End<kBits>(a.High, sum.High, b.High);
   }
-  [[gnu::always_inline]] static void LoadWords(Vector (&words)[16], const uint8_t* const* blocks) {
-    typename Half::Vector low[16], high[16];
-    Half::LoadWords(low, blocks);
-    Half::LoadWords(high, blocks + Half::kLanes);
-    for (std::size_t w = 0; w < 16; ++w) words[w] = {low[w], high[w]};
+  [[gnu::always_inline]] static void Row(Vector& row, const uint8_t* const* blocks,
+                                         std::size_t lane, std::size_t group) {
+    Half::Row(row.Low, blocks, lane, group);
+    Half::Row(row.High, blocks + Half::kLanes, lane, group);
+  }
+  [[gnu::always_inline]] static void Interleave32(Vector& low, Vector& high, const Vector& x,
+                                                  const Vector& y) {
+    Half::Interleave32(low.Low, high.Low, x.Low, y.Low);
+    Half::Interleave32(low.High, high.High, x.High, y.High);
+  }
+  [[gnu::always_inline]] static void Interleave64(Vector& low, Vector& high, const Vector& x,
+                                                  const Vector& y) {
+    Half::Interleave64(low.Low, high.Low, x.Low, y.Low);
+    Half::Interleave64(low.High, high.High, x.High, y.High);
   }
 };
 
