@@ -158,7 +158,7 @@ void Work(Pipeline& pipeline, const RowOptions& options) {
       if (item.Error.empty()) {
         CatalogRows(item.Path, options, cache, out);
       } else {
-        AddRow(out, ErrorRow(item.Path, item.Error), options.Format);
+        AddRow(out, ErrorRow(item.Path, item.Error), options);
       }
     }
     taken.clear();

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "analysis/color_statistics.h"
+#include "catalog/gallery_page.h"
 #include "catalog/pack_rows.h"
 #include "packs/pack_format.h"
 
@@ -117,15 +118,15 @@ std::string FaultText(const char* what, const Fault& fault) {
   return Reason(what, fault.ErrorNumber);
 }
 
-void AddRow(RowOutput& out, const Row& row, TableFormat format) {
-  InsertRow(out, RowPlace(out), row, format);
+void AddRow(RowOutput& out, const Row& row, const RowOptions& options) {
+  InsertRow(out, RowPlace(out), row, options);
 }
 
-void InsertRow(RowOutput& out, std::pair<std::size_t, std::size_t> at, const Row& row,
-               TableFormat format) {
-  out.Text.insert(at.first, FormatRow(row, format));
+void InsertRow(RowOutput& out, RowMark at, const Row& row, const RowOptions& options) {
+  out.Text.insert(at.Text, FormatRow(row, options.Format));
+  if (options.Page) out.Page.insert(at.Page, PageRecord(row));
   if (!row[kError].Value.empty())
-    out.Errors.insert(out.Errors.begin() + static_cast<std::ptrdiff_t>(at.second),
+    out.Errors.insert(out.Errors.begin() + static_cast<std::ptrdiff_t>(at.Errors),
                       {row[kPath].Value, row[kError].Value});
   ++out.Rows;
   out.Bytes += static_cast<uint64_t>(row[kSize].Number);
@@ -133,7 +134,7 @@ void InsertRow(RowOutput& out, std::pair<std::size_t, std::size_t> at, const Row
 
 void CatalogRows(const std::string& path, const RowOptions& options, TokenCache& cache,
                  RowOutput& out) {
-  auto fail = [&](const std::string& error) { AddRow(out, ErrorRow(path, error), options.Format); };
+  auto fail = [&](const std::string& error) { AddRow(out, ErrorRow(path, error), options); };
   // A pipe or a device is not opened at all: opening may wait or act on the device.
   struct stat status;
   if (stat(path.c_str(), &status) != 0) return fail(Reason("cannot open", errno));
@@ -175,7 +176,7 @@ void CatalogRows(const std::string& path, const RowOptions& options, TokenCache&
   } catch (const Fault& fault) {
     return fail(FaultText("cannot close", fault));
   }
-  AddRow(out, AnalysisRow(path, analysis, info), options.Format);
+  AddRow(out, AnalysisRow(path, analysis, info), options);
 }
 
 }  // namespace tintrel

@@ -19,6 +19,7 @@ namespace tintrel {
 // How a file becomes rows.
 struct RowOptions {
   TableFormat Format = TableFormat::Csv;
+  bool Page = false;      // the gallery page's records are made too
   bool OpenPacks = true;  // false: a pack is a plain file
   PackLimits Limits;
 };
@@ -26,21 +27,24 @@ struct RowOptions {
 // The rows made of one path, formatted, and what the messages and the progress line tell of them.
 struct RowOutput {
   std::string Text;                                         // every row, with its line end
+  std::string Page;                                         // their records for the gallery page
   std::vector<std::pair<std::string, std::string>> Errors;  // path and error of each error row
   uint64_t Rows = 0;
   uint64_t Bytes = 0;  // the sizes of the files and members analysed
 };
 
-// Formats a row onto the output; at `at`, a text offset and an error count the output had,
-// rather than at its end.
-void AddRow(RowOutput& out, const Row& row, TableFormat format);
-void InsertRow(RowOutput& out, std::pair<std::size_t, std::size_t> at, const Row& row,
-               TableFormat format);
+// Where the next row would go in each part of an output.
+struct RowMark {
+  std::size_t Text = 0, Page = 0, Errors = 0;
+};
 
-// Where the next row would go.
-inline std::pair<std::size_t, std::size_t> RowPlace(const RowOutput& out) {
-  return {out.Text.size(), out.Errors.size()};
+inline RowMark RowPlace(const RowOutput& out) {
+  return {out.Text.size(), out.Page.size(), out.Errors.size()};
 }
+
+// Formats a row onto the output; at `at`, a place the output had, rather than at its end.
+void AddRow(RowOutput& out, const Row& row, const RowOptions& options);
+void InsertRow(RowOutput& out, RowMark at, const Row& row, const RowOptions& options);
 
 // Analyses the file at `path`: opened once, read once for the scan, both digests and the SAUCE
 // record. A pack gives a row of its own and one per member. Anything but a regular file, and any

@@ -11,7 +11,7 @@
 
 namespace tintrel {
 
-inline constexpr std::array<std::string_view, 42> kColumns = {"path",
+inline constexpr std::array<std::string_view, 43> kColumns = {"path",
                                                               "pack",
                                                               "member",
                                                               "size",
@@ -52,6 +52,7 @@ inline constexpr std::array<std::string_view, 42> kColumns = {"path",
                                                               "font",
                                                               "comments",
                                                               "sauce_warnings",
+                                                              "thumbnail",
                                                               "error"};
 
 // The position of a column in kColumns.
@@ -80,6 +81,9 @@ Field ListField(std::vector<std::string> items, char separator);
 using Row = std::array<Field, kColumns.size()>;
 
 enum class TableFormat { Csv, JsonLines };
+
+// Appends `text` as a JSON string: UTF-8, a byte that begins no character as U+FFFD.
+void AppendJsonString(std::string& line, std::string_view text);
 
 // The CSV header row; JSON Lines has none.
 std::string TableHeader(TableFormat format);
