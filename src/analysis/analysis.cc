@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "analysis/analysis.h"
 
+#include <algorithm>
 #include <array>
 #include <condition_variable>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <stop_token>
@@ -16,6 +18,9 @@ namespace tintrel {
 
 namespace {
 
+// The end-of-text byte: the scan stops at the first one, and the art's digest covers what is in
+// front of it.
+constexpr uint8_t kEndOfArt = 26;
 // Reads of this size feed the scan and the digest on one thread.
 constexpr std::size_t kReadSize = 64 * 1024;
 // Regular files of this size and more are digested on a second thread.
@@ -143,32 +148,44 @@ void KeepTail(std::string& tail, std::span<const uint8_t> chunk) {
 
 }  // namespace
 
-void AnalyseMember(Analysis& analysis, SauceInfo& sauce, MemberBytes& bytes, TokenCache* cache) {
+void ScanHeld(Analysis& analysis, SauceInfo& sauce, std::span<const uint8_t> bytes,
+              TokenCache* cache) {
   Scanner scanner(analysis.Scan, {}, cache);
-  FileDigest digest;
   analysis.Opened = true;
-  std::string kept;
-  std::string_view tail;
+  if (!ScanChunk(scanner, bytes.data(), bytes.size())) FinishScan(scanner);
+  const void* mark = std::memchr(bytes.data(), kEndOfArt, bytes.size());
+  analysis.ScannedBytes =
+      mark ? static_cast<uint64_t>(static_cast<const uint8_t*>(mark) - bytes.data()) : bytes.size();
+  analysis.FileSize = bytes.size();
+  const std::size_t tail = std::min(bytes.size(), kSauceTailMax);
+  sauce = DecodeSauceTail({reinterpret_cast<const char*>(bytes.data() + bytes.size() - tail), tail},
+                          bytes.size());
+}
+
+void AnalyseMember(Analysis& analysis, SauceInfo& sauce, MemberBytes& bytes, TokenCache* cache) {
+  FileDigest digest;
   if (bytes.IsWhole) {
+    ScanHeld(analysis, sauce, bytes.Whole, cache);
     DigestBytes(digest, bytes.Whole.data(), bytes.Whole.size());
-    ScanChunk(scanner, bytes.Whole.data(), bytes.Whole.size());
-    const std::size_t size = std::min(bytes.Whole.size(), kSauceTailMax);
-    tail = {reinterpret_cast<const char*>(bytes.Whole.data() + bytes.Whole.size() - size), size};
-  } else {
-    bool scanning = true;
-    for (;;) {
-      std::span<const uint8_t> chunk;
-      try {
-        chunk = bytes.Next();
-      } catch (Fault& fault) {
-        return RecordReadFault(analysis, std::move(fault), scanning);
-      }
-      if (chunk.empty()) break;
-      DigestBytes(digest, chunk.data(), chunk.size());
-      if (scanning) scanning = !ScanChunk(scanner, chunk.data(), chunk.size());
-      KeepTail(kept, chunk);
+    analysis.FileMd5 = FinishDigest(digest);
+    analysis.ArtMd5 = digest.Art;
+    return;
+  }
+  Scanner scanner(analysis.Scan, {}, cache);
+  analysis.Opened = true;
+  std::string tail;
+  bool scanning = true;
+  for (;;) {
+    std::span<const uint8_t> chunk;
+    try {
+      chunk = bytes.Next();
+    } catch (Fault& fault) {
+      return RecordReadFault(analysis, std::move(fault), scanning);
     }
-    tail = kept;
+    if (chunk.empty()) break;
+    DigestBytes(digest, chunk.data(), chunk.size());
+    if (scanning) scanning = !ScanChunk(scanner, chunk.data(), chunk.size());
+    KeepTail(tail, chunk);
   }
   FinishScan(scanner);
   analysis.ScannedBytes = digest.ArtSize;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "io/fault.h"
@@ -58,6 +59,12 @@ Analysis AnalyseFile(const std::string& name, const PositionSink& positions,
 // file after file may lend the scan its token cache.
 void ScanAndDigest(Analysis& analysis, const FileHandle& file, const PositionSink& positions,
                    DigestThread digest_thread, TokenCache* cache = nullptr);
+
+// Bytes held whole in memory, a file's or a member's: the scan, the size and the art's end, and
+// the whole record decoded from the last bytes. The digests are the caller's, who may take
+// those of several files at once.
+void ScanHeld(Analysis& analysis, SauceInfo& sauce, std::span<const uint8_t> bytes,
+              TokenCache* cache);
 
 // A pack's member, analysed from its bytes as they expand: the scan and both digests as for a
 // file, and the whole record decoded from its last bytes, which are kept as they pass. A fault

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -132,9 +133,12 @@ void InsertRow(RowOutput& out, RowMark at, const Row& row, const RowOptions& opt
   out.Bytes += static_cast<uint64_t>(row[kSize].Number);
 }
 
-void CatalogRows(const std::string& path, const RowOptions& options, TokenCache& cache,
-                 RowOutput& out) {
-  auto fail = [&](const std::string& error) { AddRow(out, ErrorRow(path, error), options); };
+bool StartRows(const std::string& path, const RowOptions& options, TokenCache& cache,
+               RowOutput& out, HeldFile& held) {
+  auto fail = [&](const std::string& error) {
+    AddRow(out, ErrorRow(path, error), options);
+    return false;
+  };
   // A pipe or a device is not opened at all: opening may wait or act on the device.
   struct stat status;
   if (stat(path.c_str(), &status) != 0) return fail(Reason("cannot open", errno));
@@ -145,6 +149,38 @@ void CatalogRows(const std::string& path, const RowOptions& options, TokenCache&
   if (size < 0) return fail("not a regular file");
   if (!LockShared(file)) return fail("locked by another process");
 
+  // A small file is read whole at once: its first bytes tell a pack, its last hold the record.
+  if (static_cast<uint64_t>(size) <= kHeldFileSize) {
+    held.Bytes = std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(size) + 1);
+    try {
+      held.Size = ReadAt(file, held.Bytes.get(), static_cast<std::size_t>(size) + 1, 0, path);
+    } catch (const Fault& fault) {
+      return fail(FaultText("cannot read", fault));
+    }
+    // One that grew while it was read is read as a large one.
+    if (held.Size <= static_cast<uint64_t>(size)) {
+      const std::span<const uint8_t> bytes(held.Bytes.get(), held.Size);
+      const PackFormat format =
+          options.OpenPacks
+              ? DetectPackFormat(bytes.first(std::min(bytes.size(), kPackSignatureSize)))
+              : PackFormat::kNone;
+      if (format != PackFormat::kNone) {
+        PackRows(path, file, held.Size, format, options, cache, out, bytes);
+        return false;
+      }
+      try {
+        CloseFile(file, path);
+      } catch (const Fault& fault) {
+        return fail(FaultText("cannot close", fault));
+      }
+      held.Path = path;
+      held.Scanned = Analysis{};
+      held.Scanned.Name = path;
+      ScanHeld(held.Scanned, held.Sauce, bytes, &cache);
+      return true;
+    }
+  }
+
   if (options.OpenPacks) {
     std::array<uint8_t, kPackSignatureSize> head;
     std::size_t got;
@@ -153,8 +189,11 @@ void CatalogRows(const std::string& path, const RowOptions& options, TokenCache&
     } catch (const Fault& fault) {
       return fail(FaultText("cannot read", fault));
     }
-    if (const PackFormat format = DetectPackFormat({head.data(), got}); format != PackFormat::kNone)
-      return PackRows(path, file, static_cast<uint64_t>(size), format, options, cache, out);
+    if (const PackFormat format = DetectPackFormat({head.data(), got});
+        format != PackFormat::kNone) {
+      PackRows(path, file, static_cast<uint64_t>(size), format, options, cache, out);
+      return false;
+    }
   }
 
   Analysis analysis;
@@ -177,6 +216,24 @@ void CatalogRows(const std::string& path, const RowOptions& options, TokenCache&
     return fail(FaultText("cannot close", fault));
   }
   AddRow(out, AnalysisRow(path, analysis, info), options);
+  return false;
+}
+
+void FinishHeldFile(HeldFile& held, const Digest& whole, const Digest& art,
+                    const RowOptions& options, RowOutput& out) {
+  held.Scanned.FileMd5 = whole;
+  held.Scanned.ArtMd5 = art;
+  AddRow(out, AnalysisRow(held.Path, held.Scanned, held.Sauce), options);
+}
+
+void CatalogRows(const std::string& path, const RowOptions& options, TokenCache& cache,
+                 RowOutput& out) {
+  HeldFile held;
+  if (!StartRows(path, options, cache, out, held)) return;
+  FileDigest digest;
+  DigestBytes(digest, held.Bytes.get(), held.Size);
+  const Digest whole = FinishDigest(digest);
+  FinishHeldFile(held, whole, digest.Art, options, out);
 }
 
 }  // namespace tintrel

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,12 +47,34 @@ inline RowMark RowPlace(const RowOutput& out) {
 void AddRow(RowOutput& out, const Row& row, const RowOptions& options);
 void InsertRow(RowOutput& out, RowMark at, const Row& row, const RowOptions& options);
 
+// A file no larger than this is read whole, and its digests may be taken with others' at once.
+inline constexpr uint64_t kHeldFileSize = 1 << 20;
+
+// A file read whole and scanned, its record decoded, waiting for its digests.
+struct HeldFile {
+  std::string Path;
+  std::unique_ptr<uint8_t[]> Bytes;
+  std::size_t Size = 0;
+  Analysis Scanned;
+  SauceInfo Sauce;
+};
+
 // Analyses the file at `path`: opened once, read once for the scan, both digests and the SAUCE
 // record. A pack gives a row of its own and one per member. Anything but a regular file, and any
 // failure, gives a row with `error` filled. The token cache is the calling worker's own, kept
 // from file to file.
 void CatalogRows(const std::string& path, const RowOptions& options, TokenCache& cache,
                  RowOutput& out);
+
+// The same, but a file small enough to hold is left in `held`, read and scanned, for the caller
+// to take its digests and give them to FinishHeldFile; true then, and `out` is untouched.
+bool StartRows(const std::string& path, const RowOptions& options, TokenCache& cache,
+               RowOutput& out, HeldFile& held);
+
+// The held file's row, with its digests: of all its bytes and of its art, the bytes in front of
+// the first byte 26 (held.Scanned.ScannedBytes of them).
+void FinishHeldFile(HeldFile& held, const Digest& whole, const Digest& art,
+                    const RowOptions& options, RowOutput& out);
 
 // A row with nothing but the path and why it has nothing else.
 Row ErrorRow(const std::string& path, const std::string& error);

@@ -193,10 +193,29 @@ PackOutcome ReadMembers(PackWalk& walk, const PackSource& source, PackFormat for
   return outcome;
 }
 
+// Reads the pack file through the digest, every byte in order; a small pack is held for its
+// members as well, a large one is read again where they lie.
+PackSource ReadPackFile(const FileHandle& file, uint64_t size, const std::string& path,
+                        FileDigest& digest, std::unique_ptr<uint8_t[]>& held) {
+  const bool hold = size <= kHeldPackSize;
+  held = std::make_unique_for_overwrite<uint8_t[]>(hold ? size : kReadSize);
+  for (uint64_t at = 0; at < size;) {
+    uint8_t* into = held.get() + (hold ? at : 0);
+    const std::size_t want =
+        static_cast<std::size_t>(hold ? size - at : std::min<uint64_t>(size - at, kReadSize));
+    const std::size_t got = ReadAt(file, into, want, at, path);
+    if (got == 0) throw PackError("cannot read: the pack got shorter while it was read");
+    DigestBytes(digest, into, got);
+    at += got;
+  }
+  return hold ? MemorySource({held.get(), size}, path) : FileSource(file, size, path);
+}
+
 }  // namespace
 
 void PackRows(const std::string& path, const FileHandle& file, uint64_t size, PackFormat format,
-              const RowOptions& options, TokenCache& cache, RowOutput& out) {
+              const RowOptions& options, TokenCache& cache, RowOutput& out,
+              std::span<const uint8_t> held_already) {
   PackWalk walk{path, options, cache, out, {options.Limits.ExpandedBytes, 0, false, ""}, 0};
   const auto place = RowPlace(out);
   std::optional<FileDigest> digest;
@@ -204,20 +223,13 @@ void PackRows(const std::string& path, const FileHandle& file, uint64_t size, Pa
   PackSource source;
   std::string error;
   try {
-    // The digest takes every byte in order; a small pack is held for its members as well.
     digest.emplace();
-    const bool hold = size <= kHeldPackSize;
-    held = std::make_unique_for_overwrite<uint8_t[]>(hold ? size : kReadSize);
-    for (uint64_t at = 0; at < size;) {
-      uint8_t* into = held.get() + (hold ? at : 0);
-      const std::size_t want =
-          static_cast<std::size_t>(hold ? size - at : std::min<uint64_t>(size - at, kReadSize));
-      const std::size_t got = ReadAt(file, into, want, at, path);
-      if (got == 0) throw PackError("cannot read: the pack got shorter while it was read");
-      DigestBytes(*digest, into, got);
-      at += got;
+    if (!held_already.empty()) {
+      DigestBytes(*digest, held_already.data(), held_already.size());
+      source = MemorySource(held_already, path);
+    } else {
+      source = ReadPackFile(file, size, path, *digest, held);
     }
-    source = hold ? MemorySource({held.get(), size}, path) : FileSource(file, size, path);
   } catch (const Fault& fault) {
     digest.reset();
     error = FaultText("cannot read", fault);
