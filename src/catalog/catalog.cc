@@ -2,6 +2,7 @@
 #include "catalog/catalog.h"
 
 #include <sched.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,14 +13,17 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "catalog/catalog_row.h"
+#include "catalog/gallery_page.h"
 #include "catalog/options.h"
 #include "catalog/table_file.h"
 #include "catalog/walk.h"
@@ -217,8 +221,53 @@ void Work(Pipeline& pipeline, const RowOptions& options) {
   }
 }
 
-// Writes the rows in their order as they are finished; false when the output failed.
-bool WriteRows(Pipeline& pipeline, Output& out, Messages& messages, const std::string& name) {
+// A file the run writes as the rows come: the table, or the gallery page.
+struct RunOutput {
+  TableFile File;
+  std::unique_ptr<Output> Out = std::make_unique<Output>();
+  std::string Name;  // as messages name it
+
+  // Opens the file at `path` (empty: standard output); false, having said why, when it cannot.
+  bool Open(const std::string& path, Messages& messages) {
+    if (std::string error = OpenTableFile(File, path); !error.empty()) {
+      messages.Say(error);
+      return false;
+    }
+    Out->Fd = File.Fd;
+    Name = TableName(File);
+    return true;
+  }
+
+  // False, having said why, when the text cannot be written.
+  bool Write(std::string_view text, Messages& messages) {
+    try {
+      WriteText(*Out, text);
+      return true;
+    } catch (const Fault& fault) {
+      messages.Say("cannot write " + Name + ": " + std::strerror(fault.ErrorNumber));
+      return false;
+    }
+  }
+
+  // Writes what is left and puts the file in place under its name.
+  bool Finish(Messages& messages) {
+    try {
+      FlushOutput(*Out);
+    } catch (const Fault& fault) {
+      messages.Say("cannot write " + Name + ": " + std::strerror(fault.ErrorNumber));
+      return false;
+    }
+    if (std::string error = CommitTableFile(File); !error.empty()) {
+      messages.Say(error);
+      return false;
+    }
+    return true;
+  }
+};
+
+// Writes the rows in their order as they are finished, and their records to the page when there
+// is one; false when an output failed.
+bool WriteRows(Pipeline& pipeline, RunOutput& table, RunOutput* page, Messages& messages) {
   for (;;) {
     std::vector<RowOutput> ready;
     {
@@ -236,12 +285,8 @@ bool WriteRows(Pipeline& pipeline, Output& out, Messages& messages, const std::s
       if (!ready.empty()) pipeline.Room.notify_one();
     }
     for (const RowOutput& rows : ready) {
-      try {
-        WriteText(out, rows.Text);
-      } catch (const Fault& fault) {
-        messages.Say("cannot write " + name + ": " + std::strerror(fault.ErrorNumber));
-        return false;
-      }
+      if (!table.Write(rows.Text, messages)) return false;
+      if (page != nullptr && !page->Write(rows.Page, messages)) return false;
       messages.Files += rows.Rows;
       messages.Bytes += rows.Bytes;
       for (const auto& [path, error] : rows.Errors) {
@@ -251,6 +296,41 @@ bool WriteRows(Pipeline& pipeline, Output& out, Messages& messages, const std::s
     }
     messages.Progress(false);
   }
+}
+
+// Makes the pictures' folder when it is not there; false, having said why, when it cannot be.
+bool MakePictureFolder(const std::string& folder, Messages& messages) {
+  if (mkdir(folder.c_str(), 0777) == 0) return true;
+  const int error = errno;
+  if (struct stat status; error == EEXIST && stat(folder.c_str(), &status) == 0) {
+    if (S_ISDIR(status.st_mode)) return true;
+    messages.Say("cannot make pictures in " + folder + ": " + std::strerror(ENOTDIR));
+    return false;
+  }
+  messages.Say("cannot make pictures in " + folder + ": " + std::strerror(error));
+  return false;
+}
+
+// The pictures' folder as the page reaches it: relative to the page's folder, as a URL path.
+std::string PicturesFromPage(const std::string& folder, const std::string& page) {
+  if (folder.empty()) return "";
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path from = fs::absolute(fs::path(page), error).parent_path();
+  fs::path relative = fs::relative(fs::absolute(fs::path(folder), error), from, error);
+  if (error || relative.empty()) relative = fs::absolute(fs::path(folder), error);
+  std::string url;
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (unsigned char c : relative.generic_string()) {
+    if (std::isalnum(c) || std::strchr("-._~/", c) != nullptr) {
+      url += static_cast<char>(c);
+    } else {
+      url += '%';
+      url += kHex[c >> 4];
+      url += kHex[c & 15];
+    }
+  }
+  return url + "/";
 }
 
 }  // namespace
@@ -282,20 +362,24 @@ int RunCatalog(int argc, const char* const* argv) {
     if (!list) return UsageError("cannot read " + options.FilesFrom + ": " + std::strerror(errno));
     plan.List = list.get();
   }
-  TableFile table;
   Messages messages;
-  if (std::string error = OpenTableFile(table, options.OutputPath); !error.empty()) {
-    messages.Say(error);
-    return 2;
+  RunOutput table;
+  if (!table.Open(options.OutputPath, messages)) return 2;
+  plan.Written.push_back(table.File.TempPath);
+  std::optional<RunOutput> page;
+  if (!options.ThumbnailDir.empty()) {
+    if (!MakePictureFolder(options.ThumbnailDir, messages)) return 2;
+    plan.Written.push_back(options.ThumbnailDir);
   }
-  plan.Table = table.TempPath;
+  if (!options.PagePath.empty()) {
+    if (!page.emplace().Open(options.PagePath, messages)) return 2;
+    plan.Written.push_back(page->File.TempPath);
+  }
   messages.ShowProgress =
       options.ShowProgress == CatalogOptions::Progress::On ||
       (options.ShowProgress == CatalogOptions::Progress::WhenTerminal && isatty(STDERR_FILENO) &&
        // A table shown on the terminal is its own progress; a line between its rows would mar it.
-       !(table.Path.empty() && isatty(STDOUT_FILENO)));
-  auto out = std::make_unique<Output>();
-  out->Fd = table.Fd;
+       !(table.File.Path.empty() && isatty(STDOUT_FILENO)));
 
   Pipeline pipeline;
   std::string walk_failure;
@@ -308,31 +392,18 @@ int RunCatalog(int argc, const char* const* argv) {
     rows.Format = options.Format;
     rows.OpenPacks = options.OpenPacks;
     rows.Limits.ExpandedBytes = options.PackLimit;
+    rows.Page = page.has_value();
     for (unsigned i = 0; i < pipeline.Jobs; ++i)
       threads.emplace_back([&] { Work(pipeline, rows); });
-    try {
-      WriteText(*out, TableHeader(options.Format));
-    } catch (const Fault& fault) {
-      messages.Say("cannot write " + TableName(table) + ": " + std::strerror(fault.ErrorNumber));
-      written = false;
-    }
-    written = written && WriteRows(pipeline, *out, messages, TableName(table));
+    written =
+        table.Write(TableHeader(options.Format), messages) &&
+        (!page || page->Write(PageHead(PicturesFromPage(options.ThumbnailDir, options.PagePath)),
+                              messages)) &&
+        WriteRows(pipeline, table, page ? &*page : nullptr, messages);
     pipeline.Stop();
   }
-  if (written) {
-    try {
-      FlushOutput(*out);
-    } catch (const Fault& fault) {
-      messages.Say("cannot write " + TableName(table) + ": " + std::strerror(fault.ErrorNumber));
-      written = false;
-    }
-  }
-  if (written) {
-    if (std::string error = CommitTableFile(table); !error.empty()) {
-      messages.Say(error);
-      written = false;
-    }
-  }
+  written = written && (!page || page->Write(PageTail(), messages)) && table.Finish(messages) &&
+            (!page || page->Finish(messages));
   messages.Progress(true);
   if (!walk_failure.empty()) messages.Say(walk_failure);
   if (!written || !walk_failure.empty()) return 2;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Where the table goes: standard output, or FILE by way of a temporary file beside it that takes
-// FILE's name only when the whole table is written. A run that fails or is interrupted leaves an
-// earlier FILE whole and no temporary file behind.
+// Where the table (or the gallery page) goes: standard output, or FILE by way of a temporary file
+// beside it that takes FILE's name only when the whole table is written. A run that fails or is
+// interrupted leaves an earlier FILE whole and no temporary file behind.
 #pragma once
 
 #include <string>
@@ -12,6 +12,7 @@ struct TableFile {
   std::string Path;      // FILE; empty for standard output
   std::string TempPath;  // the temporary file while it exists
   int Fd = 1;
+  int Slot = -1;  // where an interrupt finds the temporary file
 
   TableFile() = default;
   TableFile(const TableFile&) = delete;
