@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+// The pictures of a catalogue run (--thumbnails): each distinct art drawn once, by whichever
+// worker meets it first, into FOLDER/<art_md5>.png, and every row of that art naming the file.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "catalog/table.h"
+#include "meta/sauce_info.h"
+#include "render/text_picture.h"
+
+namespace tintrel {
+
+// A picture shows at most the top this many lines of its drawing: a gallery shows the top of a
+// tall drawing, and the picture's size, memory and time stay bounded however tall it is.
+inline constexpr uint32_t kPictureLines = 100;
+
+struct PictureShelf {
+  std::string Folder;  // as given on the command line
+  uint32_t Width = 320;
+
+  std::mutex Lock;
+  std::unordered_set<std::string> Claimed;  // the art digests drawn, or being drawn
+  std::string Failure;                      // the first picture that could not be written
+};
+
+// What a worker keeps from picture to picture.
+struct PictureWork {
+  GlyphShades Shades;
+  Picture Canvas;
+};
+
+// Whether a file's art is drawn at all: not when its record says it is no character art (a
+// bitmap, sound, binary text or an executable, which this screen does not draw), nor when it
+// looks like a binary: a NUL byte among its first bytes, in front of any byte 26. `first_bytes`
+// are up to the first 512 bytes of the file.
+bool IsDrawnArt(const SauceInfo& info, std::span<const uint8_t> first_bytes);
+
+// How the record asks for the art to be shown: iCE colours when its flag is set or
+// `ice_found`, 9-pixel cells when it asks for them.
+PictureStyle StyleFor(const PictureShelf& shelf, const SauceInfo& info, bool ice_found);
+
+// Names the picture in the row's thumbnail column, and draws and writes it unless another worker
+// has claimed this art. A picture that cannot be written leaves the column empty, is told once
+// in the shelf's Failure, and no picture is tried after it.
+void ShelvePicture(PictureShelf& shelf, PictureWork& work, Row& row, const TextCells& cells,
+                   const PictureStyle& style);
+
+}  // namespace tintrel
