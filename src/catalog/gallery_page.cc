@@ -48,7 +48,8 @@ ul { margin: 4px 0; padding-left: 18px; }
 constexpr std::string_view kAfterPictures = R"(">
 <header>
 <input id="search" type="search" placeholder="Search paths, titles, authors, groups" autofocus>
-<select id="group"><option value="">Every group</option></select>
+<input id="group" type="search" list="groups" placeholder="Group">
+<datalist id="groups"></datalist>
 <label><input id="warned" type="checkbox"> Has warnings</label>
 <select id="sort">
 <option value="order">Table order</option>
@@ -89,23 +90,29 @@ for (const row of rows) {
   if (art) byArt.set(art, card);
   cards.push(card);
 }
-const groups = new Set();
+const groups = new Map();  // each group's name, by how many drawings it has
 for (const card of cards) {
   const warnings = new Set();
   for (const copy of card.copies) {
     for (const warning of copy[WARNINGS]) warnings.add(warning);
     if (copy[ERROR]) warnings.add(copy[ERROR]);
-    if (copy[GROUP]) groups.add(copy[GROUP]);
+    if (copy[GROUP]) groups.set(copy[GROUP], (groups.get(copy[GROUP]) || 0) + 1);
   }
   card.warnings = [...warnings];
-  card.groups = new Set(card.copies.map(copy => copy[GROUP]));
+  card.groups = card.copies.map(copy => String(copy[GROUP] || "").toLowerCase());
   card.text = card.copies.map(copy => [copy[PATH], copy[TITLE], copy[AUTHOR], copy[GROUP]].join("\n"))
                   .join("\n").toLowerCase();
   card.date = String(card.row[DATE] || "").replace(/\D/g, "");
 }
 
 const $ = id => document.getElementById(id);
-for (const group of [...groups].sort()) $("group").add(new Option(group, group));
+// The commonest groups are offered as the group box is first used, not as the page loads.
+$("group").addEventListener("focus", () => {
+  const list = $("groups");
+  if (list.childElementCount > 0) return;
+  const commonest = [...groups].sort((a, b) => b[1] - a[1] || (a[0] > b[0]) - (a[0] < b[0]));
+  for (const [group] of commonest.slice(0, 1000)) list.append(new Option(group));
+}, {once: true});
 COLORS.forEach(([name], i) => $("sort").add(new Option("Most " + name, "share-" + i)));
 
 function element(tag, className, text) {
@@ -189,10 +196,10 @@ function drawMore() {
 
 function apply() {
   const words = $("search").value.toLowerCase().split(/\s+/).filter(Boolean);
-  const group = $("group").value;
+  const group = $("group").value.trim().toLowerCase();
   const warned = $("warned").checked;
   shown = cards.filter(card => words.every(word => card.text.includes(word)) &&
-                               (!group || card.groups.has(group)) &&
+                               (!group || card.groups.some(name => name.includes(group))) &&
                                (!warned || card.warnings.length > 0));
   const sort = $("sort").value;
   if (sort.startsWith("share-")) {
@@ -212,8 +219,9 @@ function apply() {
 
 if (location.hash.startsWith("#q=")) $("search").value = decodeURIComponent(location.hash.slice(3));
 let typing;
-$("search").addEventListener("input", () => { clearTimeout(typing); typing = setTimeout(apply, 120); });
-for (const id of ["group", "warned", "sort"]) $(id).addEventListener("change", apply);
+for (const id of ["search", "group"])
+  $(id).addEventListener("input", () => { clearTimeout(typing); typing = setTimeout(apply, 120); });
+for (const id of ["warned", "sort"]) $(id).addEventListener("change", apply);
 new IntersectionObserver(entries => { if (entries.some(e => e.isIntersecting)) drawMore(); },
                          {rootMargin: "800px"}).observe($("more"));
 apply();
