@@ -29,10 +29,10 @@ main { display: grid; grid-template-columns: repeat(auto-fill, minmax(340px, 1fr
   padding: 16px; }
 .card { background: #1a1a1a; border: 1px solid #2c2c2c; border-radius: 6px; padding: 10px;
   min-width: 0; }
-.pic { display: block; width: 320px; max-width: 100%; height: 240px; object-fit: cover;
+.pic { display: block; max-width: 100%; max-height: 400px; object-fit: cover;
   object-position: top; background: #000; }
 .none { display: flex; align-items: center; justify-content: center; width: 320px;
-  max-width: 100%; height: 240px; background: #000; color: #555; }
+  max-width: 100%; height: 200px; background: #000; color: #555; }
 .title { font-weight: 600; color: #fff; margin-top: 8px; overflow-wrap: anywhere; }
 .meta { color: #aaa; overflow-wrap: anywhere; }
 .path { font: 12px ui-monospace, monospace; color: #8ab; overflow-wrap: anywhere; }

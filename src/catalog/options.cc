@@ -188,7 +188,7 @@ std::string CatalogHelp() {
          "      --pack-limit SIZE   the bytes one pack may expand to, nested packs included\n"
          "                          (default 4G; K, M, G, T are powers of 1024)\n"
          "      --thumbnails DIR    draw each distinct art once into DIR/ART_MD5.png as a viewer\n"
-         "                          shows it, its top 100 lines at most, and name the picture\n"
+         "                          shows it, its top 50 lines at most, and name the picture\n"
          "                          in the thumbnail column\n"
          "      --thumbnail-width N the pictures at most N pixels wide (default 320; 0 draws\n"
          "                          one pixel per font pixel)\n"

@@ -18,7 +18,7 @@ namespace tintrel {
 
 // A picture shows at most the top this many lines of its drawing: a gallery shows the top of a
 // tall drawing, and the picture's size, memory and time stay bounded however tall it is.
-inline constexpr uint32_t kPictureLines = 100;
+inline constexpr uint32_t kPictureLines = 50;
 
 struct PictureShelf {
   std::string Folder;  // as given on the command line

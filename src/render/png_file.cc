@@ -39,9 +39,9 @@ std::vector<uint8_t> EncodePng(const Picture& picture) {
   header.width = picture.Width;
   header.height = picture.Height;
   header.bit_depth = 8;
-  header.color_type = picture.Palette.empty() ? SPNG_COLOR_TYPE_TRUECOLOR : SPNG_COLOR_TYPE_INDEXED;
+  header.color_type = SPNG_COLOR_TYPE_INDEXED;
   Check(spng_set_ihdr(png.Context, &header));
-  if (!picture.Palette.empty()) {
+  {
     spng_plte palette{};
     palette.n_entries = static_cast<uint32_t>(picture.Palette.size());
     for (std::size_t i = 0; i < picture.Palette.size(); ++i) {

@@ -9,7 +9,7 @@
 
 namespace tintrel {
 
-// The PNG bytes of the picture: 8-bit palette indices, or 8-bit RGB. Quick to make rather than
+// The PNG bytes of the picture: 8-bit palette indices. Quick to make rather than
 // small: zlib at level 1, no row filters, since a drawing of flat colours compresses well even
 // so. A failure of the encoder is a Fault.
 std::vector<uint8_t> EncodePng(const Picture& picture);

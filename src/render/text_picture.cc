@@ -11,7 +11,6 @@ namespace {
 
 // A colour of the picture: a VGA colour (0-15), or a mix of two at an ink level of 1-3.
 constexpr std::size_t kMixKeys = 16 + 16 * 16 * 3;
-constexpr uint16_t kNoSlot = 0xFFFF;
 
 bool Ink(uint8_t glyph, uint32_t x, uint32_t y, uint32_t font_width) {
   if (x < kGlyphWidth) return (kVgaFont[glyph][y] >> (7 - x)) & 1;
@@ -96,58 +95,61 @@ void DrawPicture(const TextCells& cells, const PictureStyle& style, GlyphShades&
   const std::size_t count = std::size_t{cells.Columns} * cells.Rows;
   const uint8_t background_mask = style.IceColors ? 0xF0 : 0x70;
 
-  // The colours first: few enough for a palette, or every pixel its own RGB.
-  std::array<uint16_t, kMixKeys> slots;
-  slots.fill(kNoSlot);
-  std::vector<std::size_t> keys;
+  // The colours first. A palette holds 256: the 16 colours and an even mix of each ordered pair
+  // of them fit whatever the drawing uses; mixes of a quarter and three quarters take the rest
+  // while it lasts, and after that show as the pair's even mix.
+  std::array<bool, kMixKeys> used{};
   for (std::size_t i = 0; i < count; ++i) {
     const uint8_t glyph = cells.Bytes[2 * i], attr = cells.Bytes[2 * i + 1];
     const uint32_t fg = attr & 0x0F, bg = (attr & background_mask) >> 4;
-    for (uint32_t level = 0, used = shades.LevelsUsed[glyph]; used != 0; ++level, used >>= 1) {
-      if ((used & 1) == 0) continue;
-      const std::size_t key = MixKey(fg, bg, level);
-      if (slots[key] == kNoSlot) {
-        slots[key] = static_cast<uint16_t>(keys.size());
-        keys.push_back(key);
+    for (uint32_t level = 0, levels = shades.LevelsUsed[glyph]; levels != 0;
+         ++level, levels >>= 1) {
+      if (levels & 1) used[MixKey(fg, bg, level)] = true;
+    }
+  }
+  std::array<uint16_t, kMixKeys> slots;
+  picture.Palette.clear();
+  auto take = [&](std::size_t key) {
+    slots[key] = static_cast<uint16_t>(picture.Palette.size());
+    picture.Palette.push_back(MixColor(key));
+  };
+  for (std::size_t key = 0; key < 16; ++key) {
+    if (used[key]) take(key);
+  }
+  for (std::size_t pair = 0; pair < 256; ++pair) {
+    const std::size_t quarter = 16 + pair * 3, half = quarter + 1;
+    if (used[quarter] || used[half] || used[half + 1]) take(half);
+  }
+  for (std::size_t pair = 0; pair < 256; ++pair) {
+    const std::size_t quarter = 16 + pair * 3, half = quarter + 1;
+    for (std::size_t key : {quarter, half + 1}) {
+      if (!used[key]) continue;
+      if (picture.Palette.size() < 256) {
+        take(key);
+      } else {
+        slots[key] = slots[half];
       }
     }
   }
-  const bool indexed = keys.size() <= 256;
-  picture.Palette.clear();
-  if (indexed) {
-    for (std::size_t key : keys) picture.Palette.push_back(MixColor(key));
-  }
-  const std::size_t pixel_size = indexed ? 1 : 3;
-  const std::size_t stride = std::size_t{picture.Width} * pixel_size;
+  const std::size_t stride = picture.Width;
   picture.Pixels.resize(stride * picture.Height);
 
-  std::array<std::array<uint8_t, 3>, kFullInk + 1> shade_of_level;
+  std::array<uint8_t, kFullInk + 1> shade_of_level;
   const std::size_t glyph_size = std::size_t{cell_width} * cell_height;
   for (std::size_t i = 0; i < count; ++i) {
     const uint8_t glyph = cells.Bytes[2 * i], attr = cells.Bytes[2 * i + 1];
     const uint32_t fg = attr & 0x0F, bg = (attr & background_mask) >> 4;
     for (uint32_t level = 0; level <= kFullInk; ++level) {
       const std::size_t key = MixKey(fg, bg, level);
-      if (indexed) {
-        shade_of_level[level][0] = static_cast<uint8_t>(slots[key]);
-      } else {
-        const Rgb color = MixColor(key);
-        shade_of_level[level] = {color.R, color.G, color.B};
-      }
+      // A level the glyph does not use may have no slot; it is never drawn.
+      shade_of_level[level] = used[key] ? static_cast<uint8_t>(slots[key]) : 0;
     }
     const uint8_t* levels = shades.Levels.data() + glyph * glyph_size;
     uint8_t* corner = picture.Pixels.data() + (i / cells.Columns) * cell_height * stride +
-                      (i % cells.Columns) * cell_width * pixel_size;
+                      (i % cells.Columns) * cell_width;
     for (uint32_t py = 0; py < cell_height; ++py) {
       uint8_t* pixel = corner + py * stride;
-      for (uint32_t px = 0; px < cell_width; ++px, pixel += pixel_size) {
-        const std::array<uint8_t, 3>& shade = shade_of_level[*levels++];
-        pixel[0] = shade[0];
-        if (!indexed) {
-          pixel[1] = shade[1];
-          pixel[2] = shade[2];
-        }
-      }
+      for (uint32_t px = 0; px < cell_width; ++px) pixel[px] = shade_of_level[*levels++];
     }
   }
 }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Pixels of a text screen: each cell drawn with its glyph of the VGA font in its two colours, the
 // whole at one pixel per font pixel or shrunk to a thumbnail, where each pixel takes the share of
-// ink that falls in it (in quarters) as a mix of the cell's colours.
+// ink that falls in it (in quarters) as a mix of the cell's colours. The pixels index a palette
+// of at most 256 colours.
 #pragma once
 
 #include <array>
@@ -34,8 +35,8 @@ struct PictureStyle {
 
 struct Picture {
   uint32_t Width = 0, Height = 0;
-  std::vector<Rgb> Palette;     // the colours of indexed pixels, up to 256; empty: RGB pixels
-  std::vector<uint8_t> Pixels;  // row-major: a palette index each, or three bytes R, G, B
+  std::vector<Rgb> Palette;     // up to 256 colours
+  std::vector<uint8_t> Pixels;  // row-major, a palette index each
 };
 
 // Levels 0-4: the quarters of a pixel that a glyph's ink covers.

@@ -121,25 +121,25 @@ TEST(TextPicture, ThumbnailMixesEachCellsColoursByItsInk) {
   EXPECT_EQ(Draw(cells, 80, {false, false, 100}).Width, 80u);  // one pixel a cell at least
 }
 
-TEST(TextPicture, MoreColoursThanAPaletteHoldsAreWrittenAsRgb) {
-  // Every attribute in half-tone at 2 pixels a cell: 240 mixes and the 16 plain colours, and one
-  // quarter-tone more than 256.
+TEST(TextPicture, QuarterMixesGiveWayToEvenMixesWhenThePaletteIsFull) {
+  // Every attribute in half-tone, then in quarter-tone, at 2 pixels a cell: the 16 colours and
+  // 240 even mixes fill the palette, so the quarter mixes show as even ones.
   std::vector<uint8_t> cells;
-  for (int attr = 0; attr < 256; ++attr) cells.insert(cells.end(), {0xB1, uint8_t(attr), 0xDB, 0});
-  cells[2] = 0xB0;
-  cells[3] = 0x1E;
-  const Picture picture = Draw(cells, 512, {true, false, 1024});
-  EXPECT_TRUE(picture.Palette.empty());
+  for (int glyph : {0xB1, 0xB0}) {
+    for (int attr = 0; attr < 256; ++attr)
+      cells.insert(cells.end(), {uint8_t(glyph), uint8_t(attr)});
+  }
+  cells.insert(cells.end(), {0xDB, 0x00, 0xDB, 0x0F});
+  const Picture picture = Draw(cells, 514, {true, false, 1028});
+  EXPECT_EQ(picture.Palette.size(), 256u);
   const Decoded decoded = RoundTrip(picture);
   for (uint32_t attr = 0; attr < 256; ++attr) {
     const Rgb fg = kVgaPalette[attr & 15], bg = kVgaPalette[attr >> 4];
     const Rgb half{static_cast<uint8_t>((fg.R + bg.R + 1) / 2),
                    static_cast<uint8_t>((fg.G + bg.G + 1) / 2),
                    static_cast<uint8_t>((fg.B + bg.B + 1) / 2)};
-    ASSERT_TRUE(decoded.At(attr * 4, 0) == half) << attr;
-    if (attr > 0) {
-      ASSERT_TRUE(decoded.At(attr * 4 + 2, 0) == kVgaPalette[0]) << attr;
-    }
+    ASSERT_TRUE(decoded.At(attr * 2, 0) == half) << attr;
+    ASSERT_TRUE(decoded.At(512 + attr * 2, 0) == half) << attr;
   }
 }
 
