@@ -55,14 +55,36 @@ constexpr std::array<KeyPad, kLongestToken + 1> kKeyPads = [] {
 // The bytes after a token's first that extend its key, counted: as many as a key holds.
 constexpr std::size_t kMostKeyBytes = kLongestToken - 2;
 
-// Every token's key is its first byte, the bytes after it that extend keys, and the byte after
-// those: for ESC "[", the parameters and the final byte, for ESC and any other byte the two,
-// and for "|" or a control byte as much, of which its step reads only what it needs. Told by
-// the bytes that extend the key (0 to kMostKeyBytes), the pads past its end.
-constexpr std::array<KeyPad, kMostKeyBytes + 1> kPadsByExtending = [] {
-  std::array<KeyPad, kMostKeyBytes + 1> pads{};
-  for (std::size_t extending = 0; extending <= kMostKeyBytes; ++extending)
-    pads[extending] = kKeyPads[extending + 2];
+// A key's length by the token's first byte and the bytes after it that extend keys: for ESC,
+// ESC and the byte after it, or all those bytes and the one after them, which holds ESC "[", the
+// parameters and the final byte; for "|", "|", the byte after it and, when that extends keys,
+// the next one (no more can make a code, and no less tells a code from a "|" on its own); or
+// one byte. A row for each.
+constexpr std::size_t kRowSize = 16;
+enum TokenRow : uint8_t { kOneByte, kEscape, kPipe };
+
+constexpr std::array<uint8_t, 256> kTokenRows = [] {
+  std::array<uint8_t, 256> rows{};
+  rows[kEscapeByte] = kEscape * kRowSize;
+  rows[kPipeByte] = kPipe * kRowSize;
+  return rows;
+}();
+
+constexpr std::array<uint8_t, 3 * kRowSize> kTokenLengths = [] {
+  std::array<uint8_t, 3 * kRowSize> lengths{};
+  for (std::size_t extending = 0; extending < kRowSize; ++extending) {
+    lengths[kOneByte * kRowSize + extending] = 1;
+    lengths[kEscape * kRowSize + extending] =
+        static_cast<uint8_t>(extending == 0 ? 2 : 2 + std::min(extending, kMostKeyBytes));
+    lengths[kPipe * kRowSize + extending] = extending == 0 ? 2 : 3;
+  }
+  return lengths;
+}();
+
+// The key pads by the same index, so that a step looks a token's length up only on a miss.
+constexpr std::array<KeyPad, 3 * kRowSize> kTokenPads = [] {
+  std::array<KeyPad, 3 * kRowSize> pads{};
+  for (std::size_t i = 0; i < pads.size(); ++i) pads[i] = kKeyPads[kTokenLengths[i]];
   return pads;
 }();
 
@@ -73,13 +95,15 @@ uint64_t Load64(const uint8_t* bytes) {
 }
 
 // What a step looks up for a token's key, in one object, so that one register reaches it all:
-// the pads and the hash multiplier, too wide for an instruction.
+// the pads by row and bytes extending the key, the rows by first byte, and the hash multiplier,
+// too wide for an instruction.
 struct KeyTables {
-  std::array<KeyPad, kMostKeyBytes + 1> Pads;
+  std::array<KeyPad, 3 * kRowSize> Pads;
+  std::array<uint8_t, 256> Rows;
   uint64_t Multiplier;
 };
 
-constexpr KeyTables kKeyTables = {kPadsByExtending, 0x9E3779B97F4A7C15ull};
+constexpr KeyTables kKeyTables = {kTokenPads, kTokenRows, 0x9E3779B97F4A7C15ull};
 
 // The tables where the compiler cannot see their values, which it would otherwise build in
 // registers anew for every step.
@@ -119,22 +143,19 @@ bool Fill(TokenEntry* set, const uint8_t* at, std::size_t length) {
   TokenEntry filled;
   filled.KeyLow = Load64(at) | kKeyPads[length].Low;
   filled.KeyHigh = Load64(at + 8) | kKeyPads[length].High;
-  filled.RunFrom = 1;
+  filled.RunFrom = static_cast<uint8_t>(length);
   switch (ClassOf(at[0])) {
     case ByteClass::kControl: filled.Step = ControlEffect(at[0]); break;
     case ByteClass::kPipe: {
-      // The code is read from the two bytes after "|"; the key holds the second only when the
-      // first extends it, and a first that does not is no digit.
-      for (std::size_t i = 1; i < std::min<std::size_t>(length, 3); ++i) {
-        if (at[i] == kEndMark) return false;
-      }
+      if (at[length - 1] == kEndMark) return false;
+      // A byte after "|" that is no digit starts no code, whatever follows it.
       const int code = PipeCodeValue(at[1], at[2]);
       if (code >= 0) {
         filled.Step = PipeCodeEffect(code);
-        filled.RunFrom = 3;
       } else {
         // A "|" that starts no code is an ordinary byte; the two after it are read again.
         filled.Step = LowCellEffect();
+        filled.RunFrom = 1;
       }
       break;
     }
@@ -171,16 +192,16 @@ bool Fill(TokenEntry* set, const uint8_t* at, std::size_t length) {
 }
 
 // On a miss in the first entry of the set: the token moves to the front from the second, or is
-// filled in; false when the byte loop must take it. The token's key has `extending` bytes
-// that extend it.
-[[gnu::noinline]] bool Look(TokenEntry* set, const uint8_t* at, std::size_t extending) {
-  const uint64_t low = Load64(at) | kPadsByExtending[extending].Low;
-  const uint64_t high = Load64(at + 8) | kPadsByExtending[extending].High;
+// filled in; false when the byte loop must take it. The token is the index of its row and of
+// the bytes that extend its key.
+[[gnu::noinline]] bool Look(TokenEntry* set, const uint8_t* at, std::size_t token) {
+  const uint64_t low = Load64(at) | kTokenPads[token].Low;
+  const uint64_t high = Load64(at + 8) | kTokenPads[token].High;
   if (set[1].KeyLow == low && set[1].KeyHigh == high) {
     std::swap(set[0], set[1]);
     return true;
   }
-  return Fill(set, at, extending + 2);
+  return Fill(set, at, kTokenLengths[token]);
 }
 
 #if TINTREL_SSE2
@@ -376,7 +397,7 @@ int64_t HighFrom(const BlockClasses& classes, std::size_t from, std::size_t wind
 // A token's key and the first entry of its set, found before the step ahead of it is taken.
 struct TokenKey {
   uint64_t Low, High;
-  std::size_t Extending;  // the bytes after the first that extend the key
+  std::size_t Token;  // its row and the bytes that extend its key
   TokenEntry* Entry;
 };
 
@@ -389,9 +410,11 @@ template <int kCacheBits>
   const std::size_t after = start + 1;
   const std::size_t extending =
       Zeros((Load64(key_stops + after / 8) >> (after % 8)) | 1u << kMostKeyBytes);
-  const uint64_t low = Load64(bytes + start) | tables->Pads[extending].Low;
-  const uint64_t high = Load64(bytes + start + 8) | tables->Pads[extending].High;
-  return {low, high, extending, &entries[Set<kCacheBits>(low, high, tables->Multiplier)]};
+  const uint64_t first_word = Load64(bytes + start);
+  const std::size_t token = tables->Rows[static_cast<uint8_t>(first_word)] + extending;
+  const uint64_t low = first_word | tables->Pads[token].Low;
+  const uint64_t high = Load64(bytes + start + 8) | tables->Pads[token].High;
+  return {low, high, token, &entries[Set<kCacheBits>(low, high, tables->Multiplier)]};
 }
 
 // The entry that holds the token at `start`, or none when the first entry of its set holds
@@ -437,7 +460,7 @@ template <typename Processor, int kCacheBits>
     auto cells = static_cast<int64_t>(start - done);
     if (found == nullptr) [[unlikely]] {
       const TokenKey key = KeyAt<kCacheBits>(bytes, start, key_stops, tables, entries);
-      if (!Look(key.Entry, bytes + start, key.Extending)) {
+      if (!Look(key.Entry, bytes + start, key.Token)) {
         DrawCells(pen, cells, 0);
         pen.High -= HighFrom<Processor>(classes, start, windows);
         return {start, true};

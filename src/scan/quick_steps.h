@@ -22,10 +22,9 @@ inline constexpr std::size_t kLongestToken = 16;
 // in which they seldom meet in a set.
 inline constexpr int kSmallCacheBits = 10, kLargeCacheBits = 13;
 
-// A token's key (its first byte, the bytes after it that extend keys and the byte after those),
-// all ones past its end, the token's effect and where the run after it starts, from its first
-// byte. A fresh entry, all zero, holds no key: a key of 16 bytes holds bytes that extend it,
-// none of them zero, and a shorter one ends in ones. Only tokens the quick steps take are kept.
+// A token's bytes, all ones past its end, their effect and where the run after it starts, from
+// its first byte. A fresh entry, all zero, holds no token: the only tokens of 16 bytes start
+// with ESC. Only tokens the quick steps take are kept.
 struct TokenEntry {
   uint64_t KeyLow = 0, KeyHigh = 0;
   Effect Step;
