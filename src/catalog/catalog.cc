@@ -367,6 +367,9 @@ int RunCatalog(int argc, const char* const* argv) {
   if (!table.Open(options.OutputPath, messages)) return 2;
   plan.Written.push_back(table.File.TempPath);
   std::optional<RunOutput> page;
+  PictureShelf pictures;
+  pictures.Folder = options.ThumbnailDir;
+  pictures.Width = options.ThumbnailWidth;
   if (!options.ThumbnailDir.empty()) {
     if (!MakePictureFolder(options.ThumbnailDir, messages)) return 2;
     plan.Written.push_back(options.ThumbnailDir);
@@ -393,6 +396,7 @@ int RunCatalog(int argc, const char* const* argv) {
     rows.OpenPacks = options.OpenPacks;
     rows.Limits.ExpandedBytes = options.PackLimit;
     rows.Page = page.has_value();
+    rows.Pictures = options.ThumbnailDir.empty() ? nullptr : &pictures;
     for (unsigned i = 0; i < pipeline.Jobs; ++i)
       threads.emplace_back([&] { Work(pipeline, rows); });
     written =
@@ -404,6 +408,10 @@ int RunCatalog(int argc, const char* const* argv) {
   }
   written = written && (!page || page->Write(PageTail(), messages)) && table.Finish(messages) &&
             (!page || page->Finish(messages));
+  if (!pictures.Failure.empty()) {
+    messages.Say(pictures.Failure + "; no more pictures were made");
+    written = false;
+  }
   messages.Progress(true);
   if (!walk_failure.empty()) messages.Say(walk_failure);
   if (!written || !walk_failure.empty()) return 2;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/analysis.h"
+#include "catalog/pictures.h"
 #include "catalog/table.h"
 #include "meta/sauce_info.h"
 #include "packs/pack_source.h"
@@ -20,8 +21,9 @@ namespace tintrel {
 // How a file becomes rows.
 struct RowOptions {
   TableFormat Format = TableFormat::Csv;
-  bool Page = false;      // the gallery page's records are made too
-  bool OpenPacks = true;  // false: a pack is a plain file
+  bool Page = false;                 // the gallery page's records are made too
+  PictureShelf* Pictures = nullptr;  // --thumbnails: where the pictures go
+  bool OpenPacks = true;             // false: a pack is a plain file
   PackLimits Limits;
 };
 

@@ -11,6 +11,27 @@ CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
 NEEDS_CHROMIUM = ("page",)
 
 
+def read_png(path):
+    """Width, height and rows of RGB triples of an 8-bit indexed PNG without filters."""
+    data = open(path, "rb").read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n"
+    chunks, at = {}, 8
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        chunks[kind] = chunks.get(kind, b"") + data[at + 8:at + 8 + length]
+        at += 12 + length
+    width, height, depth, color = struct.unpack(">IIBB", chunks[b"IHDR"][:10])
+    assert (depth, color) == (8, 3)
+    palette = [tuple(chunks[b"PLTE"][i:i + 3]) for i in range(0, len(chunks[b"PLTE"]), 3)]
+    pixels = zlib.decompress(chunks[b"IDAT"])
+    rows = []
+    for y in range(height):
+        line = pixels[y * (width + 1):(y + 1) * (width + 1)]
+        assert line[0] == 0  # no filter
+        rows.append([palette[i] for i in line[1:]])
+    return width, height, rows
+
+
 def sauce(title, group, date=b"19960704", ice=True, spacing=0):
     """A record of ANSi art, 80 columns by 25 lines."""
     fields = b"".join(f.ljust(n)[:n] for f, n in ((b"SAUCE00", 7), (title, 35), (b"ink", 20),
@@ -58,6 +79,43 @@ class Gallery(unittest.TestCase):
              "file://" + self.path(page) + fragment], capture_output=True, timeout=120)
         self.assertEqual(run.returncode, 0, run.stderr)
         return run.stdout.decode()
+
+    def test_pictures_are_drawn_once_per_art_and_named_in_the_table(self):
+        with open(self.path("art/blocks.ans"), "wb") as f:  # yellow, blue, then bright blue on iCE
+            f.write(b"\x1b[1;33m\xdb\x1b[0;44m \x1b[0;5;44m \x1b[0m\r\n" + sauce(b"B", b"C", ice=True))
+        with open(self.path("art/wide.ans"), "wb") as f:  # 9-pixel cells; the drawing uses iCE
+            f.write(b"\x1b[0;5;44m\xc4\xb3\x1b[0m\r\n" * 3 + sauce(b"W", b"C", ice=False, spacing=2))
+        table, errors, status = self.catalog("--thumbnails", "pics", "-j", "4", "art")
+        self.assertEqual((errors, status), (b"", 0))
+        rows = {r["path"]: r for r in csv.DictReader(io.StringIO(table.decode(), newline=""))}
+        pictures = {path: row["thumbnail"] for path, row in rows.items()}
+        self.assertEqual(pictures["art/sunset.ans"], pictures["art/more/sunset copy.ans"])
+        self.assertEqual(pictures["art/sunset.ans"], "pics/%s.png" % rows["art/sunset.ans"]["art_md5"])
+        self.assertEqual(pictures["art/program.exe"], "")  # a binary has none
+        self.assertEqual(sorted(os.listdir(self.path("pics"))),  # no temporary file is left
+                         sorted({p[5:] for p in pictures.values() if p}))
+        width, height, pixels = read_png(self.path(pictures["art/blocks.ans"]))
+        self.assertEqual((width, height), (320, 8))
+        for x, color in ((1, (255, 255, 85)), (5, (0, 0, 170)), (9, (85, 85, 255)), (13, (0, 0, 0))):
+            self.assertEqual({pixels[y][x] for y in range(8)}, {color}, x)
+        # 9-pixel cells are 4 pixels by 7 here. A bright background the record does not flag is
+        # still shown, since the drawing uses it.
+        width, height, pixels = read_png(self.path(pictures["art/wide.ans"]))
+        self.assertEqual((width, height), (320, 21))
+        self.assertEqual(pixels[0][0], (85, 85, 255))
+        # At one pixel per font pixel the 9th column of the line repeats its 8th; that of the
+        # vertical bar (0xB3, outside 0xC0-0xDF) is background.
+        width, height, pixels = read_png(self.catalog_picture("--thumbnail-width", "0", "art/wide.ans"))
+        self.assertEqual((width, height), (720, 48))
+        line = [y for y in range(16) if pixels[y][7] == (170, 170, 170)]
+        self.assertTrue(line)
+        self.assertEqual({pixels[y][8] for y in line}, {(170, 170, 170)})
+        self.assertEqual({pixels[y][17] for y in range(16)}, {(85, 85, 255)})
+
+    def catalog_picture(self, *args):
+        table, _, status = self.catalog("--thumbnails", "full", *args)
+        self.assertEqual(status, 0)
+        return self.path(next(csv.DictReader(io.StringIO(table.decode())))["thumbnail"])
 
     def test_page_shows_a_card_per_art_and_search_narrows_them(self):
         plain = self.catalog("art")[0]
