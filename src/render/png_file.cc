@@ -3,7 +3,6 @@
 
 #include <fcntl.h>
 #include <spng.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -68,14 +67,13 @@ std::string WritePngFile(const Picture& picture, const std::string& path) {
   } catch (const Fault& fault) {
     return fault.Message;
   }
+  // A name no other writer uses at the same time: the picture's, the process's and the thread's.
+  // Opened with the mode a new file gets from the shell, so nothing else needs setting.
   const std::size_t slash = path.rfind('/');
-  std::string temp = path.substr(0, slash + 1) + "." + path.substr(slash + 1) + ".XXXXXX";
-  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  const std::string temp = path.substr(0, slash + 1) + "." + path.substr(slash + 1) + "." +
+                           std::to_string(getpid()) + "-" + std::to_string(gettid());
+  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return "cannot write " + path + ": " + std::strerror(errno);
-  // The permissions a new file made by the shell would get, not mkstemp's 0600.
-  const mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
   std::size_t done = 0;
   int error = 0;
   while (done < bytes.size() && error == 0) {
