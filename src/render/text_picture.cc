@@ -98,12 +98,14 @@ void DrawPicture(const TextCells& cells, const PictureStyle& style, GlyphShades&
   // The colours first. A palette holds 256: the 16 colours and an even mix of each ordered pair
   // of them fit whatever the drawing uses; mixes of a quarter and three quarters take the rest
   // while it lasts, and after that show as the pair's even mix.
+  // Which ink levels each attribute shows, then which colours those are.
+  std::array<uint8_t, 256> levels_of_attr{};
+  for (std::size_t i = 0; i < count; ++i)
+    levels_of_attr[cells.Bytes[2 * i + 1]] |= shades.LevelsUsed[cells.Bytes[2 * i]];
   std::array<bool, kMixKeys> used{};
-  for (std::size_t i = 0; i < count; ++i) {
-    const uint8_t glyph = cells.Bytes[2 * i], attr = cells.Bytes[2 * i + 1];
+  for (uint32_t attr = 0; attr < 256; ++attr) {
     const uint32_t fg = attr & 0x0F, bg = (attr & background_mask) >> 4;
-    for (uint32_t level = 0, levels = shades.LevelsUsed[glyph]; levels != 0;
-         ++level, levels >>= 1) {
+    for (uint32_t level = 0, levels = levels_of_attr[attr]; levels != 0; ++level, levels >>= 1) {
       if (levels & 1) used[MixKey(fg, bg, level)] = true;
     }
   }
@@ -134,16 +136,19 @@ void DrawPicture(const TextCells& cells, const PictureStyle& style, GlyphShades&
   const std::size_t stride = picture.Width;
   picture.Pixels.resize(stride * picture.Height);
 
-  std::array<uint8_t, kFullInk + 1> shade_of_level;
+  // Each attribute's palette index at each level it shows.
+  std::array<std::array<uint8_t, kFullInk + 1>, 256> shade_of_attr{};
+  for (uint32_t attr = 0; attr < 256; ++attr) {
+    const uint32_t fg = attr & 0x0F, bg = (attr & background_mask) >> 4;
+    for (uint32_t level = 0, levels = levels_of_attr[attr]; levels != 0; ++level, levels >>= 1) {
+      if (levels & 1)
+        shade_of_attr[attr][level] = static_cast<uint8_t>(slots[MixKey(fg, bg, level)]);
+    }
+  }
   const std::size_t glyph_size = std::size_t{cell_width} * cell_height;
   for (std::size_t i = 0; i < count; ++i) {
-    const uint8_t glyph = cells.Bytes[2 * i], attr = cells.Bytes[2 * i + 1];
-    const uint32_t fg = attr & 0x0F, bg = (attr & background_mask) >> 4;
-    for (uint32_t level = 0; level <= kFullInk; ++level) {
-      const std::size_t key = MixKey(fg, bg, level);
-      // A level the glyph does not use may have no slot; it is never drawn.
-      shade_of_level[level] = used[key] ? static_cast<uint8_t>(slots[key]) : 0;
-    }
+    const uint8_t glyph = cells.Bytes[2 * i];
+    const std::array<uint8_t, kFullInk + 1>& shade_of_level = shade_of_attr[cells.Bytes[2 * i + 1]];
     const uint8_t* levels = shades.Levels.data() + glyph * glyph_size;
     uint8_t* corner = picture.Pixels.data() + (i / cells.Columns) * cell_height * stride +
                       (i % cells.Columns) * cell_width;
