@@ -29,10 +29,9 @@ main { display: grid; grid-template-columns: repeat(auto-fill, minmax(340px, 1fr
   padding: 16px; }
 .card { background: #1a1a1a; border: 1px solid #2c2c2c; border-radius: 6px; padding: 10px;
   min-width: 0; }
-.pic { display: block; max-width: 100%; max-height: 400px; object-fit: cover;
-  object-position: top; background: #000; }
-.none { display: flex; align-items: center; justify-content: center; width: 320px;
-  max-width: 100%; height: 200px; background: #000; color: #555; }
+.pic, .none { display: block; width: 320px; max-width: 100%; height: 240px; background: #000; }
+.pic { object-fit: cover; object-position: top; }
+.none { display: flex; align-items: center; justify-content: center; color: #555; }
 .title { font-weight: 600; color: #fff; margin-top: 8px; overflow-wrap: anywhere; }
 .meta { color: #aaa; overflow-wrap: anywhere; }
 .path { font: 12px ui-monospace, monospace; color: #8ab; overflow-wrap: anywhere; }
@@ -72,7 +71,7 @@ const COLORS = [["blue", "#5555ff"], ["green", "#55ff55"], ["cyan", "#55ffff"], 
                 ["magenta", "#ff55ff"], ["yellow", "#ffff55"], ["gray", "#aaaaaa"]];
 const [PATH, PACK, MEMBER, SIZE, ART, PICTURE, TITLE, AUTHOR, GROUP, DATE, SHARES, USED, VERDICT,
        WARNINGS, ERROR] = Array.from({length: 15}, (_, i) => i);
-const BATCH = 48;
+const BATCH = 24;
 const rows = JSON.parse(document.getElementById("rows").textContent);
 rows.pop();
 const pictures = document.body.dataset.pictures;
@@ -99,10 +98,14 @@ for (const card of cards) {
     if (copy[GROUP]) groups.set(copy[GROUP], (groups.get(copy[GROUP]) || 0) + 1);
   }
   card.warnings = [...warnings];
-  card.groups = card.copies.map(copy => String(copy[GROUP] || "").toLowerCase());
-  card.text = card.copies.map(copy => [copy[PATH], copy[TITLE], copy[AUTHOR], copy[GROUP]].join("\n"))
-                  .join("\n").toLowerCase();
   card.date = String(card.row[DATE] || "").replace(/\D/g, "");
+}
+// What a search or the group box looks through, made when it is first needed, not at load.
+function makeSearchable(card) {
+  if (card.text !== undefined) return;
+  card.text = card.copies.map(copy => [copy[PATH], copy[TITLE], copy[AUTHOR], copy[GROUP]]
+                                          .join("\n")).join("\n").toLowerCase();
+  card.groups = card.copies.map(copy => String(copy[GROUP] || "").toLowerCase());
 }
 
 const $ = id => document.getElementById(id);
@@ -135,6 +138,8 @@ function cardElement(card) {
     link.href = pictures + row[ART] + ".png";
     const img = element("img", "pic");
     img.loading = "lazy";
+    img.width = 320;  // the card keeps its size while the picture loads; the top of it shows
+    img.height = 240;
     img.alt = row[TITLE] || row[PATH];
     img.src = link.href;
     link.append(img);
@@ -198,9 +203,12 @@ function apply() {
   const words = $("search").value.toLowerCase().split(/\s+/).filter(Boolean);
   const group = $("group").value.trim().toLowerCase();
   const warned = $("warned").checked;
-  shown = cards.filter(card => words.every(word => card.text.includes(word)) &&
-                               (!group || card.groups.some(name => name.includes(group))) &&
-                               (!warned || card.warnings.length > 0));
+  shown = cards.filter(card => {
+    if (words.length > 0 || group) makeSearchable(card);
+    return words.every(word => card.text.includes(word)) &&
+           (!group || card.groups.some(name => name.includes(group))) &&
+           (!warned || card.warnings.length > 0);
+  });
   const sort = $("sort").value;
   if (sort.startsWith("share-")) {
     const i = Number(sort.slice(6));
