@@ -33,6 +33,10 @@ names=(now)
 if [ -n "${BASELINE:-}" ]; then
   mkdir "$work/baseline"
   git archive "$BASELINE" | tar -x -C "$work/baseline"
+  # The baseline's scan benchmark scans the same bytes: its art generator and benchmark are this
+  # tree's.
+  cp tests/kit/art_generator.h tests/kit/art_generator.cc "$work/baseline/tests/kit/"
+  cp bench/scan_benchmark.cc "$work/baseline/bench/"
   echo "== building the baseline $BASELINE" >&2
   build "$work/baseline"
   trees=("$work/baseline" .)
@@ -150,10 +154,12 @@ row(f"one {mib} MiB file on one core: tintrel/md5sum", [t / large[-1] for t in l
     ".2f", 1.6, 1.4, False)
 row(f"one {mib} MiB file, two cores: tintrel/md5sum", [t / large2[-1] for t in large2[:-1]],
     ".2f", 1.2, None, False)
-for bench, label, least, aim in (("BM_ScanTypicalArt", "scan in memory, typical art, GB/s", 1.5, 2.0),
+for bench, label, least, aim in (("BM_ScanTypicalArt", "scan in memory, typical art, GB/s", 1.0, 1.5),
+                                 ("BM_ScanLongRuns", "scan in memory, long runs, GB/s", 1.5, 2.0),
                                  ("BM_ScanWorstCase", "scan in memory, worst case, GB/s", 0.3, 0.5),
                                  ("BM_ScanRandomBytes", "scan in memory, random bytes, GB/s", 1.5, None)):
-    row(label, [scan[(n, bench)] / 1e9 for n in names], ".3f", least, aim, True)
+    # A baseline from before a benchmark was added has no figure for it.
+    row(label, [scan.get((n, bench), float("nan")) / 1e9 for n in names], ".3f", least, aim, True)
 deltas = [int(m.split()[1]) - int(m.split()[0]) for m in memory]
 rows.append((f"peak RSS, {mib} MiB less 1 MiB file, KiB", [str(d) for d in deltas], "<= 128",
              "met" if abs(deltas[-1]) <= 128 else "NOT met"))

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Writes the seed inputs of the fuzz targets into a folder, one file each: typical art with and
-// without a SAUCE record, the densest escape and pipe-code traffic, random bytes, and the edges
-// the scan and the record reader turn on. Made anew on each run, so no binary is kept.
+// Writes the seed inputs of the fuzz targets into a folder, one file each: typical art and art of
+// long runs, with and without a SAUCE record, the densest escape and pipe-code traffic, random
+// bytes, and the edges the scan and the record reader turn on. Made anew on each run, so no binary
+// is kept.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -87,6 +88,7 @@ std::vector<std::string> Seeds() {
   };
   for (uint64_t seed = 1; seed <= 4; ++seed) {
     seeds.push_back(TypicalArt(seed, 1000 * seed * seed, seed % 2 == 0));
+    seeds.push_back(LongRunArt(seed, 1000 * seed * seed, seed % 2 == 1));
     seeds.push_back(WorstCaseArt(seed, 2000 * seed));
     seeds.push_back(RandomBytes(seed, 512 * seed, seed > 2));
   }
