@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The screen model alone, on bytes in memory, in bytes per second, fed in the 64 KiB chunks the
-// catalogue reads: one screen drawing file after file, as a catalogue worker does (files of
-// about 40 KB, the mean of real collections), and one drawing of 4 MiB, most of it below the
-// stored rows. Nothing is read from disk and nothing is written out.
+// catalogue reads: typical art (made to the statistics of real collections) drawn by one screen
+// file after file, as a catalogue worker does (files of about 40 KB, the mean of real
+// collections), and as one drawing of 4 MiB, most of it below the stored rows; art of long runs;
+// the worst case. Nothing is read from disk and nothing is written out.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -53,6 +54,12 @@ void BM_ScreenTypicalArt(benchmark::State& state) {
   RunScreen(state, files);
 }
 BENCHMARK(BM_ScreenTypicalArt);
+
+void BM_ScreenLongRuns(benchmark::State& state) {
+  static const std::vector<std::string> files = {artgen::LongRunArt(1, kInputSize, false)};
+  RunScreen(state, files);
+}
+BENCHMARK(BM_ScreenLongRuns);
 
 void BM_ScreenWorstCase(benchmark::State& state) {
   static const std::vector<std::string> files = {artgen::WorstCaseArt(1, kInputSize)};

@@ -96,7 +96,7 @@ void ProcessByte(Screen& screen, uint8_t b) {
 void Draw(Screen& screen, const uint8_t* bytes, std::size_t size) {
   std::size_t pos = 0;
   while (pos < size) {
-    if (screen.Quick && screen.Parser == ScreenParser::kNormal)
+    if (screen.Quick != QuickScreen::kOff && screen.Parser == ScreenParser::kNormal)
       pos = TakeQuickSteps(screen, bytes, pos, size);
     if (pos == size) return;
     ProcessByte(screen, bytes[pos++]);
@@ -184,7 +184,7 @@ void FinishScreen(Screen& screen) {
 ScreenSummary SummarizeScreen(const Screen& screen) {
   ScreenSummary summary;
   summary.Characters = screen.Characters;
-  summary.ExtendedColors = screen.ExtendedColors;
+  summary.ExtendedColors = (screen.Pen & kPenExtended) != 0;
   summary.Frames = screen.Frames;
   auto visible = [](Cell cell) {
     return BackgroundOfCell(cell.Attr) != 0 ||
@@ -209,15 +209,24 @@ ScreenSummary SummarizeScreen(const Screen& screen) {
   }
   summary.Width = width;
   summary.Lines = lines;
+  // The stored cells by attribute, all and those with ink; a cell nothing reached counts as
+  // attribute 0, which the counts pass over.
+  std::array<int64_t, 256> held = screen.BelowByAttr, inked = screen.BelowInkedByAttr;
+  for (uint32_t row = 0; row < screen.RowsReady; ++row) {
+    for (Cell cell : ScreenRow(screen, row).first(screen.Marks[row].HeldHi)) {
+      ++held[cell.Attr];
+      inked[cell.Attr] += !IsBlank(cell.Glyph);
+    }
+  }
   int64_t colored = 0;
   for (std::size_t attr = 0; attr < 256; ++attr) {
     const auto fg = ForegroundOfCell(static_cast<uint8_t>(attr));
     const auto bg = BackgroundOfCell(static_cast<uint8_t>(attr));
     if (bg != 0) {
-      summary.Background[bg] += screen.HeldByAttr[attr];
-      colored += screen.HeldByAttr[attr];
+      summary.Background[bg] += held[attr];
+      colored += held[attr];
     }
-    if (fg != bg) summary.Foreground[fg] += screen.InkedByAttr[attr];
+    if (fg != bg) summary.Foreground[fg] += inked[attr];
   }
   // Every cell of the drawing's rectangle that shows no other background shows black.
   summary.Background[0] = std::max<int64_t>(0, static_cast<int64_t>(width * lines) - colored);

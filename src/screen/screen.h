@@ -101,8 +101,8 @@ struct ScreenSummary {
 // Per stored row: how far drawing reached on it in the current frame, and how far it holds cells.
 struct RowMarks {
   uint32_t Frame = 0;    // the frame FrameHi belongs to
-  uint16_t FrameHi = 0;  // right of the rightmost glyph drawn in that frame
-  uint16_t HeldHi = 0;   // every cell from here on is as nothing reached it
+  uint32_t FrameHi = 0;  // right of the rightmost glyph drawn in that frame
+  uint32_t HeldHi = 0;   // every cell from here on is as nothing reached it
 };
 
 // The parameter characters of the sequence being read byte by byte.
@@ -113,6 +113,11 @@ struct ScreenParams {
 
 enum class ScreenParser : uint8_t { kNormal, kEscape, kSequence, kPipe, kUtf8 };
 
+// Whether the byte loop hands what it can to the quick steps, and with which of the processor's
+// instructions: the best it has (AVX-512 or AVX2 where it has them), AVX2 at most, or those every
+// processor has. All draw the same screen; the byte loop alone is the reference.
+enum class QuickScreen : uint8_t { kOff, kOn, kWithAvx2, kWithoutAvx };
+
 struct SequenceCache;
 
 struct Screen {
@@ -121,7 +126,7 @@ struct Screen {
 
   // The cursor (from 0) and what the next glyph is drawn with.
   uint32_t Row = 0, Column = 0, SavedRow = 0, SavedColumn = 0;
-  uint16_t Pen = kFreshPen;  // the colour state that Attr is made of
+  uint16_t Pen = kFreshPen;  // the colour state that Attr is made of, and kPenExtended
   uint8_t Attr = 7;
 
   // The stored rows, each ready (cleared) once drawing first reached it.
@@ -129,16 +134,15 @@ struct Screen {
   std::vector<RowMarks> Marks;
   uint32_t RowsReady = 0;
 
-  // Cells held, by attribute: all of them, and those whose glyph has ink. A cell as nothing
-  // reached it counts in neither.
-  std::array<int64_t, 256> HeldByAttr{}, InkedByAttr{};
-  uint32_t BelowWidth = 0;  // the visible extent of what was drawn below the stored rows
+  // What was drawn below the stored rows, counted as it was drawn: the cells by attribute, all
+  // of them and those whose glyph has ink, and their visible extent.
+  std::array<int64_t, 256> BelowByAttr{}, BelowInkedByAttr{};
+  uint32_t BelowWidth = 0;
   uint64_t BelowLines = 0;
 
   uint32_t Frame = 1;  // the current frame's stamp in RowMarks
   uint64_t Frames = 0;
   bool FrameOpen = false;  // a glyph was drawn since the start or the last 2J
-  bool ExtendedColors = false;
 
   // The reading: the character set, the bytes held back to decide it, the byte loop's state.
   Charset Characters = Charset::kAscii;
@@ -150,7 +154,7 @@ struct Screen {
   uint8_t PendingCount = 0;
   bool Ended = false;
 
-  bool Quick = true;  // false: every byte goes through the byte loop, the reference
+  QuickScreen Quick = QuickScreen::kOn;
   std::unique_ptr<SequenceCache> Cache;  // made by the first quick step
 
   Screen();

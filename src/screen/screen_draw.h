@@ -36,8 +36,9 @@ inline uint32_t TabStop(uint32_t column, uint32_t width) {
   return std::min((column / 8 + 1) * 8, width - 1);
 }
 
-inline uint32_t ColumnsForward(uint32_t column, uint64_t count, uint32_t width) {
-  return static_cast<uint32_t>(std::min<uint64_t>(column + count, width - 1));
+// Counts stay below 2^31 and columns below 2^10: the sum fits.
+inline uint32_t ColumnsForward(uint32_t column, uint32_t count, uint32_t width) {
+  return std::min(column + count, width - 1);
 }
 
 inline void LineFeed(Screen& screen) {
@@ -45,25 +46,18 @@ inline void LineFeed(Screen& screen) {
   screen.Column = 0;
 }
 
-inline void TakePen(Screen& screen, const ScreenStep& step) {
-  screen.Pen = static_cast<uint16_t>((screen.Pen & step.PenKeep) | step.PenSet);
-  screen.Attr = AttrOfPen(screen.Pen);
-  screen.ExtendedColors |= step.Extended;
-}
-
-// The step's cursor or screen action; its pen change is TakePen's.
+// The step's action beyond the pen and the move forward.
 void TakeAction(Screen& screen, const ScreenStep& step);
 
 inline void TakeStep(Screen& screen, const ScreenStep& step) {
-  TakePen(screen, step);
-  if (step.Kind != StepKind::kPenOnly) TakeAction(screen, step);
+  screen.Pen = static_cast<uint16_t>((screen.Pen & step.PenKeep) | step.PenSet);
+  screen.Attr = AttrOfPen(screen.Pen);
+  screen.Column = ColumnsForward(screen.Column, step.Forward, screen.Width);
+  if (step.Kind != StepKind::kNone) TakeAction(screen, step);
 }
 
-// The marks of the cursor's row, a stored row, made ready for drawing in the current frame.
-RowMarks& EnterRow(Screen& screen);
-
-// Takes the cells from `from` to `to` of a stored row out of the counts before they change.
-void ReleaseCells(Screen& screen, const Cell* cells, uint32_t from, uint32_t to);
+// The marks of a stored row, made ready for drawing in the current frame.
+RowMarks& EnterRow(Screen& screen, uint32_t row);
 
 // Draws `count` glyphs in the attribute at the cursor, wrapping at the last column.
 void DrawGlyphs(Screen& screen, const uint8_t* glyphs, std::size_t count);

@@ -6,121 +6,58 @@
 #include <cstring>
 
 #include "scan/byte_classes.h"
+#include "scan/window_classes.h"
 #include "screen/screen_draw.h"
 #include "screen/utf8_glyphs.h"
-
-#if TINTREL_SSE2
-#include <emmintrin.h>
-#endif
 
 namespace tintrel {
 
 namespace {
 
 constexpr std::size_t kWindow = 64;
-// A block of windows is classified whole before its steps are taken; one window more is
-// classified after it, into which its last sequence or pipe code may reach.
+// A block of windows is classified whole before its steps are taken; its last sequence or pipe
+// code may reach into the window after it.
 constexpr std::size_t kMostWindows = 64;
 // The parameters and the final byte of the longest sequence a key holds.
 constexpr std::size_t kKeyBytes = 16;
 // A run of glyphs is written sixteen cells at a time.
 constexpr uint32_t kRunPiece = 16;
+// A row's frame reach while the row holds no marks of the current frame: no run is right of it.
+constexpr uint32_t kNoReach = UINT32_MAX;
 
-struct BlockClasses {
-  std::array<uint64_t, kMostWindows + 2> Enders;  // bytes that end a run of glyphs
-  std::array<uint64_t, kMostWindows + 2> Stops;   // bytes that are no parameter character
-};
-
-constexpr bool EndsRun(uint8_t b, bool high_glyphs) {
-  return b == kEscapeByte || b == kPipeByte || b == '\n' || b == '\r' || b == '\t' ||
-         (!high_glyphs && b >= 0x80);
-}
-
-template <bool kHighGlyphs>
-void ClassifyWindow(const uint8_t* bytes, uint64_t& enders, uint64_t& stops) {
-#if TINTREL_SSE2
-  enders = stops = 0;
-  for (int part = 0; part < 4; ++part) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
-    auto is = [v](char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
-    const __m128i ends = _mm_or_si128(_mm_or_si128(_mm_or_si128(is(kEscapeByte), is(kPipeByte)),
-                                                   _mm_or_si128(is('\n'), is('\r'))),
-                                      is('\t'));
-    // A digit is a byte whose distance from '0', taken unsigned, is below 10.
-    const __m128i from_zero =
-        _mm_xor_si128(_mm_sub_epi8(v, _mm_set1_epi8('0')), _mm_set1_epi8(-128));
-    const __m128i digits = _mm_cmplt_epi8(from_zero, _mm_set1_epi8(-128 + 10));
-    const __m128i params =
-        _mm_or_si128(digits, _mm_or_si128(is(kParamSeparators[0]), is(kParamSeparators[1])));
-    auto end_bits = static_cast<uint32_t>(_mm_movemask_epi8(ends));
-    if (!kHighGlyphs) end_bits |= static_cast<uint32_t>(_mm_movemask_epi8(v));
-    enders |= uint64_t{end_bits} << (16 * part);
-    stops |= uint64_t{~static_cast<uint32_t>(_mm_movemask_epi8(params)) & 0xFFFFu} << (16 * part);
-  }
-#else
-  enders = stops = 0;
-  for (std::size_t i = 0; i < kWindow; ++i) {
-    enders |= uint64_t{EndsRun(bytes[i], kHighGlyphs)} << i;
-    stops |= uint64_t{!IsParamChar(bytes[i])} << i;
-  }
-#endif
-}
+// The places of a block's bytes that end runs, in order, then the block's end and a place past
+// every other; eight more are written past the last.
+using RunEnds = std::array<uint16_t, kMostWindows * kWindow + 16>;
 
 std::size_t Zeros(uint64_t bits) {
   return static_cast<std::size_t>(__builtin_ctzll(bits));
 }
 
-// The first byte at or after `at` whose bit is set, or `limit` when none is before it.
-std::size_t NextBit(const std::array<uint64_t, kMostWindows + 2>& bits, std::size_t at,
-                    std::size_t limit) {
-  if (const uint64_t word = bits[at / kWindow] >> (at % kWindow)) return at + Zeros(word);
-  for (std::size_t w = at / kWindow + 1; w * kWindow < limit; ++w) {
-    if (bits[w] != 0) return w * kWindow + Zeros(bits[w]);
-  }
-  return limit;
-}
-
-// How many parameter characters stand from `at` on, up to kKeyBytes.
-std::size_t ParamsFrom(const std::array<uint64_t, kMostWindows + 2>& stops, std::size_t at) {
-  const std::size_t w = at / kWindow, shift = at % kWindow;
-  uint64_t word = stops[w] >> shift;
-  if (shift != 0) word |= stops[w + 1] << (kWindow - shift);
-  return Zeros(word | uint64_t{1} << kKeyBytes);
-}
-
-uint64_t Load64(const uint8_t* bytes) {
+[[maybe_unused]] uint64_t Load64(const uint8_t* bytes) {
   uint64_t word;
   std::memcpy(&word, bytes, sizeof word);
   return word;
 }
 
-struct KeyPad {
-  uint64_t Low, High;
-};
-
-// What fills the two words of a key past its bytes, for each length.
-constexpr std::array<KeyPad, kKeyBytes + 1> kKeyPads = [] {
-  std::array<KeyPad, kKeyBytes + 1> pads{};
+// What fills a key's sixteen bytes past its own, for each length.
+alignas(16) constexpr std::array<std::array<uint8_t, kKeyBytes>, kKeyBytes + 1> kKeyPads = [] {
+  std::array<std::array<uint8_t, kKeyBytes>, kKeyBytes + 1> pads{};
   for (std::size_t length = 0; length <= kKeyBytes; ++length) {
-    pads[length].Low = length >= 8 ? 0 : ~0ull << (8 * length);
-    pads[length].High = length >= 16 ? 0 : length <= 8 ? ~0ull : ~0ull << (8 * (length - 8));
+    for (std::size_t i = length; i < kKeyBytes; ++i) pads[length][i] = 0xFF;
   }
   return pads;
 }();
 
-std::size_t EntryOf(uint64_t low, uint64_t high) {
-  return ((low + high * 9) * 0x9E3779B97F4A7C15ull) >> (64 - kSequenceCacheBits);
+struct Key {
+  uint64_t Low, High;
+};
+
+std::size_t EntryOf(Key key) {
+  return ((key.Low + key.High * 9) * 0x9E3779B97F4A7C15ull) >> (64 - kSequenceCacheBits);
 }
 
-constexpr std::array<uint8_t, 256> kBitsSet = [] {
-  std::array<uint8_t, 256> counts{};
-  for (int i = 0; i < 256; ++i) counts[i] = static_cast<uint8_t>(__builtin_popcount(i));
-  return counts;
-}();
-
-#if TINTREL_SSE2
 // The bytes of the first n cells of sixteen, glyph and attribute each.
-alignas(16) constexpr std::array<std::array<uint8_t, 32>, kRunPiece + 1> kRunMasks = [] {
+alignas(32) constexpr std::array<std::array<uint8_t, 32>, kRunPiece + 1> kRunMasks = [] {
   std::array<std::array<uint8_t, 32>, kRunPiece + 1> masks{};
   for (std::size_t n = 0; n <= kRunPiece; ++n) {
     for (std::size_t i = 0; i < 2 * n; ++i) masks[n][i] = 0xFF;
@@ -128,37 +65,148 @@ alignas(16) constexpr std::array<std::array<uint8_t, 32>, kRunPiece + 1> kRunMas
   return masks;
 }();
 
-// Writes n glyphs (at most 16) with the attribute into the cells and returns how many have
-// ink. Reads sixteen glyphs, and writes back the sixteen cells' bytes past the n as they were.
-[[gnu::always_inline]] inline uint32_t WriteRun(Cell* cells, const uint8_t* glyphs, uint32_t n,
-                                                uint8_t attr) {
-  const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(glyphs));
-  const __m128i a = _mm_set1_epi8(static_cast<char>(attr));
-  auto* to = reinterpret_cast<__m128i*>(cells);
-  for (int half = 0; half < 2; ++half) {
-    const __m128i mask =
-        _mm_load_si128(reinterpret_cast<const __m128i*>(kRunMasks[n].data()) + half);
-    const __m128i drawn = half == 0 ? _mm_unpacklo_epi8(g, a) : _mm_unpackhi_epi8(g, a);
-    const __m128i was = _mm_loadu_si128(to + half);
-    _mm_storeu_si128(to + half,
-                     _mm_or_si128(_mm_and_si128(mask, drawn), _mm_andnot_si128(mask, was)));
-  }
-  const __m128i blank = _mm_or_si128(
-      _mm_or_si128(_mm_cmpeq_epi8(g, _mm_setzero_si128()), _mm_cmpeq_epi8(g, _mm_set1_epi8(' '))),
-      _mm_cmpeq_epi8(g, _mm_set1_epi8(-1)));
-  const uint32_t ink = ~static_cast<uint32_t>(_mm_movemask_epi8(blank)) & ((1u << n) - 1);
-  return kBitsSet[ink & 0xFF] + kBitsSet[ink >> 8];
+[[maybe_unused]] constexpr bool EndsRun(uint8_t b, bool high_glyphs) {
+  return b == kEscapeByte || b == kPipeByte || b == '\n' || b == '\r' || b == '\t' ||
+         (!high_glyphs && b >= 0x80);
+}
+
+// The parameter characters from `bytes` on (up to kKeyBytes, which means as many or more), and
+// the key of the sequence they and the final byte after them form.
+struct SequenceKey {
+  std::size_t Params;
+  Key Bytes;
+};
+
+#if TINTREL_SSE2
+[[gnu::always_inline]] inline SequenceKey KeyAt(const uint8_t* bytes) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+  // A digit is a byte whose distance from '0', taken unsigned, is below 10.
+  const __m128i from_zero = _mm_xor_si128(_mm_sub_epi8(v, _mm_set1_epi8('0')), _mm_set1_epi8(-128));
+  const __m128i params = _mm_or_si128(
+      _mm_cmplt_epi8(from_zero, _mm_set1_epi8(-128 + 10)),
+      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(kParamSeparators[0]))),
+                   _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(kParamSeparators[1])))));
+  const std::size_t count = Zeros(~static_cast<uint64_t>(_mm_movemask_epi8(params)));
+  const std::size_t length = std::min(count + 1, kKeyBytes);
+  const __m128i key =
+      _mm_or_si128(v, _mm_load_si128(reinterpret_cast<const __m128i*>(kKeyPads[length].data())));
+  return {std::min(count, kKeyBytes),
+          {static_cast<uint64_t>(_mm_cvtsi128_si64(key)),
+           static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(key, key)))}};
 }
 #else
-[[gnu::always_inline]] inline uint32_t WriteRun(Cell* cells, const uint8_t* glyphs, uint32_t n,
-                                                uint8_t attr) {
-  uint32_t ink = 0;
-  for (uint32_t i = 0; i < n; ++i) {
-    cells[i] = {glyphs[i], attr};
-    ink += !IsBlank(glyphs[i]);
-  }
-  return ink;
+[[gnu::always_inline]] inline SequenceKey KeyAt(const uint8_t* bytes) {
+  std::size_t count = 0;
+  while (count < kKeyBytes && IsParamChar(bytes[count])) ++count;
+  std::array<uint8_t, kKeyBytes> key;
+  std::memcpy(key.data(), bytes, kKeyBytes);
+  for (std::size_t i = std::min(count + 1, kKeyBytes); i < kKeyBytes; ++i) key[i] = 0xFF;
+  return {count, {Load64(key.data()), Load64(key.data() + 8)}};
 }
+#endif
+
+// What the steps take from the processor: the classification of a window of 64 bytes into the
+// bytes that end runs (and the high bytes, unless they are glyphs), and writing a run of at most
+// 16 glyphs with their attribute into cells, which reads sixteen glyphs and leaves the cells
+// past the run as they were.
+struct Portably {
+  template <bool kHighGlyphs>
+  static uint64_t Classify(const uint8_t* bytes) {
+    uint64_t enders = 0;
+#if TINTREL_SSE2
+    for (int part = 0; part < 4; ++part) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
+      auto is = [v](char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); };
+      const __m128i ends = _mm_or_si128(_mm_or_si128(_mm_or_si128(is(kEscapeByte), is(kPipeByte)),
+                                                     _mm_or_si128(is('\n'), is('\r'))),
+                                        is('\t'));
+      auto bits = static_cast<uint32_t>(_mm_movemask_epi8(ends));
+      if (!kHighGlyphs) bits |= static_cast<uint32_t>(_mm_movemask_epi8(v));
+      enders |= uint64_t{bits} << (16 * part);
+    }
+#else
+    for (std::size_t i = 0; i < kWindow; ++i)
+      enders |= uint64_t{EndsRun(bytes[i], kHighGlyphs)} << i;
+#endif
+    return enders;
+  }
+
+  static void Write(Cell* cells, const uint8_t* glyphs, uint32_t n, uint8_t attr) {
+#if TINTREL_SSE2
+    const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(glyphs));
+    const __m128i a = _mm_set1_epi8(static_cast<char>(attr));
+    auto* to = reinterpret_cast<__m128i*>(cells);
+    for (int half = 0; half < 2; ++half) {
+      const __m128i mask =
+          _mm_load_si128(reinterpret_cast<const __m128i*>(kRunMasks[n].data()) + half);
+      const __m128i drawn = half == 0 ? _mm_unpacklo_epi8(g, a) : _mm_unpackhi_epi8(g, a);
+      const __m128i was = _mm_loadu_si128(to + half);
+      _mm_storeu_si128(to + half,
+                       _mm_or_si128(_mm_and_si128(mask, drawn), _mm_andnot_si128(mask, was)));
+    }
+#else
+    for (uint32_t i = 0; i < n; ++i) cells[i] = {glyphs[i], attr};
+#endif
+  }
+};
+
+#if TINTREL_SSE2
+#define TINTREL_SCREEN_AVX2 gnu::target("avx2,popcnt,bmi,bmi2")
+
+struct WithAvx2 {
+  [[TINTREL_SCREEN_AVX2]] static __m256i Is(__m256i v, char c) {
+    return _mm256_cmpeq_epi8(v, _mm256_set1_epi8(c));
+  }
+
+  template <bool kHighGlyphs>
+  [[TINTREL_SCREEN_AVX2]] static uint64_t Classify(const uint8_t* bytes) {
+    uint64_t enders = 0;
+    for (int part = 0; part < 2; ++part) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 32 * part));
+      const __m256i ends =
+          _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(Is(v, kEscapeByte), Is(v, kPipeByte)),
+                                          _mm256_or_si256(Is(v, '\n'), Is(v, '\r'))),
+                          Is(v, '\t'));
+      auto bits = static_cast<uint32_t>(_mm256_movemask_epi8(ends));
+      if (!kHighGlyphs) bits |= static_cast<uint32_t>(_mm256_movemask_epi8(v));
+      enders |= uint64_t{bits} << (32 * part);
+    }
+    return enders;
+  }
+
+  [[TINTREL_SCREEN_AVX2]] static void Write(Cell* cells, const uint8_t* glyphs, uint32_t n,
+                                            uint8_t attr) {
+    const __m256i drawn = _mm256_or_si256(
+        _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(glyphs))),
+        _mm256_set1_epi16(static_cast<int16_t>(attr << 8)));
+    auto* to = reinterpret_cast<__m256i*>(cells);
+    const __m256i mask = _mm256_load_si256(reinterpret_cast<const __m256i*>(kRunMasks[n].data()));
+    _mm256_storeu_si256(to, _mm256_blendv_epi8(_mm256_loadu_si256(to), drawn, mask));
+  }
+};
+
+struct WithAvx512 {
+  [[TINTREL_AVX512]] static uint64_t Is(__m512i v, char c) {
+    return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(c));
+  }
+
+  template <bool kHighGlyphs>
+  [[TINTREL_AVX512]] static uint64_t Classify(const uint8_t* bytes) {
+    const __m512i v = _mm512_loadu_si512(bytes);
+    uint64_t enders =
+        Is(v, kEscapeByte) | Is(v, kPipeByte) | Is(v, '\n') | Is(v, '\r') | Is(v, '\t');
+    if (!kHighGlyphs) enders |= _mm512_movepi8_mask(v);
+    return enders;
+  }
+
+  [[TINTREL_AVX512]] static void Write(Cell* cells, const uint8_t* glyphs, uint32_t n,
+                                       uint8_t attr) {
+    const __m256i drawn = _mm256_or_si256(
+        _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(glyphs))),
+        _mm256_set1_epi16(static_cast<int16_t>(attr << 8)));
+    _mm256_mask_storeu_epi16(cells, static_cast<__mmask16>((1u << n) - 1), drawn);
+  }
+};
 #endif
 
 uint32_t InkOf(const uint8_t* glyphs, uint32_t n) {
@@ -167,142 +215,185 @@ uint32_t InkOf(const uint8_t* glyphs, uint32_t n) {
   return ink;
 }
 
-// The steps over a block of `limit` bytes, whose classes are in `classes`, from its first byte.
+// The marks of a stored row that the current frame drew on, or none.
+RowMarks* DrawnRow(Screen& screen, uint32_t row) {
+  if (row >= screen.RowsReady || screen.Marks[row].Frame != screen.Frame) return nullptr;
+  return &screen.Marks[row];
+}
+
+// The runs the block's loop does not write itself: on a row this frame has not drawn on yet or
+// left of what it drew there, below the stored rows, past the last column, longer than a piece;
+// DrawGlyphs takes the rest.
+[[gnu::noinline]] void DrawRun(Screen& screen, const uint8_t* glyphs, std::size_t count) {
+  while (count > 0) {
+    const auto n = static_cast<uint32_t>(std::min<std::size_t>(count, kRunPiece));
+    const uint32_t to = screen.Column + n;
+    if (to > screen.Width) return DrawGlyphs(screen, glyphs, count);
+    RowMarks* marks = DrawnRow(screen, screen.Row);
+    if (marks == nullptr && screen.Row < screen.RowCap && screen.FrameOpen)
+      marks = &EnterRow(screen, screen.Row);
+    if (marks != nullptr) {
+      // Drawing at or left of what this frame drew on the row starts the next frame.
+      if (screen.Column < marks->FrameHi) {
+        ++screen.Frames;
+        *marks = {++screen.Frame, 0, marks->HeldHi};
+      }
+      Portably::Write(screen.Cells.data() + std::size_t{screen.Row} * screen.Width + screen.Column,
+                      glyphs, n, screen.Attr);
+      marks->FrameHi = to;
+      marks->HeldHi = std::max(marks->HeldHi, to);
+      screen.Column = to;
+    } else if (screen.Row >= screen.RowCap && screen.FrameOpen && screen.Row < screen.BelowLines &&
+               to <= screen.BelowWidth) {
+      screen.BelowByAttr[screen.Attr] += n;
+      screen.BelowInkedByAttr[screen.Attr] += InkOf(glyphs, n);
+      screen.Column = to;
+    } else {
+      DrawGlyphs(screen, glyphs, n);
+    }
+    if (screen.Column == screen.Width) LineFeed(screen);
+    glyphs += n;
+    count -= n;
+  }
+}
+
+// The cells of the cursor's row and its frame reach, while the current frame drew on it; else
+// no cells and kNoReach, so that no run is right of it. The row's HeldHi is settled when the
+// row is left: while the quick steps stay on it, the reach only grows.
+struct RowView {
+  Cell* Cells;
+  uint32_t Reach;
+};
+
+RowView ViewRow(Screen& screen, uint32_t row) {
+  const RowMarks* marks = DrawnRow(screen, row);
+  if (marks == nullptr) return {nullptr, kNoReach};
+  return {screen.Cells.data() + std::size_t{row} * screen.Width, marks->FrameHi};
+}
+
+void LeaveRow(Screen& screen, uint32_t row, RowView view) {
+  if (view.Cells == nullptr) return;
+  RowMarks& marks = screen.Marks[row];
+  marks.FrameHi = view.Reach;
+  marks.HeldHi = std::max(marks.HeldHi, view.Reach);
+}
+
+int CountBits(uint64_t bits) {
+  bits -= (bits >> 1) & 0x5555555555555555ull;
+  bits = (bits & 0x3333333333333333ull) + ((bits >> 2) & 0x3333333333333333ull);
+  bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+  return static_cast<int>((bits * 0x0101010101010101ull) >> 56);
+}
+
+// Lists where runs end in a block of `windows` windows: eight places at a time, whether a window
+// has so many or not, so that the loop's end is seldom mispredicted; the next window's places
+// overwrite those past a window's last.
+template <typename Processor, bool kHighGlyphs>
+[[gnu::always_inline]] inline void ListRunEnds(const uint8_t* base, std::size_t windows,
+                                               RunEnds& ends) {
+  uint16_t* next = ends.data();
+  for (std::size_t w = 0; w < windows; ++w) {
+    uint64_t bits = Processor::template Classify<kHighGlyphs>(base + w * kWindow);
+    uint16_t* const last = next + CountBits(bits);
+    do {
+      for (int i = 0; i < 8; ++i) {
+        next[i] = static_cast<uint16_t>(w * kWindow + Zeros(bits | uint64_t{1} << 63));
+        bits &= bits - 1;
+      }
+      next += 8;
+    } while (next < last);
+    next = last;
+  }
+  next[0] = static_cast<uint16_t>(windows * kWindow);
+  next[1] = UINT16_MAX;
+}
+
+// The steps over a block of `limit` bytes from its first byte, whose run ends are listed.
 // Returns where they ended, which may be inside the window after the block; `stopped` tells
-// that the byte loop must take the token there.
-template <bool kHighGlyphs>
-std::size_t TakeBlock(Screen& screen, const uint8_t* base, std::size_t limit,
-                      const BlockClasses& classes, bool& stopped) {
+// that the byte loop must take the token there. The cursor, the pen and the marks of the
+// cursor's row stay in registers; the screen has them back whenever one of its events is called.
+template <typename Processor, bool kHighGlyphs>
+[[gnu::always_inline]] inline std::size_t TakeBlock(Screen& screen, const uint8_t* base,
+                                                    std::size_t limit, const RunEnds& ends,
+                                                    bool& stopped) {
   SequenceEntry* const entries = screen.Cache->Entries.get();
   const uint32_t width = screen.Width;
-  // The cursor and the pen stay in registers while the steps go; the screen has them back
-  // whenever one of its events is called.
   uint32_t row = screen.Row, column = screen.Column;
   uint16_t pen = screen.Pen;
   uint8_t attr = screen.Attr;
-  Cell* row_cells = nullptr;
-  RowMarks* marks = nullptr;  // the row's marks, when the row is stored and drawn in this frame
-  bool below = false;         // the row is past the stored rows, and a frame is open
-  auto find_row = [&] {
-    marks = nullptr;
-    below = row >= screen.RowCap && screen.FrameOpen;
-    if (row < screen.RowsReady && screen.Marks[row].Frame == screen.Frame) {
-      marks = &screen.Marks[row];
-      row_cells = screen.Cells.data() + std::size_t{row} * width;
-    }
-  };
-  auto give_back = [&] {
-    screen.Row = row;
-    screen.Column = column;
-    screen.Pen = pen;
-    screen.Attr = attr;
-  };
-  auto take_back = [&] {
-    row = screen.Row;
-    column = screen.Column;
-    pen = screen.Pen;
-    attr = screen.Attr;
-    find_row();
-  };
-  find_row();
+  RowView view = ViewRow(screen, row);
+  // Plain code rather than lambdas, which would keep the cursor in memory.
+#define TINTREL_GIVE_BACK()                                                                 \
+  (LeaveRow(screen, row, view), screen.Row = row, screen.Column = column, screen.Pen = pen, \
+   screen.Attr = attr)
+#define TINTREL_TAKE_BACK()                                                        \
+  (row = screen.Row, column = screen.Column, pen = screen.Pen, attr = screen.Attr, \
+   view = ViewRow(screen, row))
 
-  // Glyphs that fit on the row, right of what this frame drew on it, or below the stored rows
-  // within what shows there already, are written or counted here; the rest by DrawGlyphs.
-  auto draw = [&](const uint8_t* glyphs, uint32_t n) {
-    if (column + n <= width) {
-      if (marks == nullptr && row < screen.RowCap && screen.FrameOpen) {
-        give_back();
-        marks = &EnterRow(screen);
-        row_cells = screen.Cells.data() + std::size_t{row} * width;
-      }
-      if (marks != nullptr && column >= marks->FrameHi) {
-        if (column < marks->HeldHi) [[unlikely]]
-          ReleaseCells(screen, row_cells, column, std::min<uint32_t>(column + n, marks->HeldHi));
-        const uint32_t ink = WriteRun(row_cells + column, glyphs, n, attr);
-        screen.HeldByAttr[attr] += n;
-        screen.InkedByAttr[attr] += ink;
-        column += n;
-        marks->FrameHi = static_cast<uint16_t>(column);
-        marks->HeldHi = std::max(marks->HeldHi, marks->FrameHi);
-      } else if (below && row < screen.BelowLines && column + n <= screen.BelowWidth) {
-        screen.HeldByAttr[attr] += n;
-        screen.InkedByAttr[attr] += InkOf(glyphs, n);
-        column += n;
-      } else {
-        give_back();
-        DrawGlyphs(screen, glyphs, n);
-        return take_back();
-      }
-      if (column == width) {
-        column = 0;
-        row = RowsDown(row, 1);
-        find_row();
-      }
-      return;
-    }
-    give_back();
-    DrawGlyphs(screen, glyphs, n);
-    take_back();
-  };
-  auto take_step = [&](const ScreenStep& step) {
-    pen = static_cast<uint16_t>((pen & step.PenKeep) | step.PenSet);
-    attr = AttrOfPen(pen);
-    screen.ExtendedColors |= step.Extended;
-    if (step.Kind == StepKind::kPenOnly) return;
-    if (step.Kind == StepKind::kForward) {
-      column = ColumnsForward(column, step.Row, width);
-      return;
-    }
-    give_back();
-    TakeAction(screen, step);
-    take_back();
-  };
-
+  // The next place where a run ends: the start of the token after the run. Only a token that
+  // ends with a byte that ends runs passes over one of them.
+  const uint16_t* next = ends.data();
   std::size_t at = 0;
   while (at < limit) {
-    const std::size_t end = NextBit(classes.Enders, at, limit);
-    for (; at < end; at += kRunPiece)
-      draw(base + at, static_cast<uint32_t>(std::min<std::size_t>(kRunPiece, end - at)));
+    while (*next < at) [[unlikely]]++ next;
+    const std::size_t end = *next++;
+    const auto n = static_cast<uint32_t>(end - at);
+    // A run that fits on a row right of what this frame drew there is written here; an empty
+    // one passes through unseen, without a branch.
+    if (column >= view.Reach && n <= kRunPiece && column + n <= width) [[likely]] {
+      Processor::Write(view.Cells + column, base + at, n, attr);
+      column += n;
+      view.Reach = n != 0 ? column : view.Reach;
+      if (column == width) [[unlikely]] {
+        LeaveRow(screen, row, view);
+        column = 0;
+        row = RowsDown(row, 1);
+        view = ViewRow(screen, row);
+      }
+    } else if (n != 0) {
+      TINTREL_GIVE_BACK();
+      DrawRun(screen, base + at, n);
+      TINTREL_TAKE_BACK();
+    }
     at = end;
     if (at == limit) break;
     const uint8_t b = base[at];
-    switch (b) {
-      case kEscapeByte: {
-        // ESC without "[" is dropped, and the byte after it read as usual.
-        if (base[at + 1] != '[') {
-          ++at;
-          continue;
-        }
-        const std::size_t from = at + 2;
-        const std::size_t params = ParamsFrom(classes.Stops, from);
-        if (params == kKeyBytes) {
-          stopped = true;
-          give_back();
-          return at;
-        }
-        const std::size_t length = params + 1;
-        const uint64_t low = Load64(base + from) | kKeyPads[length].Low;
-        const uint64_t high = Load64(base + from + 8) | kKeyPads[length].High;
-        SequenceEntry& entry = entries[EntryOf(low, high)];
-        if (entry.KeyLow != low || entry.KeyHigh != high) [[unlikely]]
-          entry = {low, high, SequenceStep(base + from, params, base[from + params])};
-        at = from + length;
-        take_step(entry.Step);
+    // The token's own place is passed; places inside it are passed below, at the loop's start.
+
+    if (b == kEscapeByte) [[likely]] {
+      // ESC without "[" is dropped, and the byte after it read as usual.
+      if (base[at + 1] != '[') {
+        ++at;
         continue;
       }
-      case kPipeByte:
-        if (const int code = PipeCodeValue(base[at + 1], base[at + 2]); code >= 0) {
-          take_step(PipeStep(code));
-          at += 3;
-        } else {
-          draw(base + at, 1);
-          ++at;
-        }
+      const SequenceKey key = KeyAt(base + at + 2);
+      if (key.Params == kKeyBytes) {
+        stopped = true;
+        break;
+      }
+      SequenceEntry& entry = entries[EntryOf(key.Bytes)];
+      if (entry.KeyLow != key.Bytes.Low || entry.KeyHigh != key.Bytes.High) [[unlikely]] {
+        entry = {key.Bytes.Low, key.Bytes.High,
+                 SequenceStep(base + at + 2, key.Params, base[at + 2 + key.Params])};
+      }
+      at += 3 + key.Params;
+      const ScreenStep& step = entry.Step;
+      pen = static_cast<uint16_t>((pen & step.PenKeep) | step.PenSet);
+      attr = AttrOfPen(pen);
+      column = ColumnsForward(column, step.Forward, width);
+      if (step.Kind == StepKind::kNone) [[likely]]
         continue;
+      TINTREL_GIVE_BACK();
+      TakeAction(screen, step);
+      TINTREL_TAKE_BACK();
+      continue;
+    }
+    switch (b) {
       case '\n':
+        LeaveRow(screen, row, view);
         row = RowsDown(row, 1);
         column = 0;
-        find_row();
+        view = ViewRow(screen, row);
         ++at;
         continue;
       case '\r':
@@ -313,46 +404,105 @@ std::size_t TakeBlock(Screen& screen, const uint8_t* base, std::size_t limit,
         column = TabStop(column, width);
         ++at;
         continue;
+      case kPipeByte:
+        TINTREL_GIVE_BACK();
+        if (const int code = PipeCodeValue(base[at + 1], base[at + 2]); code >= 0) {
+          TakeStep(screen, PipeStep(code));
+          at += 3;
+        } else {
+          DrawRun(screen, base + at, 1);
+          ++at;
+        }
+        TINTREL_TAKE_BACK();
+        continue;
       default: {
         // A high byte of UTF-8 art.
         if (screen.Characters != Charset::kUtf8) {
           stopped = true;
-          give_back();
-          return at;
+          break;
         }
+        TINTREL_GIVE_BACK();
         const Utf8Read read = ReadUtf8(base + at, 4);
         if (read.Outcome != Utf8Read::kCharacter) {
-          draw(base + at, 1);
+          DrawRun(screen, base + at, 1);
           ++at;
-          continue;
+        } else {
+          if (const int glyph = GlyphOf(read.Code); glyph != kNoGlyph) {
+            const std::array<uint8_t, kRunPiece> one{static_cast<uint8_t>(glyph)};
+            DrawRun(screen, one.data(), 1);
+          }
+          at += read.Length;
         }
-        if (const int glyph = GlyphOf(read.Code); glyph != kNoGlyph) {
-          std::array<uint8_t, kRunPiece> one{static_cast<uint8_t>(glyph)};
-          draw(one.data(), 1);
-        }
-        at += read.Length;
+        TINTREL_TAKE_BACK();
         continue;
       }
     }
+    break;
   }
-  give_back();
+  TINTREL_GIVE_BACK();
+#undef TINTREL_GIVE_BACK
+#undef TINTREL_TAKE_BACK
   return at;
 }
 
-template <bool kHighGlyphs>
-std::size_t TakeBlocks(Screen& screen, const uint8_t* bytes, std::size_t pos, std::size_t count) {
-  BlockClasses classes;
+template <typename Processor, bool kHighGlyphs>
+[[gnu::always_inline]] inline std::size_t TakeBlocks(Screen& screen, const uint8_t* bytes,
+                                                     std::size_t pos, std::size_t count) {
+  RunEnds ends;
+  // The window after a block holds its last token's bytes: only a block that has one is taken.
   while (count - pos >= 2 * kWindow) {
     const std::size_t windows = std::min(kMostWindows, (count - pos) / kWindow - 1);
     const uint8_t* base = bytes + pos;
-    for (std::size_t w = 0; w <= windows; ++w)
-      ClassifyWindow<kHighGlyphs>(base + w * kWindow, classes.Enders[w], classes.Stops[w]);
-    classes.Enders[windows + 1] = classes.Stops[windows + 1] = ~uint64_t{0};
+    ListRunEnds<Processor, kHighGlyphs>(base, windows, ends);
     bool stopped = false;
-    pos += TakeBlock<kHighGlyphs>(screen, base, windows * kWindow, classes, stopped);
+    pos += TakeBlock<Processor, kHighGlyphs>(screen, base, windows * kWindow, ends, stopped);
     if (stopped) break;
   }
   return pos;
+}
+
+// Packing the cursor's coordinates into vectors costs more than it saves.
+#if defined(__GNUC__) && !defined(__clang__)
+#define TINTREL_SCREEN_STEPS gnu::optimize("no-tree-slp-vectorize")
+#else
+#define TINTREL_SCREEN_STEPS
+#endif
+
+template <bool kHighGlyphs>
+[[TINTREL_SCREEN_STEPS]] std::size_t StepsPortably(Screen& screen, const uint8_t* bytes,
+                                                   std::size_t pos, std::size_t count) {
+  return TakeBlocks<Portably, kHighGlyphs>(screen, bytes, pos, count);
+}
+
+#if TINTREL_SSE2
+template <bool kHighGlyphs>
+[[TINTREL_SCREEN_AVX2, TINTREL_SCREEN_STEPS]] std::size_t StepsWithAvx2(Screen& screen,
+                                                                        const uint8_t* bytes,
+                                                                        std::size_t pos,
+                                                                        std::size_t count) {
+  return TakeBlocks<WithAvx2, kHighGlyphs>(screen, bytes, pos, count);
+}
+
+template <bool kHighGlyphs>
+[[TINTREL_AVX512, TINTREL_SCREEN_STEPS]] std::size_t StepsWithAvx512(Screen& screen,
+                                                                     const uint8_t* bytes,
+                                                                     std::size_t pos,
+                                                                     std::size_t count) {
+  return TakeBlocks<WithAvx512, kHighGlyphs>(screen, bytes, pos, count);
+}
+#endif
+
+// The steps of code page 437 art, where high bytes are glyphs, and of all other art.
+template <bool kHighGlyphs>
+std::size_t Steps(Screen& screen, const uint8_t* bytes, std::size_t pos, std::size_t count) {
+#if TINTREL_SSE2
+  static const bool kAvx512 = avx512::Available(), kAvx2 = avx2::Available();
+  if (kAvx512 && screen.Quick == QuickScreen::kOn)
+    return StepsWithAvx512<kHighGlyphs>(screen, bytes, pos, count);
+  if (kAvx2 && screen.Quick != QuickScreen::kWithoutAvx)
+    return StepsWithAvx2<kHighGlyphs>(screen, bytes, pos, count);
+#endif
+  return StepsPortably<kHighGlyphs>(screen, bytes, pos, count);
 }
 
 }  // namespace
@@ -361,8 +511,8 @@ std::size_t TakeQuickSteps(Screen& screen, const uint8_t* bytes, std::size_t pos
                            std::size_t count) {
   if (count - pos < 2 * kWindow) return pos;
   if (!screen.Cache) screen.Cache = std::make_unique<SequenceCache>();
-  if (screen.Characters == Charset::kCp437) return TakeBlocks<true>(screen, bytes, pos, count);
-  return TakeBlocks<false>(screen, bytes, pos, count);
+  if (screen.Characters == Charset::kCp437) return Steps<true>(screen, bytes, pos, count);
+  return Steps<false>(screen, bytes, pos, count);
 }
 
 }  // namespace tintrel

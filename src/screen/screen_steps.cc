@@ -87,7 +87,7 @@ PenChange RenditionChange(int32_t value, ParamReader& params, bool& extended) {
   if (value >= 90 && value <= 97) return Foreground(Bright(kAnsiToVga[value - 90]), false);
   if (value >= 100 && value <= 107) return Background(Bright(kAnsiToVga[value - 100]), false);
   switch (value) {
-    case 0: return {0xFFFF, kFreshPen};
+    case 0: return {kPenBits, kFreshPen};
     case 1: return Flag(kPenBold, true);
     case 22: return Flag(kPenBold, false);
     case 5: return Flag(kPenBlink, true);
@@ -113,13 +113,15 @@ PenChange RenditionChange(int32_t value, ParamReader& params, bool& extended) {
 ScreenStep Rendition(ParamReader& params) {
   ScreenStep step;
   if (params.At == params.End) {
-    Apply(step, {0xFFFF, kFreshPen});
+    Apply(step, {kPenBits, kFreshPen});
     return step;
   }
+  bool extended = false;
   while (params.At < params.End) {
     const int32_t value = NextParam(params);
-    Apply(step, RenditionChange(value, params, step.Extended));
+    Apply(step, RenditionChange(value, params, extended));
   }
+  if (extended) step.PenSet |= kPenExtended;
   return step;
 }
 
@@ -131,7 +133,7 @@ ScreenStep TrueColor(ParamReader& params) {
   const int red = Channel(params), green = Channel(params);
   const uint8_t color = NearestVgaColor(red, green, Channel(params));
   Apply(step, which == 0 ? Background(color, false) : Foreground(color, false));
-  step.Extended = true;
+  step.PenSet |= kPenExtended;
   return step;
 }
 
@@ -141,27 +143,14 @@ uint32_t Count(ParamReader& params) {
   return n == 0 ? 1 : static_cast<uint32_t>(n);
 }
 
-ScreenStep Action(StepKind kind, uint32_t row = 0, uint32_t column = 0) {
+ScreenStep Action(StepKind kind, uint32_t row = 0) {
   ScreenStep step;
   step.Kind = kind;
   step.Row = row;
-  step.Column = column;
   return step;
 }
 
 }  // namespace
-
-uint8_t RareAttrOfPen(uint16_t pen) {
-  uint16_t fg = pen & (kPenFg | kPenFgBasic);
-  uint16_t bg = (pen >> 8) & (kPenFg | kPenFgBasic);
-  if (pen & kPenReverse) std::swap(fg, bg);
-  auto color = fg & kPenFg;
-  if ((fg & kPenFgBasic) && (pen & kPenBold)) color |= 8;
-  auto back = bg & kPenFg;
-  if ((bg & kPenFgBasic) && (pen & kPenBlink)) back |= 8;
-  if (pen & kPenConceal) color = back;
-  return static_cast<uint8_t>(color | back << 4);
-}
 
 uint8_t NearestVgaColor(int red, int green, int blue) {
   uint8_t nearest = 0;
@@ -196,12 +185,17 @@ ScreenStep SequenceStep(const uint8_t* params, std::size_t length, uint8_t final
     case 't': return TrueColor(reader);
     case 'A': return Action(StepKind::kUp, Count(reader));
     case 'B': return Action(StepKind::kDown, Count(reader));
-    case 'C': return Action(StepKind::kForward, Count(reader));
+    case 'C': {
+      ScreenStep step;
+      step.Forward = Count(reader);
+      return step;
+    }
     case 'D': return Action(StepKind::kBack, Count(reader));
     case 'H':
     case 'f': {
-      const auto row = static_cast<uint32_t>(NextParam(reader));
-      return Action(StepKind::kPosition, row, static_cast<uint32_t>(NextParam(reader)));
+      ScreenStep step = Action(StepKind::kPosition, static_cast<uint32_t>(NextParam(reader)));
+      step.Column = static_cast<uint16_t>(std::min<int32_t>(NextParam(reader), 0xFFFF));
+      return step;
     }
     case 's': return Action(StepKind::kSave);
     case 'u': return Action(StepKind::kRestore);

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // What a sequence or a pipe code does to the screen, as one ScreenStep: a change of the pen
-// (the colour state, pen & PenKeep | PenSet) and at most one cursor or screen action. The byte
-// loop and the quick steps read a sequence's step from the same parser; the quick steps keep
-// the steps of the sequences they met in a cache.
+// (the colour state, pen & PenKeep | PenSet), a move forward, and at most one other cursor or
+// screen action. The byte loop and the quick steps read a sequence's step from the same parser;
+// the quick steps keep the steps of the sequences they met in a cache.
 #pragma once
 
 #include <array>
@@ -21,44 +21,44 @@ inline constexpr uint16_t kPenBg = 0x0F00;       // background colour, VGA order
 inline constexpr uint16_t kPenBgBasic = 0x1000;  // set by 40-47 or 49: blink brightens it
 inline constexpr uint16_t kPenBlink = 0x2000;
 inline constexpr uint16_t kFreshPen = 7 | kPenFgBasic | kPenBgBasic;
+// Not a colour: set once a sequence asks for a 256-colour or 24-bit colour, and never cleared.
+inline constexpr uint16_t kPenExtended = 0x8000;
 
-namespace pen_tables {
-
-// The attribute's foreground from the pen's low six bits, its background from bits 8-13, for
-// pens without reverse or conceal.
-constexpr std::array<uint8_t, 64> kForeground = [] {
-  std::array<uint8_t, 64> table{};
-  for (int i = 0; i < 64; ++i)
-    table[i] = static_cast<uint8_t>((i & 15) | ((i & kPenFgBasic) && (i & kPenBold) ? 8 : 0));
-  return table;
-}();
-
-constexpr std::array<uint8_t, 64> kBackground = [] {
-  std::array<uint8_t, 64> table{};
-  for (int i = 0; i < 64; ++i) {
-    const bool bright = (i & (kPenBgBasic >> 8)) && (i & (kPenBlink >> 8));
-    table[i] = static_cast<uint8_t>(((i & 15) | (bright ? 8 : 0)) << 4);
+// The attribute a pen draws with: reverse swaps the two colours first; bold then brightens the
+// foreground and blink the background where 30-37, 39, 40-47 or 49 set them; conceal draws the
+// foreground in the background's colour.
+constexpr uint8_t AttrOfPenBits(uint16_t pen) {
+  uint16_t fg = pen & (kPenFg | kPenFgBasic);
+  uint16_t bg = (pen >> 8) & (kPenFg | kPenFgBasic);
+  if (pen & kPenReverse) {
+    const uint16_t swapped = fg;
+    fg = bg;
+    bg = swapped;
   }
-  return table;
-}();
-
-}  // namespace pen_tables
-
-// Reverse and conceal, which swap or hide the colours.
-uint8_t RareAttrOfPen(uint16_t pen);
-
-inline uint8_t AttrOfPen(uint16_t pen) {
-  if (pen & (kPenReverse | kPenConceal)) [[unlikely]]
-    return RareAttrOfPen(pen);
-  return static_cast<uint8_t>(pen_tables::kForeground[pen & 63] |
-                              pen_tables::kBackground[(pen >> 8) & 63]);
+  int color = fg & kPenFg, back = bg & kPenFg;
+  if ((fg & kPenFgBasic) && (pen & kPenBold)) color |= 8;
+  if ((bg & kPenFgBasic) && (pen & kPenBlink)) back |= 8;
+  if (pen & kPenConceal) color = back;
+  return static_cast<uint8_t>(color | back << 4);
 }
 
+inline constexpr uint16_t kPenBits = 0x3FFF;
+
+inline constexpr std::array<uint8_t, kPenBits + 1> kAttrOfPen = [] {
+  std::array<uint8_t, kPenBits + 1> attrs{};
+  for (uint16_t pen = 0; pen <= kPenBits; ++pen) attrs[pen] = AttrOfPenBits(pen);
+  return attrs;
+}();
+
+inline uint8_t AttrOfPen(uint16_t pen) {
+  return kAttrOfPen[pen & kPenBits];
+}
+
+// What a step does beyond changing the pen and moving the cursor forward.
 enum class StepKind : uint8_t {
-  kPenOnly,
+  kNone,
   kUp,
   kDown,
-  kForward,
   kBack,
   kPosition,
   kSave,
@@ -69,11 +69,11 @@ enum class StepKind : uint8_t {
 
 struct ScreenStep {
   uint16_t PenKeep = 0xFFFF, PenSet = 0;
-  StepKind Kind = StepKind::kPenOnly;
-  bool Extended = false;  // the step asks for a 256-colour or 24-bit colour
-  uint8_t Length = 0;     // a cached step: the bytes of its sequence from ESC
+  StepKind Kind = StepKind::kNone;
   uint8_t Unused = 0;
-  uint32_t Row = 0, Column = 0;  // a move's count in Row; kPosition's place, from 1
+  uint16_t Column = 0;   // kPosition's column, from 1 (past 65535 as 65535)
+  uint32_t Forward = 0;  // columns the cursor moves forward
+  uint32_t Row = 0;      // the count of the other moves; kPosition's row, from 1
 
   bool operator==(const ScreenStep&) const = default;
 };

@@ -12,7 +12,7 @@
 namespace tintrel {
 namespace {
 
-void Draw(Screen& screen, const std::string& bytes, bool quick, std::size_t chunk,
+void Draw(Screen& screen, const std::string& bytes, QuickScreen quick, std::size_t chunk,
           uint32_t width = kDefaultScreenWidth) {
   screen.Quick = quick;
   ResetScreen(screen, width);
@@ -28,7 +28,7 @@ std::string Difference(const Screen& a, const Screen& b) {
     if (x.Frame != y.Frame || x.FrameHi != y.FrameHi || x.HeldHi != y.HeldHi)
       return "marks of row " + std::to_string(row);
   }
-  if (a.HeldByAttr != b.HeldByAttr || a.InkedByAttr != b.InkedByAttr) return "counts";
+  if (a.BelowByAttr != b.BelowByAttr || a.BelowInkedByAttr != b.BelowInkedByAttr) return "counts";
   if (a.Row != b.Row || a.Column != b.Column) return "cursor";
   if (a.Pen != b.Pen || a.Attr != b.Attr) return "pen";
   if (a.Frame != b.Frame || a.RowsReady != b.RowsReady) return "frame or rows";
@@ -47,10 +47,13 @@ std::string AsUtf8(const std::string& cp437) {
 void ExpectSameAsByteLoop(const std::string& bytes, const std::string& what,
                           uint32_t width = kDefaultScreenWidth) {
   Screen byte_loop, quick;
-  Draw(byte_loop, bytes, false, 64 * 1024, width);
-  for (std::size_t chunk : {std::size_t{64 * 1024}, std::size_t{4096}, std::size_t{333}}) {
-    Draw(quick, bytes, true, chunk, width);
-    EXPECT_EQ(Difference(quick, byte_loop), "") << what << ", chunks of " << chunk;
+  Draw(byte_loop, bytes, QuickScreen::kOff, 64 * 1024, width);
+  for (QuickScreen way : {QuickScreen::kOn, QuickScreen::kWithAvx2, QuickScreen::kWithoutAvx}) {
+    for (std::size_t chunk : {std::size_t{64 * 1024}, std::size_t{333}}) {
+      Draw(quick, bytes, way, chunk, width);
+      EXPECT_EQ(Difference(quick, byte_loop), "")
+          << what << ", chunks of " << chunk << ", quick steps " << static_cast<int>(way);
+    }
   }
 }
 
@@ -61,6 +64,7 @@ TEST(ScreenQuickSteps, AgreeWithTheByteLoopOnSeededInputs) {
     const std::string typical = artgen::TypicalArt(seed, size, seed % 2 == 0);
     ExpectSameAsByteLoop(typical, "typical" + label, seed % 3 == 0 ? 132 : 80);
     ExpectSameAsByteLoop(AsUtf8(typical), "typical in UTF-8" + label);
+    ExpectSameAsByteLoop(artgen::LongRunArt(seed, size, false), "long runs" + label);
     ExpectSameAsByteLoop(artgen::WorstCaseArt(seed, size), "worst case" + label);
     ExpectSameAsByteLoop(artgen::RandomBytes(seed, size, seed % 2 == 0), "random" + label);
   }
@@ -93,7 +97,7 @@ TEST(ScreenQuickSteps, AgreeWhereTokensMeetWindowEdges) {
 // Past the stored rows, and across them with cursor moves, on one screen reused as a catalogue
 // worker reuses its own.
 TEST(ScreenQuickSteps, AgreePastTheStoredRows) {
-  std::string tall = artgen::TypicalArt(5, 1 << 20, false);
+  std::string tall = artgen::LongRunArt(5, 1 << 20, false);
   tall.insert(tall.size() / 2, "\x1b[1;1H\x1b[44mtop again\x1b[1900Bmiddle");
   ExpectSameAsByteLoop(tall, "tall");
   ExpectSameAsByteLoop(AsUtf8(tall), "tall in UTF-8", 40);
