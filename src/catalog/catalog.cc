@@ -148,6 +148,7 @@ void Work(Pipeline& pipeline, TableFormat format) {
   std::vector<std::pair<uint64_t, WalkItem>> taken;
   std::vector<std::pair<uint64_t, FinishedRow>> finished;
   TokenCache cache;
+  Screen screen;
   for (;;) {
     std::unique_lock lock(pipeline.Lock);
     pipeline.WorkReady.wait(
@@ -161,8 +162,8 @@ void Work(Pipeline& pipeline, TableFormat format) {
     }
     lock.unlock();
     for (auto& [number, item] : taken) {
-      const Row row =
-          item.Error.empty() ? CatalogRow(item.Path, cache) : ErrorRow(item.Path, item.Error);
+      const Row row = item.Error.empty() ? CatalogRow(item.Path, cache, screen)
+                                         : ErrorRow(item.Path, item.Error);
       finished.emplace_back(number, FinishedRow{FormatRow(row, format), RowError(row),
                                                 std::move(item.Path), RowSize(row)});
     }

@@ -9,6 +9,7 @@
 
 #include "analysis/analysis.h"
 #include "analysis/color_statistics.h"
+#include "catalog/screen_columns.h"
 #include "meta/sauce_info.h"
 
 namespace tintrel {
@@ -95,7 +96,7 @@ Row ErrorRow(const std::string& path, const std::string& error) {
   return row;
 }
 
-Row CatalogRow(const std::string& path, TokenCache& cache) {
+Row CatalogRow(const std::string& path, TokenCache& cache, Screen& screen) {
   // A pipe or a device is not opened at all: opening may wait or act on the device.
   struct stat status;
   if (stat(path.c_str(), &status) != 0) return ErrorRow(path, Reason("cannot open", errno));
@@ -105,19 +106,20 @@ Row CatalogRow(const std::string& path, TokenCache& cache) {
   if (RegularFileSize(file) < 0) return ErrorRow(path, "not a regular file");
   if (!LockShared(file)) return ErrorRow(path, "locked by another process");
 
-  Analysis analysis;
-  analysis.Name = path;
-  analysis.Opened = true;
-  // Every core has a file of its own already.
-  ScanAndDigest(analysis, file, {}, DigestThread::Never, &cache);
-  for (const std::optional<Fault>& fault : {analysis.ScanFault, analysis.DigestFault}) {
-    if (fault) return ErrorRow(path, Reason("cannot read", fault->ErrorNumber));
-  }
   SauceInfo info;
   try {
     info = ReadSauceInfo(file, path);
   } catch (const Fault& fault) {
     return ErrorRow(path, Reason("cannot read", fault.ErrorNumber));
+  }
+  Analysis analysis;
+  analysis.Name = path;
+  analysis.Opened = true;
+  ResetScreen(screen, ScreenWidthFor(info));
+  // Every core has a file of its own already.
+  ScanAndDigest(analysis, file, {}, DigestThread::Never, &cache, &screen);
+  for (const std::optional<Fault>& fault : {analysis.ScanFault, analysis.DigestFault}) {
+    if (fault) return ErrorRow(path, Reason("cannot read", fault->ErrorNumber));
   }
   try {
     CloseFile(file, path);
@@ -128,6 +130,7 @@ Row CatalogRow(const std::string& path, TokenCache& cache) {
   row[kPath] = TextField(path);
   FillScan(row, analysis);
   FillSauce(row, info);
+  FillScreen(row, SummarizeScreen(screen), info);
   return row;
 }
 

@@ -107,11 +107,11 @@ void TakeAction(Screen& screen, const ScreenStep& step) {
       screen.Row = std::max(step.Row, 1u) - 1;
       screen.Column = std::min(std::max<uint32_t>(step.Column, 1) - 1, screen.Width - 1);
       return;
-    case StepKind::kSave:
+    case StepKind::kSaveCursor:
       screen.SavedRow = screen.Row;
       screen.SavedColumn = screen.Column;
       return;
-    case StepKind::kRestore:
+    case StepKind::kRestoreCursor:
       screen.Row = screen.SavedRow;
       screen.Column = screen.SavedColumn;
       return;

@@ -197,8 +197,8 @@ ScreenStep SequenceStep(const uint8_t* params, std::size_t length, uint8_t final
       step.Column = static_cast<uint16_t>(std::min<int32_t>(NextParam(reader), 0xFFFF));
       return step;
     }
-    case 's': return Action(StepKind::kSave);
-    case 'u': return Action(StepKind::kRestore);
+    case 's': return Action(StepKind::kSaveCursor);
+    case 'u': return Action(StepKind::kRestoreCursor);
     case 'K': return NextParam(reader) == 0 ? Action(StepKind::kEraseLine) : ScreenStep{};
     case 'J': return NextParam(reader) == 2 ? Action(StepKind::kClear) : ScreenStep{};
     default: return {};

@@ -61,8 +61,8 @@ enum class StepKind : uint8_t {
   kDown,
   kBack,
   kPosition,
-  kSave,
-  kRestore,
+  kSaveCursor,
+  kRestoreCursor,
   kEraseLine,
   kClear,
 };
