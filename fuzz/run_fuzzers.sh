@@ -18,7 +18,7 @@ for preset in fuzz fuzz-scalar; do
   rm -rf "$build/seeds"
   mkdir -p "$build/seeds" "$build/findings"
   "$build/fuzz/make_seed_corpus" "$build/seeds"
-  targets="fast_path_fuzz whole_analysis_fuzz"
+  targets="fast_path_fuzz whole_analysis_fuzz screen_fuzz"
   [ "$preset" = fuzz ] && targets="$targets sauce_info_fuzz"
   for target in $targets; do
     case "$target" in

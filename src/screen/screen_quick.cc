@@ -40,7 +40,8 @@ std::size_t Zeros(uint64_t bits) {
 }
 
 // What fills a key's sixteen bytes past its own, for each length.
-alignas(16) constexpr std::array<std::array<uint8_t, kKeyBytes>, kKeyBytes + 1> kKeyPads = [] {
+[[maybe_unused]] alignas(
+    16) constexpr std::array<std::array<uint8_t, kKeyBytes>, kKeyBytes + 1> kKeyPads = [] {
   std::array<std::array<uint8_t, kKeyBytes>, kKeyBytes + 1> pads{};
   for (std::size_t length = 0; length <= kKeyBytes; ++length) {
     for (std::size_t i = length; i < kKeyBytes; ++i) pads[length][i] = 0xFF;
@@ -57,7 +58,8 @@ std::size_t EntryOf(Key key) {
 }
 
 // The bytes of the first n cells of sixteen, glyph and attribute each.
-alignas(32) constexpr std::array<std::array<uint8_t, 32>, kRunPiece + 1> kRunMasks = [] {
+[[maybe_unused]] alignas(
+    32) constexpr std::array<std::array<uint8_t, 32>, kRunPiece + 1> kRunMasks = [] {
   std::array<std::array<uint8_t, 32>, kRunPiece + 1> masks{};
   for (std::size_t n = 0; n <= kRunPiece; ++n) {
     for (std::size_t i = 0; i < 2 * n; ++i) masks[n][i] = 0xFF;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "kit/art_generator.h"
+#include "kit/screen_difference.h"
 #include "screen/screen.h"
 #include "text/cp437.h"
 
@@ -17,23 +18,6 @@ void Draw(Screen& screen, const std::string& bytes, QuickScreen quick, std::size
   screen.Quick = quick;
   ResetScreen(screen, width);
   DrawMemory(screen, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), chunk);
-}
-
-// The first difference, or "" when there is none.
-std::string Difference(const Screen& a, const Screen& b) {
-  if (a.Cells != b.Cells) return "cells";
-  for (std::size_t row = 0; row < a.Marks.size(); ++row) {
-    const RowMarks& x = a.Marks[row];
-    const RowMarks& y = b.Marks[row];
-    if (x.Frame != y.Frame || x.FrameHi != y.FrameHi || x.HeldHi != y.HeldHi)
-      return "marks of row " + std::to_string(row);
-  }
-  if (a.BelowByAttr != b.BelowByAttr || a.BelowInkedByAttr != b.BelowInkedByAttr) return "counts";
-  if (a.Row != b.Row || a.Column != b.Column) return "cursor";
-  if (a.Pen != b.Pen || a.Attr != b.Attr) return "pen";
-  if (a.Frame != b.Frame || a.RowsReady != b.RowsReady) return "frame or rows";
-  if (!(SummarizeScreen(a) == SummarizeScreen(b))) return "summary";
-  return "";
 }
 
 // Code page 437 art as its UTF-8 twin: every high byte becomes its character.
@@ -51,7 +35,7 @@ void ExpectSameAsByteLoop(const std::string& bytes, const std::string& what,
   for (QuickScreen way : {QuickScreen::kOn, QuickScreen::kWithAvx2, QuickScreen::kWithoutAvx}) {
     for (std::size_t chunk : {std::size_t{64 * 1024}, std::size_t{333}}) {
       Draw(quick, bytes, way, chunk, width);
-      EXPECT_EQ(Difference(quick, byte_loop), "")
+      EXPECT_EQ(testkit::ScreenDifference(quick, byte_loop), "")
           << what << ", chunks of " << chunk << ", quick steps " << static_cast<int>(way);
     }
   }
