@@ -80,14 +80,40 @@ struct SequenceKey {
 };
 
 #if TINTREL_SSE2
+// Sixteen copies of a byte, read from memory where they are used: the calls of the uncommon steps
+// would otherwise have them made anew for every sequence.
+struct alignas(16) Lanes {
+  std::array<uint8_t, 16> Bytes;
+};
+
+constexpr Lanes Splat(int byte) {
+  Lanes lanes{};
+  for (uint8_t& lane : lanes.Bytes) lane = static_cast<uint8_t>(byte);
+  return lanes;
+}
+
+inline constexpr std::array<Lanes, 4> kParamLanes = {
+    Splat(kParamSeparators[0]), Splat(kParamSeparators[1]), Splat(0x80 - '0'), Splat(0x80 + 10)};
+
+// The lanes where the compiler cannot see their values, which it would otherwise make anew in
+// registers for every sequence.
+inline const Lanes* LanesInMemory() {
+  const Lanes* lanes = kParamLanes.data();
+  asm("" : "+r"(lanes));
+  return lanes;
+}
+
 [[gnu::always_inline]] inline SequenceKey KeyAt(const uint8_t* bytes) {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
-  // A digit is a byte whose distance from '0', taken unsigned, is below 10.
-  const __m128i from_zero = _mm_xor_si128(_mm_sub_epi8(v, _mm_set1_epi8('0')), _mm_set1_epi8(-128));
-  const __m128i params = _mm_or_si128(
-      _mm_cmplt_epi8(from_zero, _mm_set1_epi8(-128 + 10)),
-      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(kParamSeparators[0]))),
-                   _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(kParamSeparators[1])))));
+  const Lanes* lanes = LanesInMemory();
+  auto lane = [lanes](std::size_t i) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(lanes[i].Bytes.data()));
+  };
+  // A digit is a byte whose distance from '0', taken unsigned, is below 10: with the sign bit
+  // flipped, signed below -128 + 10.
+  const __m128i digits = _mm_cmplt_epi8(_mm_add_epi8(v, lane(2)), lane(3));
+  const __m128i params =
+      _mm_or_si128(digits, _mm_or_si128(_mm_cmpeq_epi8(v, lane(0)), _mm_cmpeq_epi8(v, lane(1))));
   const std::size_t count = Zeros(~static_cast<uint64_t>(_mm_movemask_epi8(params)));
   const std::size_t length = std::min(count + 1, kKeyBytes);
   const __m128i key =
@@ -111,7 +137,22 @@ struct SequenceKey {
 // bytes that end runs (and the high bytes, unless they are glyphs), and writing a run of at most
 // 16 glyphs with their attribute into cells, which reads sixteen glyphs and leaves the cells
 // past the run as they were.
+struct BlockWalk;
+
+// Where the steps of a block that call nothing stop: at the block's end, at a run or at a
+// token they leave to the steps apart.
+enum class Exit : uint8_t { kEnd, kRun, kToken };
+
+// Packing the cursor's coordinates into vectors costs more than it saves.
+#if defined(__GNUC__) && !defined(__clang__)
+#define TINTREL_SCREEN_STEPS gnu::optimize("no-tree-slp-vectorize")
+#else
+#define TINTREL_SCREEN_STEPS
+#endif
+
 struct Portably {
+  static Exit CommonSteps(Screen& screen, BlockWalk& walk, const SequenceEntry* entries);
+
   template <bool kHighGlyphs>
   static uint64_t Classify(const uint8_t* bytes) {
     uint64_t enders = 0;
@@ -156,6 +197,8 @@ struct Portably {
 #define TINTREL_SCREEN_AVX2 gnu::target("avx2,popcnt,bmi,bmi2")
 
 struct WithAvx2 {
+  static Exit CommonSteps(Screen& screen, BlockWalk& walk, const SequenceEntry* entries);
+
   [[TINTREL_SCREEN_AVX2]] static __m256i Is(__m256i v, char c) {
     return _mm256_cmpeq_epi8(v, _mm256_set1_epi8(c));
   }
@@ -188,6 +231,8 @@ struct WithAvx2 {
 };
 
 struct WithAvx512 {
+  static Exit CommonSteps(Screen& screen, BlockWalk& walk, const SequenceEntry* entries);
+
   [[TINTREL_AVX512]] static uint64_t Is(__m512i v, char c) {
     return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(c));
   }
@@ -259,25 +304,131 @@ RowMarks* DrawnRow(Screen& screen, uint32_t row) {
   }
 }
 
-// The cells of the cursor's row and its frame reach, while the current frame drew on it; else
-// no cells and kNoReach, so that no run is right of it. The row's HeldHi is settled when the
-// row is left: while the quick steps stay on it, the reach only grows.
-struct RowView {
+// What the steps keep in registers: where they are in the block, the cursor's column and the
+// pen, and the cursor's row as the cells of the row and its frame reach while the current frame
+// drew on it (else no cells and kNoReach, so that no run is right of it). The row itself, and
+// its HeldHi, are the screen's: while the steps stay on a row, its reach only grows, and HeldHi
+// is settled when they leave it. The uncommon steps take this state and give it back whole, so
+// that nothing of it lives across their calls.
+struct BlockWalk {
+  const uint8_t* Base;
+  std::size_t At, Limit;
+  const uint16_t* Next;  // the first place at or after At where a run ends, or one before it
   Cell* Cells;
-  uint32_t Reach;
+  uint32_t Reach, Column;
+  uint16_t Pen;
+  uint8_t Attr;
+  bool Stopped;  // at a token the byte loop must take
 };
 
-RowView ViewRow(Screen& screen, uint32_t row) {
-  const RowMarks* marks = DrawnRow(screen, row);
-  if (marks == nullptr) return {nullptr, kNoReach};
-  return {screen.Cells.data() + std::size_t{row} * screen.Width, marks->FrameHi};
+[[gnu::always_inline]] inline void ViewRow(const Screen& screen, BlockWalk& steps) {
+  const uint32_t row = screen.Row;
+  if (row >= screen.RowsReady || screen.Marks[row].Frame != screen.Frame) {
+    steps.Cells = nullptr;
+    steps.Reach = kNoReach;
+    return;
+  }
+  steps.Cells = const_cast<Cell*>(screen.Cells.data()) + std::size_t{row} * screen.Width;
+  steps.Reach = screen.Marks[row].FrameHi;
 }
 
-void LeaveRow(Screen& screen, uint32_t row, RowView view) {
-  if (view.Cells == nullptr) return;
-  RowMarks& marks = screen.Marks[row];
-  marks.FrameHi = view.Reach;
-  marks.HeldHi = std::max(marks.HeldHi, view.Reach);
+// The row's marks have the steps' reach back.
+[[gnu::always_inline]] inline void LeaveRow(Screen& screen, const BlockWalk& steps) {
+  if (steps.Cells == nullptr) return;
+  RowMarks& marks = screen.Marks[screen.Row];
+  marks.FrameHi = steps.Reach;
+  marks.HeldHi = std::max(marks.HeldHi, steps.Reach);
+}
+
+// The screen has the steps' cursor and pen, and the row's marks, back.
+void GiveBack(Screen& screen, const BlockWalk& steps) {
+  LeaveRow(screen, steps);
+  screen.Column = steps.Column;
+  screen.Pen = steps.Pen;
+  screen.Attr = steps.Attr;
+}
+
+void TakeBack(const Screen& screen, BlockWalk& steps) {
+  steps.Column = screen.Column;
+  steps.Pen = screen.Pen;
+  steps.Attr = screen.Attr;
+  ViewRow(screen, steps);
+}
+
+[[gnu::noinline]] BlockWalk DrawRunApart(Screen& screen, BlockWalk steps, std::size_t count) {
+  GiveBack(screen, steps);
+  DrawRun(screen, steps.Base + steps.At, count);
+  TakeBack(screen, steps);
+  return steps;
+}
+
+// Every token but a cached sequence that changes only the pen and moves forward, and CR: ESC
+// without "[", a sequence the cache does not hold yet or that acts on the cursor or the screen,
+// a line feed, a tab, a pipe code or "|", a high byte of UTF-8 art. Past its bytes, or stopped
+// at it when the byte loop must take it.
+[[gnu::noinline]] BlockWalk TakeTokenApart(Screen& screen, BlockWalk steps) {
+  const uint8_t* token = steps.Base + steps.At;
+  GiveBack(screen, steps);
+  switch (token[0]) {
+    case kEscapeByte: {
+      // ESC without "[" is dropped, and the byte after it read as usual.
+      if (token[1] != '[') {
+        steps.At += 1;
+        break;
+      }
+      const SequenceKey key = KeyAt(token + 2);
+      if (key.Params == kKeyBytes) {
+        steps.Stopped = true;
+        break;
+      }
+      SequenceEntry& entry = screen.Cache->Entries[EntryOf(key.Bytes)];
+      if (entry.KeyLow != key.Bytes.Low || entry.KeyHigh != key.Bytes.High)
+        entry = {key.Bytes.Low, key.Bytes.High,
+                 SequenceStep(token + 2, key.Params, token[2 + key.Params])};
+      TakeStep(screen, entry.Step);
+      steps.At += 3 + key.Params;
+      break;
+    }
+    case '\n':
+      LineFeed(screen);
+      steps.At += 1;
+      break;
+    case '\t':
+      screen.Column = TabStop(screen.Column, screen.Width);
+      steps.At += 1;
+      break;
+    case kPipeByte:
+      if (const int code = PipeCodeValue(token[1], token[2]); code >= 0) {
+        TakeStep(screen, PipeStep(code));
+        steps.At += 3;
+      } else {
+        DrawRun(screen, token, 1);
+        steps.At += 1;
+      }
+      break;
+    default: {
+      // A high byte: of UTF-8 art, or one the byte loop takes while the character set is not
+      // known.
+      if (screen.Characters != Charset::kUtf8) {
+        steps.Stopped = true;
+        break;
+      }
+      const Utf8Read read = ReadUtf8(token, 4);
+      if (read.Outcome != Utf8Read::kCharacter) {
+        DrawRun(screen, token, 1);
+        steps.At += 1;
+        break;
+      }
+      if (const int glyph = GlyphOf(read.Code); glyph != kNoGlyph) {
+        const std::array<uint8_t, kRunPiece> one{static_cast<uint8_t>(glyph)};
+        DrawRun(screen, one.data(), 1);
+      }
+      steps.At += read.Length;
+      break;
+    }
+  }
+  TakeBack(screen, steps);
+  return steps;
 }
 
 int CountBits(uint64_t bits) {
@@ -310,141 +461,139 @@ template <typename Processor, bool kHighGlyphs>
   next[1] = UINT16_MAX;
 }
 
+// Down to column 1 of the next row, at the last column's wrap or a line feed.
+[[gnu::always_inline]] inline void NextRow(Screen& screen, BlockWalk& steps) {
+  LeaveRow(screen, steps);
+  screen.Row = RowsDown(screen.Row, 1);
+  steps.Column = 0;
+  ViewRow(screen, steps);
+}
+
+// The row's frame reach after a run of n glyphs up to `column`: an empty run leaves it as it was.
+// Without a branch, which a run's length would mispredict.
+inline uint32_t ReachAfter(uint32_t reach, uint32_t column, uint32_t n) {
+#if TINTREL_SSE2
+  asm("test %[n], %[n]\n\tcmovnz %[column], %[reach]"
+      : [reach] "+r"(reach)
+      : [n] "r"(n), [column] "r"(column)
+      : "cc");
+  return reach;
+#else
+  return n != 0 ? column : reach;
+#endif
+}
+
+// Runs that fit on the row right of what the current frame drew there, cached sequences that
+// change the pen and move forward, CR and LF, until the block's end or anything else: a run is
+// then left from the first glyph not drawn (Next at its end), a token from its first byte.
+// Calls nothing, so that the walk stays in registers.
+template <typename Processor>
+[[gnu::always_inline]] inline Exit TakeCommonSteps(Screen& screen, BlockWalk& walk,
+                                                   const SequenceEntry* entries) {
+  BlockWalk steps = walk;
+  const uint32_t width = screen.Width;
+  Exit exit = Exit::kEnd;
+  while (steps.At < steps.Limit) {
+    // Only a token that ends with a byte that ends runs passes over one of them.
+    while (*steps.Next < steps.At) [[unlikely]]++ steps.Next;
+    const std::size_t end = *steps.Next;
+    auto n = static_cast<uint32_t>(end - steps.At);
+    while (n > kRunPiece && steps.Column >= steps.Reach && steps.Column + kRunPiece < width)
+      [[unlikely]] {
+        Processor::Write(steps.Cells + steps.Column, steps.Base + steps.At, kRunPiece, steps.Attr);
+        steps.Column += kRunPiece;
+        steps.Reach = steps.Column;
+        steps.At += kRunPiece;
+        n -= kRunPiece;
+      }
+    // An empty run passes through unseen, without a branch.
+    if (steps.Column >= steps.Reach && n <= kRunPiece && steps.Column + n <= width) [[likely]] {
+      Processor::Write(steps.Cells + steps.Column, steps.Base + steps.At, n, steps.Attr);
+      steps.Column += n;
+      steps.Reach = ReachAfter(steps.Reach, steps.Column, n);
+      if (steps.Column == width) [[unlikely]]
+        NextRow(screen, steps);
+    } else if (n != 0) {
+      exit = Exit::kRun;
+      break;
+    }
+    steps.At = end;
+    if (end == steps.Limit) break;
+    const uint8_t* token = steps.Base + end;
+    if (token[0] == kEscapeByte && token[1] == '[') [[likely]] {
+      const SequenceKey key = KeyAt(token + 2);
+      const SequenceEntry& entry = entries[EntryOf(key.Bytes)];
+      const ScreenStep& step = entry.Step;
+      if (entry.KeyLow == key.Bytes.Low && entry.KeyHigh == key.Bytes.High &&
+          step.Kind == StepKind::kNone) [[likely]] {
+        steps.Pen = static_cast<uint16_t>((steps.Pen & step.PenKeep) | step.PenSet);
+        steps.Attr = AttrOfPen(steps.Pen);
+        steps.Column = ColumnsForward(steps.Column, step.Forward, width);
+        steps.At = end + 3 + key.Params;
+        ++steps.Next;
+        continue;
+      }
+    } else if (token[0] == '\r') {
+      steps.Column = 0;
+      steps.At = end + 1;
+      ++steps.Next;
+      continue;
+    } else if (token[0] == '\n') {
+      NextRow(screen, steps);
+      steps.At = end + 1;
+      ++steps.Next;
+      continue;
+    }
+    exit = Exit::kToken;
+    break;
+  }
+  walk = steps;
+  return exit;
+}
+
+[[gnu::noinline, TINTREL_SCREEN_STEPS]] Exit Portably::CommonSteps(Screen& screen, BlockWalk& walk,
+                                                                   const SequenceEntry* entries) {
+  return TakeCommonSteps<Portably>(screen, walk, entries);
+}
+
+#if TINTREL_SSE2
+[[gnu::noinline, TINTREL_SCREEN_AVX2, TINTREL_SCREEN_STEPS]] Exit WithAvx2::CommonSteps(
+    Screen& screen, BlockWalk& walk, const SequenceEntry* entries) {
+  return TakeCommonSteps<WithAvx2>(screen, walk, entries);
+}
+
+[[gnu::noinline, TINTREL_AVX512, TINTREL_SCREEN_STEPS]] Exit WithAvx512::CommonSteps(
+    Screen& screen, BlockWalk& walk, const SequenceEntry* entries) {
+  return TakeCommonSteps<WithAvx512>(screen, walk, entries);
+}
+#endif
+
 // The steps over a block of `limit` bytes from its first byte, whose run ends are listed.
 // Returns where they ended, which may be inside the window after the block; `stopped` tells
-// that the byte loop must take the token there. The cursor, the pen and the marks of the
-// cursor's row stay in registers; the screen has them back whenever one of its events is called.
+// that the byte loop must take the token there.
 template <typename Processor, bool kHighGlyphs>
 [[gnu::always_inline]] inline std::size_t TakeBlock(Screen& screen, const uint8_t* base,
                                                     std::size_t limit, const RunEnds& ends,
                                                     bool& stopped) {
-  SequenceEntry* const entries = screen.Cache->Entries.get();
-  const uint32_t width = screen.Width;
-  uint32_t row = screen.Row, column = screen.Column;
-  uint16_t pen = screen.Pen;
-  uint8_t attr = screen.Attr;
-  RowView view = ViewRow(screen, row);
-  // Plain code rather than lambdas, which would keep the cursor in memory.
-#define TINTREL_GIVE_BACK()                                                                 \
-  (LeaveRow(screen, row, view), screen.Row = row, screen.Column = column, screen.Pen = pen, \
-   screen.Attr = attr)
-#define TINTREL_TAKE_BACK()                                                        \
-  (row = screen.Row, column = screen.Column, pen = screen.Pen, attr = screen.Attr, \
-   view = ViewRow(screen, row))
-
-  // The next place where a run ends: the start of the token after the run. Only a token that
-  // ends with a byte that ends runs passes over one of them.
-  const uint16_t* next = ends.data();
-  std::size_t at = 0;
-  while (at < limit) {
-    while (*next < at) [[unlikely]]++ next;
-    const std::size_t end = *next++;
-    const auto n = static_cast<uint32_t>(end - at);
-    // A run that fits on a row right of what this frame drew there is written here; an empty
-    // one passes through unseen, without a branch.
-    if (column >= view.Reach && n <= kRunPiece && column + n <= width) [[likely]] {
-      Processor::Write(view.Cells + column, base + at, n, attr);
-      column += n;
-      view.Reach = n != 0 ? column : view.Reach;
-      if (column == width) [[unlikely]] {
-        LeaveRow(screen, row, view);
-        column = 0;
-        row = RowsDown(row, 1);
-        view = ViewRow(screen, row);
-      }
-    } else if (n != 0) {
-      TINTREL_GIVE_BACK();
-      DrawRun(screen, base + at, n);
-      TINTREL_TAKE_BACK();
-    }
-    at = end;
-    if (at == limit) break;
-    const uint8_t b = base[at];
-    // The token's own place is passed; places inside it are passed below, at the loop's start.
-
-    if (b == kEscapeByte) [[likely]] {
-      // ESC without "[" is dropped, and the byte after it read as usual.
-      if (base[at + 1] != '[') {
-        ++at;
-        continue;
-      }
-      const SequenceKey key = KeyAt(base + at + 2);
-      if (key.Params == kKeyBytes) {
-        stopped = true;
-        break;
-      }
-      SequenceEntry& entry = entries[EntryOf(key.Bytes)];
-      if (entry.KeyLow != key.Bytes.Low || entry.KeyHigh != key.Bytes.High) [[unlikely]] {
-        entry = {key.Bytes.Low, key.Bytes.High,
-                 SequenceStep(base + at + 2, key.Params, base[at + 2 + key.Params])};
-      }
-      at += 3 + key.Params;
-      const ScreenStep& step = entry.Step;
-      pen = static_cast<uint16_t>((pen & step.PenKeep) | step.PenSet);
-      attr = AttrOfPen(pen);
-      column = ColumnsForward(column, step.Forward, width);
-      if (step.Kind == StepKind::kNone) [[likely]]
-        continue;
-      TINTREL_GIVE_BACK();
-      TakeAction(screen, step);
-      TINTREL_TAKE_BACK();
+  BlockWalk steps{base,          0,          limit,       ends.data(), nullptr, 0,
+                  screen.Column, screen.Pen, screen.Attr, false};
+  ViewRow(screen, steps);
+  const SequenceEntry* const entries = screen.Cache->Entries.get();
+  for (;;) {
+    const Exit exit = Processor::CommonSteps(screen, steps, entries);
+    if (exit == Exit::kEnd) break;
+    if (exit == Exit::kRun) {
+      const std::size_t end = *steps.Next;
+      steps = DrawRunApart(screen, steps, end - steps.At);
+      steps.At = end;
       continue;
     }
-    switch (b) {
-      case '\n':
-        LeaveRow(screen, row, view);
-        row = RowsDown(row, 1);
-        column = 0;
-        view = ViewRow(screen, row);
-        ++at;
-        continue;
-      case '\r':
-        column = 0;
-        ++at;
-        continue;
-      case '\t':
-        column = TabStop(column, width);
-        ++at;
-        continue;
-      case kPipeByte:
-        TINTREL_GIVE_BACK();
-        if (const int code = PipeCodeValue(base[at + 1], base[at + 2]); code >= 0) {
-          TakeStep(screen, PipeStep(code));
-          at += 3;
-        } else {
-          DrawRun(screen, base + at, 1);
-          ++at;
-        }
-        TINTREL_TAKE_BACK();
-        continue;
-      default: {
-        // A high byte of UTF-8 art.
-        if (screen.Characters != Charset::kUtf8) {
-          stopped = true;
-          break;
-        }
-        TINTREL_GIVE_BACK();
-        const Utf8Read read = ReadUtf8(base + at, 4);
-        if (read.Outcome != Utf8Read::kCharacter) {
-          DrawRun(screen, base + at, 1);
-          ++at;
-        } else {
-          if (const int glyph = GlyphOf(read.Code); glyph != kNoGlyph) {
-            const std::array<uint8_t, kRunPiece> one{static_cast<uint8_t>(glyph)};
-            DrawRun(screen, one.data(), 1);
-          }
-          at += read.Length;
-        }
-        TINTREL_TAKE_BACK();
-        continue;
-      }
-    }
-    break;
+    steps = TakeTokenApart(screen, steps);
+    if (steps.Stopped) break;
   }
-  TINTREL_GIVE_BACK();
-#undef TINTREL_GIVE_BACK
-#undef TINTREL_TAKE_BACK
-  return at;
+  GiveBack(screen, steps);
+  stopped = steps.Stopped;
+  return steps.At;
 }
 
 template <typename Processor, bool kHighGlyphs>
@@ -462,13 +611,6 @@ template <typename Processor, bool kHighGlyphs>
   }
   return pos;
 }
-
-// Packing the cursor's coordinates into vectors costs more than it saves.
-#if defined(__GNUC__) && !defined(__clang__)
-#define TINTREL_SCREEN_STEPS gnu::optimize("no-tree-slp-vectorize")
-#else
-#define TINTREL_SCREEN_STEPS
-#endif
 
 template <bool kHighGlyphs>
 [[TINTREL_SCREEN_STEPS]] std::size_t StepsPortably(Screen& screen, const uint8_t* bytes,
