@@ -211,12 +211,22 @@ ScreenSummary SummarizeScreen(const Screen& screen) {
   summary.Lines = lines;
   // The stored cells by attribute, all and those with ink; a cell nothing reached counts as
   // attribute 0, which the counts pass over.
-  std::array<int64_t, 256> held = screen.BelowByAttr, inked = screen.BelowInkedByAttr;
+  static constexpr std::array<uint8_t, 256> kInk = [] {
+    std::array<uint8_t, 256> ink{};
+    for (int glyph = 0; glyph < 256; ++glyph) ink[glyph] = !IsBlank(static_cast<uint8_t>(glyph));
+    return ink;
+  }();
+  std::array<uint32_t, 256> stored{}, stored_inked{};
   for (uint32_t row = 0; row < screen.RowsReady; ++row) {
     for (Cell cell : ScreenRow(screen, row).first(screen.Marks[row].HeldHi)) {
-      ++held[cell.Attr];
-      inked[cell.Attr] += !IsBlank(cell.Glyph);
+      ++stored[cell.Attr];
+      stored_inked[cell.Attr] += kInk[cell.Glyph];
     }
+  }
+  std::array<int64_t, 256> held = screen.BelowByAttr, inked = screen.BelowInkedByAttr;
+  for (std::size_t attr = 0; attr < 256; ++attr) {
+    held[attr] += stored[attr];
+    inked[attr] += stored_inked[attr];
   }
   int64_t colored = 0;
   for (std::size_t attr = 0; attr < 256; ++attr) {

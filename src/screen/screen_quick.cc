@@ -506,6 +506,21 @@ template <typename Processor>
         steps.At += kRunPiece;
         n -= kRunPiece;
       }
+    // A stored row this frame has not drawn on yet starts its reach; a run at or left of the
+    // reach starts the next frame. New rows, and the first glyph of a frame, are left apart.
+    if (steps.Column < steps.Reach && n != 0 && screen.FrameOpen && screen.Row < screen.RowsReady)
+        [[unlikely]] {
+      if (steps.Reach != kNoReach) {
+        LeaveRow(screen, steps);
+        ++screen.Frames;
+        ++screen.Frame;
+      }
+      RowMarks& marks = screen.Marks[screen.Row];
+      marks.Frame = screen.Frame;
+      marks.FrameHi = 0;
+      steps.Cells = screen.Cells.data() + std::size_t{screen.Row} * width;
+      steps.Reach = 0;
+    }
     // An empty run passes through unseen, without a branch.
     if (steps.Column >= steps.Reach && n <= kRunPiece && steps.Column + n <= width) [[likely]] {
       Processor::Write(steps.Cells + steps.Column, steps.Base + steps.At, n, steps.Attr);
