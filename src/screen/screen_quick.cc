@@ -498,40 +498,45 @@ template <typename Processor>
     while (*steps.Next < steps.At) [[unlikely]]++ steps.Next;
     const std::size_t end = *steps.Next;
     auto n = static_cast<uint32_t>(end - steps.At);
-    while (n > kRunPiece && steps.Column >= steps.Reach && steps.Column + kRunPiece < width)
-      [[unlikely]] {
-        Processor::Write(steps.Cells + steps.Column, steps.Base + steps.At, kRunPiece, steps.Attr);
+    for (;;) {
+      // An empty run passes through unseen, without a branch.
+      if (steps.Column >= steps.Reach && n <= kRunPiece && steps.Column + n <= width) [[likely]] {
+        Processor::Write(steps.Cells + steps.Column, steps.Base + steps.At, n, steps.Attr);
+        steps.Column += n;
+        steps.Reach = ReachAfter(steps.Reach, steps.Column, n);
+        if (steps.Column == width) [[unlikely]]
+          NextRow(screen, steps);
+        break;
+      }
+      if (n == 0) break;
+      // A stored row this frame has not drawn on yet starts its reach; a run at or left of the
+      // reach starts the next frame. New rows, and the first glyph of a frame, are left apart.
+      if (steps.Column < steps.Reach && screen.FrameOpen && screen.Row < screen.RowsReady) {
+        if (steps.Reach != kNoReach) {
+          LeaveRow(screen, steps);
+          ++screen.Frames;
+          ++screen.Frame;
+        }
+        RowMarks& marks = screen.Marks[screen.Row];
+        marks.Frame = screen.Frame;
+        marks.FrameHi = 0;
+        steps.Cells = screen.Cells.data() + std::size_t{screen.Row} * width;
+        steps.Reach = 0;
+        continue;
+      }
+      if (n > kRunPiece && steps.Column >= steps.Reach && steps.Column + kRunPiece < width) {
+        Processor::Write(steps.Cells + steps.Column, steps.Base + steps.At, kRunPiece,
+                         steps.Attr);
         steps.Column += kRunPiece;
         steps.Reach = steps.Column;
         steps.At += kRunPiece;
         n -= kRunPiece;
+        continue;
       }
-    // A stored row this frame has not drawn on yet starts its reach; a run at or left of the
-    // reach starts the next frame. New rows, and the first glyph of a frame, are left apart.
-    if (steps.Column < steps.Reach && n != 0 && screen.FrameOpen && screen.Row < screen.RowsReady)
-        [[unlikely]] {
-      if (steps.Reach != kNoReach) {
-        LeaveRow(screen, steps);
-        ++screen.Frames;
-        ++screen.Frame;
-      }
-      RowMarks& marks = screen.Marks[screen.Row];
-      marks.Frame = screen.Frame;
-      marks.FrameHi = 0;
-      steps.Cells = screen.Cells.data() + std::size_t{screen.Row} * width;
-      steps.Reach = 0;
-    }
-    // An empty run passes through unseen, without a branch.
-    if (steps.Column >= steps.Reach && n <= kRunPiece && steps.Column + n <= width) [[likely]] {
-      Processor::Write(steps.Cells + steps.Column, steps.Base + steps.At, n, steps.Attr);
-      steps.Column += n;
-      steps.Reach = ReachAfter(steps.Reach, steps.Column, n);
-      if (steps.Column == width) [[unlikely]]
-        NextRow(screen, steps);
-    } else if (n != 0) {
       exit = Exit::kRun;
       break;
     }
+    if (exit == Exit::kRun) break;
     steps.At = end;
     if (end == steps.Limit) break;
     const uint8_t* token = steps.Base + end;
