@@ -174,6 +174,10 @@ struct Portably {
     return enders;
   }
 
+  static SequenceKey Key(const uint8_t* bytes) {
+    return KeyAt(bytes);
+  }
+
   static void Write(Cell* cells, const uint8_t* glyphs, uint32_t n, uint8_t attr) {
 #if TINTREL_SSE2
     const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(glyphs));
@@ -219,6 +223,8 @@ struct WithAvx2 {
     return enders;
   }
 
+  static SequenceKey Key(const uint8_t* bytes) { return KeyAt(bytes); }
+
   [[TINTREL_SCREEN_AVX2]] static void Write(Cell* cells, const uint8_t* glyphs, uint32_t n,
                                             uint8_t attr) {
     const __m256i drawn = _mm256_or_si256(
@@ -244,6 +250,22 @@ struct WithAvx512 {
         Is(v, kEscapeByte) | Is(v, kPipeByte) | Is(v, '\n') | Is(v, '\r') | Is(v, '\t');
     if (!kHighGlyphs) enders |= _mm512_movepi8_mask(v);
     return enders;
+  }
+
+  // The parameter characters counted with mask compares, and the key's padding by a mask.
+  [[TINTREL_AVX512]] static SequenceKey Key(const uint8_t* bytes) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    const auto params = static_cast<uint32_t>(
+        _mm_cmplt_epu8_mask(_mm_sub_epi8(v, _mm_set1_epi8('0')), _mm_set1_epi8(10)) |
+        _mm_cmpeq_epi8_mask(v, _mm_set1_epi8(static_cast<char>(kParamSeparators[0]))) |
+        _mm_cmpeq_epi8_mask(v, _mm_set1_epi8(static_cast<char>(kParamSeparators[1]))));
+    const auto count = static_cast<std::size_t>(_tzcnt_u32(~params));
+    // The params and the final byte stay; the bytes past them become all ones.
+    const auto kept = static_cast<__mmask16>(_bzhi_u32(0xFFFF, static_cast<uint32_t>(count + 1)));
+    const __m128i key = _mm_mask_mov_epi8(_mm_set1_epi8(-1), kept, v);
+    return {std::min(count, kKeyBytes),
+            {static_cast<uint64_t>(_mm_cvtsi128_si64(key)),
+             static_cast<uint64_t>(_mm_extract_epi64(key, 1))}};
   }
 
   [[TINTREL_AVX512]] static void Write(Cell* cells, const uint8_t* glyphs, uint32_t n,
@@ -525,8 +547,7 @@ template <typename Processor>
         continue;
       }
       if (n > kRunPiece && steps.Column >= steps.Reach && steps.Column + kRunPiece < width) {
-        Processor::Write(steps.Cells + steps.Column, steps.Base + steps.At, kRunPiece,
-                         steps.Attr);
+        Processor::Write(steps.Cells + steps.Column, steps.Base + steps.At, kRunPiece, steps.Attr);
         steps.Column += kRunPiece;
         steps.Reach = steps.Column;
         steps.At += kRunPiece;
@@ -541,7 +562,7 @@ template <typename Processor>
     if (end == steps.Limit) break;
     const uint8_t* token = steps.Base + end;
     if (token[0] == kEscapeByte && token[1] == '[') [[likely]] {
-      const SequenceKey key = KeyAt(token + 2);
+      const SequenceKey key = Processor::Key(token + 2);
       const SequenceEntry& entry = entries[EntryOf(key.Bytes)];
       const ScreenStep& step = entry.Step;
       if (entry.KeyLow == key.Bytes.Low && entry.KeyHigh == key.Bytes.High &&
