@@ -225,11 +225,16 @@ struct WithAvx2 {
 
   static SequenceKey Key(const uint8_t* bytes) { return KeyAt(bytes); }
 
-  [[TINTREL_SCREEN_AVX2]] static void Write(Cell* cells, const uint8_t* glyphs, uint32_t n,
-                                            uint8_t attr) {
-    const __m256i drawn = _mm256_or_si256(
+  // Sixteen glyphs, each with the attribute after it: the bytes of sixteen cells.
+  [[TINTREL_SCREEN_AVX2]] static __m256i CellsOf(const uint8_t* glyphs, uint8_t attr) {
+    return _mm256_or_si256(
         _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(glyphs))),
         _mm256_set1_epi16(static_cast<int16_t>(attr << 8)));
+  }
+
+  [[TINTREL_SCREEN_AVX2]] static void Write(Cell* cells, const uint8_t* glyphs, uint32_t n,
+                                            uint8_t attr) {
+    const __m256i drawn = CellsOf(glyphs, attr);
     auto* to = reinterpret_cast<__m256i*>(cells);
     const __m256i mask = _mm256_load_si256(reinterpret_cast<const __m256i*>(kRunMasks[n].data()));
     _mm256_storeu_si256(to, _mm256_blendv_epi8(_mm256_loadu_si256(to), drawn, mask));
@@ -270,10 +275,8 @@ struct WithAvx512 {
 
   [[TINTREL_AVX512]] static void Write(Cell* cells, const uint8_t* glyphs, uint32_t n,
                                        uint8_t attr) {
-    const __m256i drawn = _mm256_or_si256(
-        _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(glyphs))),
-        _mm256_set1_epi16(static_cast<int16_t>(attr << 8)));
-    _mm256_mask_storeu_epi16(cells, static_cast<__mmask16>((1u << n) - 1), drawn);
+    _mm256_mask_storeu_epi16(cells, static_cast<__mmask16>((1u << n) - 1),
+                             WithAvx2::CellsOf(glyphs, attr));
   }
 };
 #endif

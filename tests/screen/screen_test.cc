@@ -74,7 +74,7 @@ TEST(Screen, SizeFramesAndColoursOfSmallDrawings) {
       {"\x1bXab\x1b\x1b[31mc", 4, 1, 1, "4:1 7:3", "0:4"},
       // Below the stored rows cells are counted as drawn, a redraw counting twice.
       {"\x1b[5000B\x1b[44mX\r\x1b[5000CY", 80, 5001, 1, "7:2", "0:400078 1:2"},
-      {"\x1b[3000;3HX\rX", 3, 3000, 1, "7:2", "0:9000"},
+      {"\x1b[3000;3HX\rXX\rXXX", 3, 3000, 1, "7:6", "0:9000"},
   };
   for (const Expected& expected : cases) {
     const ScreenSummary summary = SummarizeScreen(Drawn(expected.Bytes));
