@@ -157,10 +157,16 @@ void ResetScreen(Screen& screen, uint32_t width) {
 }
 
 bool FeedScreen(Screen& screen, const uint8_t* bytes, std::size_t size) {
-  if (screen.Ended) return true;
-  const auto* end_mark = static_cast<const uint8_t*>(std::memchr(bytes, kEndMark, size));
-  DrawArt(screen, bytes, end_mark ? static_cast<std::size_t>(end_mark - bytes) : size);
-  if (end_mark != nullptr) FinishScreen(screen);
+  // A slice at a time, so that its bytes are still near when they are drawn after the search
+  // for a byte 26.
+  constexpr std::size_t kSlice = 16 * 1024;
+  for (std::size_t done = 0; done < size && !screen.Ended; done += kSlice) {
+    const std::size_t slice = std::min(kSlice, size - done);
+    const auto* end_mark = static_cast<const uint8_t*>(std::memchr(bytes + done, kEndMark, slice));
+    DrawArt(screen, bytes + done,
+            end_mark ? static_cast<std::size_t>(end_mark - bytes - done) : slice);
+    if (end_mark != nullptr) FinishScreen(screen);
+  }
   return screen.Ended;
 }
 

@@ -32,9 +32,9 @@
 //   empties the whole screen, as a fresh one, and homes the cursor; other K and J do nothing.
 // - Colours (SGR): 0, 1 (bright foreground), 5 (blink: a bright background, as under iCE), 7
 //   (reverse), 8 (conceal), 22, 25, 27, 28, 30-37, 39, 40-47, 49, 90-97, 100-107, and 38 / 48
-//   with 5;n or 2;r;g;b; other values do nothing. Reverse swaps the two colours first; bold then
-//   brightens the foreground and blink the background when they were set by 30-37, 39, 40-47 or
-//   49. "ESC[0;r;g;bt" sets a 24-bit background, "ESC[1;r;g;bt" a foreground (a missing number
+//   with 5;n or 2;r;g;b; other values do nothing. A colour leaves bold and blink as they were.
+//   Reverse swaps the two colours first; bold then brightens the foreground and blink the
+//   background when they were set by 30-37, 39, 40-47 or 49. "ESC[0;r;g;bt" sets a 24-bit background, "ESC[1;r;g;bt" a foreground (a missing number
 //   counts 0, one above 255 counts 255). A 256-colour or 24-bit colour becomes the nearest VGA
 //   colour (distance in RGB; 256-colour 0-15 are the 16 colours themselves). Pipe codes |00-|15
 //   set the foreground (|08-|15 as bold), |16-|23 the background, blink off.
