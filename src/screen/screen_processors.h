@@ -176,6 +176,13 @@ struct Portably {
     return KeyAt(bytes);
   }
 
+  // How many of n glyphs (at most 16) have ink; reads sixteen.
+  static uint32_t Ink(const uint8_t* glyphs, uint32_t n) {
+    uint32_t ink = 0;
+    for (uint32_t i = 0; i < n; ++i) ink += !IsBlank(glyphs[i]);
+    return ink;
+  }
+
   static void Write(Cell* cells, const uint8_t* glyphs, uint32_t n, uint8_t attr) {
 #if TINTREL_SSE2
     const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(glyphs));
@@ -223,6 +230,15 @@ struct WithAvx2 {
 
   static SequenceKey Key(const uint8_t* bytes) { return KeyAt(bytes); }
 
+  [[TINTREL_SCREEN_AVX2]] static uint32_t Ink(const uint8_t* glyphs, uint32_t n) {
+    const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(glyphs));
+    const __m128i blank = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi8(g, _mm_setzero_si128()), _mm_cmpeq_epi8(g, _mm_set1_epi8(' '))),
+        _mm_cmpeq_epi8(g, _mm_set1_epi8(-1)));
+    return static_cast<uint32_t>(
+        _mm_popcnt_u32(~static_cast<uint32_t>(_mm_movemask_epi8(blank)) & ((1u << n) - 1)));
+  }
+
   // Sixteen glyphs, each with the attribute after it: the bytes of sixteen cells.
   [[TINTREL_SCREEN_AVX2]] static __m256i CellsOf(const uint8_t* glyphs, uint8_t attr) {
     return _mm256_or_si256(
@@ -269,6 +285,10 @@ struct WithAvx512 {
     return {std::min(count, kKeyBytes),
             {static_cast<uint64_t>(_mm_cvtsi128_si64(key)),
              static_cast<uint64_t>(_mm_extract_epi64(key, 1))}};
+  }
+
+  [[TINTREL_AVX512]] static uint32_t Ink(const uint8_t* glyphs, uint32_t n) {
+    return WithAvx2::Ink(glyphs, n);
   }
 
   [[TINTREL_AVX512]] static void Write(Cell* cells, const uint8_t* glyphs, uint32_t n,

@@ -291,6 +291,15 @@ template <typename Processor>
         steps.Reach = 0;
         continue;
       }
+      // Below the stored rows, within what shows there already, a run is only counted.
+      if (n <= kRunPiece && screen.Row >= screen.RowCap && screen.FrameOpen &&
+          screen.Row < screen.BelowLines && steps.Column + n <= screen.BelowWidth &&
+          steps.Column + n < width) {
+        screen.BelowByAttr[steps.Attr] += n;
+        screen.BelowInkedByAttr[steps.Attr] += Processor::Ink(steps.Base + steps.At, n);
+        steps.Column += n;
+        break;
+      }
       if (n > kRunPiece && steps.Column >= steps.Reach && steps.Column + kRunPiece < width) {
         Processor::Write(steps.Cells + steps.Column, steps.Base + steps.At, kRunPiece, steps.Attr);
         steps.Column += kRunPiece;
