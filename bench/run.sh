@@ -4,10 +4,11 @@
 # memory figures side by side with md5sum, each against its goal: the best of several rounds, each
 # of which measures every figure once. With BASELINE set to a git revision, that revision's tintrel
 # is built too (from `git archive`, in a temporary folder) and measured in the same rounds, so that
-# before and after see the same load. Last, tintrel-catalog over a generated archive, against one
-# md5sum over the same files and against a tintrel process per file; then over the same archive
-# packed into zips of 50 files, against the unpacked files and against unzipping first, and its
-# memory for one member of 2 GiB.
+# before and after see the same load; the screen alone is measured for this tree. Last,
+# tintrel-catalog over a generated archive, against one md5sum over the same files, against a
+# tintrel process per file and, with BASELINE, against the baseline's catalogue; then over the
+# same archive packed into zips of 50 files, against the unpacked files and against unzipping
+# first, and its memory for one member of 2 GiB.
 #   bench/run.sh [collection size, default 500] [large file MiB, default 256] [rounds, default 5]
 #                [archive files for the catalogue, default 20000; 0 leaves it out]
 #   BASELINE=f7a4291 bench/run.sh
@@ -77,6 +78,9 @@ for round in $(seq "$rounds"); do
     "${trees[$i]}/build/bench/scan_benchmark" --benchmark_format=json --benchmark_min_time=0.5 \
       --benchmark_out="$work/scan-${names[$i]}-$round.json" --benchmark_out_format=json >/dev/null
   done
+  echo "== round $round: 3b. the screen alone, in memory, on one core" >&2
+  taskset -c 0 build/bench/screen_benchmark --benchmark_min_time=0.5 \
+    --benchmark_out="$work/screen-$round.json" --benchmark_out_format=json >/dev/null
 done
 
 echo "== 4. peak resident memory" >&2
@@ -122,6 +126,15 @@ if [ "$archive_files" -gt 0 ]; then
     "find $work/archive -type f -print0 | xargs -0 -n 1 -P $(nproc) build/release/tintrel >/dev/null" >&2
   rss "$catalog" "$work/archive" >"$work/catalog-rss"
   rss "$catalog" "$work/archive-tenth" >"$work/catalog-rss-tenth"
+  if [ -n "${BASELINE:-}" ]; then
+    echo "== 6b. the catalogue against the baseline's, every core, then one" >&2
+    for cores in "" "taskset -c 0 "; do
+      hyperfine -N --warmup 1 --runs $((rounds + 2)) \
+        --export-json "$work/catalog-baseline${cores:+-1}.json" \
+        "${cores}$work/baseline/$catalog $work/archive -o $work/table-baseline.csv" \
+        "${cores}$catalog $work/archive -o $work/table.csv" >&2
+    done
+  fi
 
   echo "== 7. the same archive packed into zips of 50 files each (zip -6)" >&2
   mkdir "$work/packs" "$work/groups"
@@ -191,6 +204,15 @@ for bench, label, least, aim in (("BM_ScanTypicalArt", "scan in memory, typical 
                                  ("BM_ScanRandomBytes", "scan in memory, random bytes, GB/s", 1.5, None)):
     # A baseline from before a benchmark was added has no figure for it.
     row(label, [scan.get((n, bench), float("nan")) / 1e9 for n in names], ".3f", least, aim, True)
+screen = {}
+for path in glob.glob(f"{work}/screen-*.json"):
+    for b in json.load(open(path))["benchmarks"]:
+        screen[b["name"]] = max(screen.get(b["name"], 0), b["bytes_per_second"])
+for bench, label in (("BM_ScreenTypicalFiles", "screen in memory, typical files, GB/s"),
+                     ("BM_ScreenTypicalArt", "screen in memory, one drawing, GB/s")):
+    if bench in screen:
+        row(label, [float("nan")] * (len(names) - 1) + [screen[bench] / 1e9], ".3f", 1.0, None,
+            True)
 deltas = [int(m.split()[1]) - int(m.split()[0]) for m in memory]
 rows.append((f"peak RSS, {mib} MiB less 1 MiB file, KiB", [str(d) for d in deltas], "<= 128",
              "met" if abs(deltas[-1]) <= 128 else "NOT met"))
@@ -226,6 +248,15 @@ if os.path.exists(f"{work}/catalog.json"):
           f"with {count} files, {rss_tenth} KiB with {count // 10}")
     print(f"  86,000 files would take {86000 * catalog / count:.1f} s at this rate per file, "
           f"2.5 GB {2.5e9 * catalog / size:.1f} s at this rate per byte")
+    for suffix, cores in (("", "every core"), ("-1", "one core")):
+        if os.path.exists(f"{work}/catalog-baseline{suffix}.json"):
+            before, after = [r["mean"] for r in
+                             json.load(open(f"{work}/catalog-baseline{suffix}.json"))["results"]]
+            ratio = after / before
+            print(f"  against the baseline's catalogue, {cores}: {after:.2f} s against "
+                  f"{before:.2f} s, {ratio:.2f} its time (at most 1.3: "
+                  f"{'met' if ratio <= 1.3 else 'NOT met'}; aim 1.15: "
+                  f"{'reached' if ratio <= 1.15 else 'not reached'})")
 
 if os.path.exists(f"{work}/packs.json"):
     packs, unpacked = [r["mean"] for r in json.load(open(f"{work}/packs.json"))["results"]]

@@ -24,7 +24,7 @@ for preset in fuzz fuzz-scalar; do
   rm -rf "$build/pack-seeds"
   mkdir -p "$build/pack-seeds"
   python3 fuzz/make_pack_seeds.py "$build/pack-seeds"
-  targets="fast_path_fuzz whole_analysis_fuzz md5_lanes_fuzz"
+  targets="fast_path_fuzz whole_analysis_fuzz md5_lanes_fuzz screen_fuzz"
   [ "$preset" = fuzz ] && targets="$targets sauce_info_fuzz pack_reader_fuzz"
   for target in $targets; do
     seeds="$build/seeds"

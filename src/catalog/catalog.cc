@@ -181,7 +181,7 @@ void StartDigest(Digesting& digesting, uint64_t number, HeldFile&& held, const R
 void Work(Pipeline& pipeline, const RowOptions& options) {
   std::vector<std::pair<uint64_t, WalkItem>> taken;
   std::vector<std::pair<uint64_t, RowOutput>> finished;
-  TokenCache cache;
+  auto tools = std::make_unique<RowTools>();
   auto digesting = std::make_unique<Digesting>();
   for (;;) {
     std::unique_lock lock(pipeline.Lock);
@@ -206,7 +206,7 @@ void Work(Pipeline& pipeline, const RowOptions& options) {
         HeldFile held;
         if (!item.Error.empty()) {
           AddRow(out, ErrorRow(item.Path, item.Error), options);
-        } else if (StartRows(item.Path, options, cache, out, held)) {
+        } else if (StartRows(item.Path, options, *tools, out, held)) {
           StartDigest(*digesting, number, std::move(held), options, finished);
           continue;
         }

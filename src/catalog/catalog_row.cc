@@ -12,6 +12,7 @@
 #include "analysis/color_statistics.h"
 #include "catalog/gallery_page.h"
 #include "catalog/pack_rows.h"
+#include "catalog/screen_columns.h"
 #include "packs/pack_format.h"
 
 namespace tintrel {
@@ -100,11 +101,13 @@ Row ErrorRow(const std::string& path, const std::string& error) {
   return row;
 }
 
-Row AnalysisRow(const std::string& path, const Analysis& analysis, const SauceInfo& info) {
+Row AnalysisRow(const std::string& path, const Analysis& analysis, const SauceInfo& info,
+                const ScreenSummary& shown) {
   Row row;
   row[kPath] = TextField(path);
   FillScan(row, analysis);
   FillSauce(row, info);
+  FillScreen(row, shown, info);
   return row;
 }
 
@@ -133,8 +136,8 @@ void InsertRow(RowOutput& out, RowMark at, const Row& row, const RowOptions& opt
   out.Bytes += static_cast<uint64_t>(row[kSize].Number);
 }
 
-bool StartRows(const std::string& path, const RowOptions& options, TokenCache& cache,
-               RowOutput& out, HeldFile& held) {
+bool StartRows(const std::string& path, const RowOptions& options, RowTools& tools, RowOutput& out,
+               HeldFile& held) {
   auto fail = [&](const std::string& error) {
     AddRow(out, ErrorRow(path, error), options);
     return false;
@@ -165,7 +168,7 @@ bool StartRows(const std::string& path, const RowOptions& options, TokenCache& c
               ? DetectPackFormat(bytes.first(std::min(bytes.size(), kPackSignatureSize)))
               : PackFormat::kNone;
       if (format != PackFormat::kNone) {
-        PackRows(path, file, held.Size, format, options, cache, out, bytes);
+        PackRows(path, file, held.Size, format, options, tools, out, bytes);
         return false;
       }
       try {
@@ -176,7 +179,8 @@ bool StartRows(const std::string& path, const RowOptions& options, TokenCache& c
       held.Path = path;
       held.Scanned = Analysis{};
       held.Scanned.Name = path;
-      ScanHeld(held.Scanned, held.Sauce, bytes, &cache);
+      ScanHeld(held.Scanned, held.Sauce, bytes, &tools.Cache);
+      held.Shown = DrawHeld(tools.Drawing, held.Sauce, bytes);
       return true;
     }
   }
@@ -191,31 +195,33 @@ bool StartRows(const std::string& path, const RowOptions& options, TokenCache& c
     }
     if (const PackFormat format = DetectPackFormat({head.data(), got});
         format != PackFormat::kNone) {
-      PackRows(path, file, static_cast<uint64_t>(size), format, options, cache, out);
+      PackRows(path, file, static_cast<uint64_t>(size), format, options, tools, out);
       return false;
     }
   }
 
-  Analysis analysis;
-  analysis.Name = path;
-  analysis.Opened = true;
-  // Every core has a file of its own already.
-  ScanAndDigest(analysis, file, {}, DigestThread::Never, &cache);
-  for (const std::optional<Fault>& fault : {analysis.ScanFault, analysis.DigestFault}) {
-    if (fault) return fail(FaultText("cannot read", *fault));
-  }
+  // The record first, from the end: its width is the screen's.
   SauceInfo info;
   try {
     info = ReadSauceInfo(file, path);
   } catch (const Fault& fault) {
     return fail(FaultText("cannot read", fault));
   }
+  Analysis analysis;
+  analysis.Name = path;
+  analysis.Opened = true;
+  ResetScreen(tools.Drawing, ScreenWidthFor(info));
+  // Every core has a file of its own already.
+  ScanAndDigest(analysis, file, {}, DigestThread::Never, &tools.Cache, &tools.Drawing);
+  for (const std::optional<Fault>& fault : {analysis.ScanFault, analysis.DigestFault}) {
+    if (fault) return fail(FaultText("cannot read", *fault));
+  }
   try {
     CloseFile(file, path);
   } catch (const Fault& fault) {
     return fail(FaultText("cannot close", fault));
   }
-  AddRow(out, AnalysisRow(path, analysis, info), options);
+  AddRow(out, AnalysisRow(path, analysis, info, SummarizeScreen(tools.Drawing)), options);
   return false;
 }
 
@@ -223,13 +229,13 @@ void FinishHeldFile(HeldFile& held, const Digest& whole, const Digest& art,
                     const RowOptions& options, RowOutput& out) {
   held.Scanned.FileMd5 = whole;
   held.Scanned.ArtMd5 = art;
-  AddRow(out, AnalysisRow(held.Path, held.Scanned, held.Sauce), options);
+  AddRow(out, AnalysisRow(held.Path, held.Scanned, held.Sauce, held.Shown), options);
 }
 
-void CatalogRows(const std::string& path, const RowOptions& options, TokenCache& cache,
+void CatalogRows(const std::string& path, const RowOptions& options, RowTools& tools,
                  RowOutput& out) {
   HeldFile held;
-  if (!StartRows(path, options, cache, out, held)) return;
+  if (!StartRows(path, options, tools, out, held)) return;
   FileDigest digest;
   DigestBytes(digest, held.Bytes.get(), held.Size);
   const Digest whole = FinishDigest(digest);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "catalog/screen_columns.h"
 #include "meta/file_digest.h"
 #include "packs/pack_reader.h"
 
@@ -22,7 +23,7 @@ constexpr std::size_t kReadSize = 256 << 10;
 struct PackWalk {
   const std::string& Path;  // the pack on disk
   const RowOptions& Options;
-  TokenCache& Cache;
+  RowTools& Tools;
   RowOutput& Out;
   PackBudget Budget;
   uint64_t Members = 0;
@@ -152,8 +153,6 @@ void VisitFile(PackWalk& walk, const std::string& member, MemberBytes& bytes, un
 
   MemberBytes replay;
   replay.Size = bytes.Size;
-  replay.IsWhole = bytes.IsWhole;
-  replay.Whole = bytes.Whole;
   bool replayed = false;
   replay.Next = [&]() -> std::span<const uint8_t> {
     if (!replayed) {
@@ -165,14 +164,27 @@ void VisitFile(PackWalk& walk, const std::string& member, MemberBytes& bytes, un
   Analysis analysis;
   analysis.Name = walk.Path + "/" + member;
   SauceInfo info;
-  AnalyseMember(analysis, info, replay, &walk.Cache);
+  ScreenSummary shown;
+  if (bytes.IsWhole) {
+    ScanHeld(analysis, info, bytes.Whole, &walk.Tools.Cache);
+    FileDigest digest;
+    DigestBytes(digest, bytes.Whole.data(), bytes.Whole.size());
+    analysis.FileMd5 = FinishDigest(digest);
+    analysis.ArtMd5 = digest.Art;
+    shown = DrawHeld(walk.Tools.Drawing, info, bytes.Whole);
+  } else {
+    // Its record comes at its end: it is drawn at the width every viewer starts with.
+    ResetScreen(walk.Tools.Drawing, kDefaultScreenWidth);
+    AnalyseStream(analysis, info, replay, &walk.Tools.Cache, &walk.Tools.Drawing);
+    shown = SummarizeScreen(walk.Tools.Drawing);
+  }
   for (const std::optional<Fault>& fault : {analysis.ScanFault, analysis.DigestFault}) {
     if (fault) {
       Drain(bytes);
       return AddMemberError(walk, member, FaultText("cannot read", *fault));
     }
   }
-  AddMemberRow(walk, AnalysisRow(analysis.Name, analysis, info), member);
+  AddMemberRow(walk, AnalysisRow(analysis.Name, analysis, info, shown), member);
 }
 
 PackOutcome ReadMembers(PackWalk& walk, const PackSource& source, PackFormat format,
@@ -214,9 +226,9 @@ PackSource ReadPackFile(const FileHandle& file, uint64_t size, const std::string
 }  // namespace
 
 void PackRows(const std::string& path, const FileHandle& file, uint64_t size, PackFormat format,
-              const RowOptions& options, TokenCache& cache, RowOutput& out,
+              const RowOptions& options, RowTools& tools, RowOutput& out,
               std::span<const uint8_t> held_already) {
-  PackWalk walk{path, options, cache, out, {options.Limits.ExpandedBytes, 0, false, ""}, 0};
+  PackWalk walk{path, options, tools, out, {options.Limits.ExpandedBytes, 0, false, ""}, 0};
   const auto place = RowPlace(out);
   std::optional<FileDigest> digest;
   std::unique_ptr<uint8_t[]> held;

@@ -20,7 +20,7 @@ inline constexpr uint64_t kMostMembers = 100000;
 
 // The rows of the pack `file`, whose bytes are `held` when the caller has read them all already.
 void PackRows(const std::string& path, const FileHandle& file, uint64_t size, PackFormat format,
-              const RowOptions& options, TokenCache& cache, RowOutput& out,
+              const RowOptions& options, RowTools& tools, RowOutput& out,
               std::span<const uint8_t> held = {});
 
 }  // namespace tintrel

@@ -41,10 +41,14 @@ void AppendJsonValue(std::string& line, const Field& field) {
     case Field::kNumber:
     case Field::kFlag: line += field.Value; return;
     case Field::kList:
+    case Field::kNumberList:
       line += '[';
       for (std::size_t i = 0; i < field.Items.size(); ++i) {
         if (i > 0) line += ',';
-        AppendJsonString(line, field.Items[i]);
+        if (field.Type == Field::kList)
+          AppendJsonString(line, field.Items[i]);
+        else
+          line += field.Items[i];
       }
       line += ']';
       return;
@@ -97,6 +101,13 @@ Field ListField(std::vector<std::string> items, char separator) {
   return {Field::kList, {}, 0, std::move(items), separator};
 }
 
+Field NumberListField(std::span<const int64_t> numbers) {
+  std::vector<std::string> items;
+  items.reserve(numbers.size());
+  for (int64_t number : numbers) items.push_back(std::to_string(number));
+  return {Field::kNumberList, {}, 0, std::move(items), ' '};
+}
+
 std::string TableHeader(TableFormat format) {
   if (format == TableFormat::JsonLines) return "";
   std::string line;
@@ -113,7 +124,7 @@ std::string FormatRow(const Row& row, TableFormat format) {
     for (std::size_t i = 0; i < row.size(); ++i) {
       if (i > 0) line += ',';
       const Field& field = row[i];
-      if (field.Type != Field::kList) {
+      if (field.Type != Field::kList && field.Type != Field::kNumberList) {
         AppendCsvField(line, field.Value);
         continue;
       }
