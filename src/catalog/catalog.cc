@@ -153,13 +153,13 @@ struct Digesting {
 };
 
 // Runs the lanes until a file is done, and makes the rows of each that is.
-void CollectDigests(Digesting& digesting, const RowOptions& options,
+void CollectDigests(Digesting& digesting, const RowOptions& options, RowTools& tools,
                     std::vector<std::pair<uint64_t, RowOutput>>& finished) {
   const std::size_t count = RunMd5Lanes(digesting.Lanes, digesting.Done);
   for (std::size_t i = 0; i < count; ++i) {
     const Md5Done& done = digesting.Done[i];
     auto& [number, held] = digesting.Files[done.Tag];
-    FinishHeldFile(held, done.Whole, done.Prefix, options,
+    FinishHeldFile(held, done.Whole, done.Prefix, options, tools,
                    finished.emplace_back(number, RowOutput{}).second);
     held.Bytes.reset();
     --digesting.InFlight;
@@ -167,8 +167,8 @@ void CollectDigests(Digesting& digesting, const RowOptions& options,
 }
 
 void StartDigest(Digesting& digesting, uint64_t number, HeldFile&& held, const RowOptions& options,
-                 std::vector<std::pair<uint64_t, RowOutput>>& finished) {
-  while (FreeMd5Lanes(digesting.Lanes) == 0) CollectDigests(digesting, options, finished);
+                 RowTools& tools, std::vector<std::pair<uint64_t, RowOutput>>& finished) {
+  while (FreeMd5Lanes(digesting.Lanes) == 0) CollectDigests(digesting, options, tools, finished);
   std::size_t tag = 0;
   while (digesting.Files[tag].second.Bytes) ++tag;
   auto& slot = digesting.Files[tag];
@@ -188,7 +188,7 @@ void Work(Pipeline& pipeline, const RowOptions& options) {
     // Files in the lanes finish before the worker waits, so that their rows never wait on it.
     if (digesting->InFlight > 0 && pipeline.Waiting.empty() && !pipeline.Stopped) {
       lock.unlock();
-      while (digesting->InFlight > 0) CollectDigests(*digesting, options, finished);
+      while (digesting->InFlight > 0) CollectDigests(*digesting, options, *tools, finished);
       lock.lock();
     } else {
       pipeline.WorkReady.wait(
@@ -207,7 +207,7 @@ void Work(Pipeline& pipeline, const RowOptions& options) {
         if (!item.Error.empty()) {
           AddRow(out, ErrorRow(item.Path, item.Error), options);
         } else if (StartRows(item.Path, options, *tools, out, held)) {
-          StartDigest(*digesting, number, std::move(held), options, finished);
+          StartDigest(*digesting, number, std::move(held), options, *tools, finished);
           continue;
         }
         finished.emplace_back(number, std::move(out));

@@ -216,20 +216,36 @@ bool StartRows(const std::string& path, const RowOptions& options, RowTools& too
   for (const std::optional<Fault>& fault : {analysis.ScanFault, analysis.DigestFault}) {
     if (fault) return fail(FaultText("cannot read", *fault));
   }
+  Row row = AnalysisRow(path, analysis, info, SummarizeScreen(tools.Drawing));
+  if (options.Pictures != nullptr) {
+    std::array<uint8_t, kPackSignatureSize> head;
+    std::size_t got = 0;
+    try {
+      got = ReadAt(file, head.data(), head.size(), 0, path);
+    } catch (const Fault& fault) {
+      return fail(FaultText("cannot read", fault));
+    }
+    ShelveScreenPicture(*options.Pictures, tools.Pictures, row, info, tools.Drawing,
+                        {head.data(), got});
+  }
   try {
     CloseFile(file, path);
   } catch (const Fault& fault) {
     return fail(FaultText("cannot close", fault));
   }
-  AddRow(out, AnalysisRow(path, analysis, info, SummarizeScreen(tools.Drawing)), options);
+  AddRow(out, row, options);
   return false;
 }
 
 void FinishHeldFile(HeldFile& held, const Digest& whole, const Digest& art,
-                    const RowOptions& options, RowOutput& out) {
+                    const RowOptions& options, RowTools& tools, RowOutput& out) {
   held.Scanned.FileMd5 = whole;
   held.Scanned.ArtMd5 = art;
-  AddRow(out, AnalysisRow(held.Path, held.Scanned, held.Sauce, held.Shown), options);
+  Row row = AnalysisRow(held.Path, held.Scanned, held.Sauce, held.Shown);
+  if (options.Pictures != nullptr)
+    ShelveHeldPicture(*options.Pictures, tools.Pictures, row, held.Sauce, held.Shown,
+                      {held.Bytes.get(), held.Size});
+  AddRow(out, row, options);
 }
 
 void CatalogRows(const std::string& path, const RowOptions& options, RowTools& tools,
@@ -239,7 +255,7 @@ void CatalogRows(const std::string& path, const RowOptions& options, RowTools& t
   FileDigest digest;
   DigestBytes(digest, held.Bytes.get(), held.Size);
   const Digest whole = FinishDigest(digest);
-  FinishHeldFile(held, whole, digest.Art, options, out);
+  FinishHeldFile(held, whole, digest.Art, options, tools, out);
 }
 
 }  // namespace tintrel

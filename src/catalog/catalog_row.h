@@ -20,10 +20,11 @@
 namespace tintrel {
 
 // What a worker keeps from file to file: the scan's cache of token effects and the screen, both
-// of which only their own bytes fill.
+// of which only their own bytes fill, and what it draws pictures with.
 struct RowTools {
   TokenCache Cache;
   Screen Drawing;
+  PictureWork Pictures;
 };
 
 // How a file becomes rows.
@@ -81,10 +82,10 @@ void CatalogRows(const std::string& path, const RowOptions& options, RowTools& t
 bool StartRows(const std::string& path, const RowOptions& options, RowTools& tools, RowOutput& out,
                HeldFile& held);
 
-// The held file's row, with its digests: of all its bytes and of its art, the bytes in front of
-// the first byte 26 (held.Scanned.ScannedBytes of them).
+// The held file's row, and its picture when pictures are made, with its digests: of all its bytes
+// and of its art, the bytes in front of the first byte 26 (held.Scanned.ScannedBytes of them).
 void FinishHeldFile(HeldFile& held, const Digest& whole, const Digest& art,
-                    const RowOptions& options, RowOutput& out);
+                    const RowOptions& options, RowTools& tools, RowOutput& out);
 
 // A row with nothing but the path and why it has nothing else.
 Row ErrorRow(const std::string& path, const std::string& error);

@@ -184,7 +184,11 @@ void VisitFile(PackWalk& walk, const std::string& member, MemberBytes& bytes, un
       return AddMemberError(walk, member, FaultText("cannot read", *fault));
     }
   }
-  AddMemberRow(walk, AnalysisRow(analysis.Name, analysis, info, shown), member);
+  Row row = AnalysisRow(analysis.Name, analysis, info, shown);
+  if (walk.Options.Pictures != nullptr)
+    ShelveScreenPicture(*walk.Options.Pictures, walk.Tools.Pictures, row, info, walk.Tools.Drawing,
+                        head);
+  AddMemberRow(walk, row, member);
 }
 
 PackOutcome ReadMembers(PackWalk& walk, const PackSource& source, PackFormat format,

@@ -8,11 +8,11 @@
 #include <span>
 #include <string>
 #include <unordered_set>
-#include <vector>
 
 #include "catalog/table.h"
 #include "meta/sauce_info.h"
 #include "render/text_picture.h"
+#include "screen/screen.h"
 
 namespace tintrel {
 
@@ -31,6 +31,7 @@ struct PictureShelf {
 
 // What a worker keeps from picture to picture.
 struct PictureWork {
+  Screen Drawing;  // a held file's art, drawn again once its digest makes it this worker's
   GlyphShades Shades;
   Picture Canvas;
 };
@@ -41,14 +42,21 @@ struct PictureWork {
 // are up to the first 512 bytes of the file.
 bool IsDrawnArt(const SauceInfo& info, std::span<const uint8_t> first_bytes);
 
-// How the record asks for the art to be shown: iCE colours when its flag is set or
-// `ice_found`, 9-pixel cells when it asks for them.
-PictureStyle StyleFor(const PictureShelf& shelf, const SauceInfo& info, bool ice_found);
+// How the record asks for the art to be shown: iCE colours when its flag is set (the screen
+// adds them when it finds a bright background), 9-pixel cells when it asks for them.
+PictureStyle StyleFor(const PictureShelf& shelf, const SauceInfo& info);
 
-// Names the picture in the row's thumbnail column, and draws and writes it unless another worker
-// has claimed this art. A picture that cannot be written leaves the column empty, is told once
-// in the shelf's Failure, and no picture is tried after it.
-void ShelvePicture(PictureShelf& shelf, PictureWork& work, Row& row, const TextCells& cells,
-                   const PictureStyle& style);
+// The picture of a row's art, when it is drawn art that shows something (`shown`): named in the
+// row's thumbnail column, and drawn and written unless another worker has claimed this art. A
+// picture that cannot be written leaves the column empty, is told once in the shelf's Failure,
+// and no picture is tried after it.
+//
+// Of a file read whole, whose screen is drawn again from its bytes when the picture is this
+// worker's to draw.
+void ShelveHeldPicture(PictureShelf& shelf, PictureWork& work, Row& row, const SauceInfo& info,
+                       const ScreenSummary& shown, std::span<const uint8_t> bytes);
+// Of a file or member whose screen still holds it.
+void ShelveScreenPicture(PictureShelf& shelf, PictureWork& work, Row& row, const SauceInfo& info,
+                         const Screen& screen, std::span<const uint8_t> first_bytes);
 
 }  // namespace tintrel

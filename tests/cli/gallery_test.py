@@ -4,7 +4,7 @@
 back with zlib, one picture per art, and the gallery page loaded in headless Chromium.
 Usage: gallery_test.py TINTREL_CATALOG [unittest arguments]. Exits 77 when a test needs
 Chromium and there is none."""
-import csv, io, os, shutil, struct, subprocess, sys, tempfile, unittest, zlib
+import csv, io, os, shutil, struct, subprocess, sys, tempfile, unittest, zipfile, zlib
 
 CATALOG = sys.argv[1]
 CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
@@ -13,7 +13,8 @@ NEEDS_CHROMIUM = ("page",)
 
 def read_png(path):
     """Width, height and rows of RGB triples of an 8-bit indexed PNG without filters."""
-    data = open(path, "rb").read()
+    with open(path, "rb") as f:
+        data = f.read()
     assert data[:8] == b"\x89PNG\r\n\x1a\n"
     chunks, at = {}, 8
     while at < len(data):
@@ -84,12 +85,16 @@ class Gallery(unittest.TestCase):
         with open(self.path("art/blocks.ans"), "wb") as f:  # yellow, blue, then bright blue on iCE
             f.write(b"\x1b[1;33m\xdb\x1b[0;44m \x1b[0;5;44m \x1b[0m\r\n" + sauce(b"B", b"C", ice=True))
         with open(self.path("art/wide.ans"), "wb") as f:  # 9-pixel cells; the drawing uses iCE
-            f.write(b"\x1b[0;5;44m\xc4\xb3\x1b[0m\r\n" * 3 + sauce(b"W", b"C", ice=False, spacing=2))
+            f.write(b"\x1b[0;5;44m\xc4\xc4\xb3\x1b[0m\r\n" * 3 + sauce(b"W", b"C", ice=False, spacing=2))
+        with zipfile.ZipFile(self.path("art/pack.zip"), "w") as pack:  # the same art in a pack
+            pack.write(self.path("art/sunset.ans"), "SUNSET.ANS")
         table, errors, status = self.catalog("--thumbnails", "pics", "-j", "4", "art")
         self.assertEqual((errors, status), (b"", 0))
         rows = {r["path"]: r for r in csv.DictReader(io.StringIO(table.decode(), newline=""))}
         pictures = {path: row["thumbnail"] for path, row in rows.items()}
         self.assertEqual(pictures["art/sunset.ans"], pictures["art/more/sunset copy.ans"])
+        self.assertEqual(pictures["art/sunset.ans"], pictures["art/pack.zip/SUNSET.ANS"])
+        self.assertEqual(pictures["art/pack.zip"], "")
         self.assertEqual(pictures["art/sunset.ans"], "pics/%s.png" % rows["art/sunset.ans"]["art_md5"])
         self.assertEqual(pictures["art/program.exe"], "")  # a binary has none
         self.assertEqual(sorted(os.listdir(self.path("pics"))),  # no temporary file is left
@@ -110,7 +115,7 @@ class Gallery(unittest.TestCase):
         line = [y for y in range(16) if pixels[y][7] == (170, 170, 170)]
         self.assertTrue(line)
         self.assertEqual({pixels[y][8] for y in line}, {(170, 170, 170)})
-        self.assertEqual({pixels[y][17] for y in range(16)}, {(85, 85, 255)})
+        self.assertEqual({pixels[y][26] for y in range(16)}, {(85, 85, 255)})
 
     def catalog_picture(self, *args):
         table, _, status = self.catalog("--thumbnails", "full", *args)
@@ -121,12 +126,17 @@ class Gallery(unittest.TestCase):
         plain = self.catalog("art")[0]
         table, errors, status = self.catalog("--html", "out.html", "art")
         self.assertEqual((table, errors, status), (plain, b"", 0))
-        page = open(self.path("out.html"), encoding="utf-8").read()
+        os.mkdir(self.path("site"))
+        self.assertEqual(self.catalog("--thumbnails", "pics", "--html", "site/out.html", "art")[2], 0)
+        with open(self.path("site/out.html"), encoding="utf-8") as f:
+            page = f.read()
+        self.assertIn('data-pictures="../pics/"', page)
         self.assertNotIn("Sea <b>", page)  # no markup comes out of a title
         self.assertNotIn("http", page.replace("http-equiv", ""))  # nothing from the network
         # Six files, two of them the same art: five cards, the copies listed on one.
-        dom = self.dom("out.html")
+        dom = self.dom("site/out.html")
         self.assertEqual(dom.count('<article class="card">'), 5)
+        self.assertEqual(dom.count(self.path("pics/")), 4)  # a picture for each card but the binary
         self.assertIn("2 copies", dom)
         self.assertIn("5 of 5 drawings", dom)
         self.assertIn("Sea &lt;b&gt;", dom)
@@ -134,7 +144,7 @@ class Gallery(unittest.TestCase):
         self.assertIn('data-ready-ms="', dom)
         # Search words all match, in any field of any copy, whatever their case.
         for query, cards in (("crew", 3), ("CREW%20moon", 1), ("again", 1), ("nothing", 0)):
-            dom = self.dom("out.html", "#q=" + query)
+            dom = self.dom("site/out.html", "#q=" + query)
             self.assertEqual(dom.count('<article class="card">'), cards, query)
             self.assertIn("%d of 5 drawings" % cards, dom)
 
