@@ -30,7 +30,7 @@ main { display: grid; grid-template-columns: repeat(auto-fill, minmax(340px, 1fr
 .card { background: #1a1a1a; border: 1px solid #2c2c2c; border-radius: 6px; padding: 10px;
   min-width: 0; }
 .pic, .none { display: block; width: 320px; max-width: 100%; height: 240px; background: #000; }
-.pic { object-fit: cover; object-position: top; }
+.pic { object-fit: none; object-position: top left; }
 .none { display: flex; align-items: center; justify-content: center; color: #555; }
 .title { font-weight: 600; color: #fff; margin-top: 8px; overflow-wrap: anywhere; }
 .meta { color: #aaa; overflow-wrap: anywhere; }
