@@ -53,8 +53,13 @@ std::string OpenTableFile(TableFile& table, const std::string& path) {
     table.Fd = STDOUT_FILENO;
     return "";
   }
-  if (struct stat status; stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
-    return Failure("cannot write " + path, EISDIR);
+  if (struct stat status; stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+    if (S_ISDIR(status.st_mode)) return Failure("cannot write " + path, EISDIR);
+    // A device or a pipe (/dev/null, >(gzip)) is written as it is: a file renamed over it would
+    // take its place.
+    table.Fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    return table.Fd < 0 ? Failure("cannot write " + path, errno) : "";
+  }
   const std::size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Where the table goes: standard output, or FILE by way of a temporary file beside it that takes
 // FILE's name only when the whole table is written. A run that fails or is interrupted leaves an
-// earlier FILE whole and no temporary file behind.
+// earlier FILE whole and no temporary file behind. A FILE that is a device or a pipe is written
+// directly.
 #pragma once
 
 #include <string>
