@@ -23,15 +23,26 @@ void RemoveTableAndDie(int signal_number) {
   raise(signal_number);
 }
 
-void RemoveOnInterrupt(const std::string& temp_path) {
-  if (temp_path.size() >= sizeof interrupted_table) return;
-  std::memcpy(interrupted_table, temp_path.c_str(), temp_path.size() + 1);
+// The signal noted while a table is changed in place; 0 while none came.
+volatile sig_atomic_t noted_signal = 0;
+
+void NoteSignal(int signal_number) {
+  noted_signal = signal_number;
+}
+
+void HandleInterrupts(void (*handler)(int), int flags) {
   struct sigaction action {};
-  action.sa_handler = RemoveTableAndDie;
-  action.sa_flags = SA_RESETHAND;
+  action.sa_handler = handler;
+  action.sa_flags = flags;
   sigemptyset(&action.sa_mask);
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE})
     sigaction(signal_number, &action, nullptr);
+}
+
+void RemoveOnInterrupt(const std::string& temp_path) {
+  if (temp_path.size() >= sizeof interrupted_table) return;
+  std::memcpy(interrupted_table, temp_path.c_str(), temp_path.size() + 1);
+  HandleInterrupts(RemoveTableAndDie, SA_RESETHAND);
 }
 
 std::string Failure(const std::string& what, int error_number) {
@@ -94,6 +105,21 @@ std::string CommitTableFile(TableFile& table) {
 
 std::string TableName(const TableFile& table) {
   return table.Path.empty() ? "standard output" : table.Path;
+}
+
+void NoteInterrupts() {
+  HandleInterrupts(NoteSignal, SA_RESTART);
+}
+
+bool Interrupted() {
+  return noted_signal != 0;
+}
+
+void EndByInterrupt() {
+  const int signal_number = noted_signal;
+  signal(signal_number, SIG_DFL);
+  raise(signal_number);
+  _exit(128 + signal_number);  // the signal was blocked or ignored when the run began
 }
 
 }  // namespace tintrel

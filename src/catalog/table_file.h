@@ -30,4 +30,10 @@ std::string CommitTableFile(TableFile& table);
 // How messages name the table: its file name, or "standard output".
 std::string TableName(const TableFile& table);
 
+// For a table changed in place, whose change must be undone before the run ends: a signal that
+// would end the run is only noted, and the run ends by it (EndByInterrupt) once it has undone it.
+void NoteInterrupts();
+bool Interrupted();
+[[noreturn]] void EndByInterrupt();
+
 }  // namespace tintrel

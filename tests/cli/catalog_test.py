@@ -173,6 +173,8 @@ class Catalog(unittest.TestCase):
             run.send_signal(signal.SIGINT)
             self.assertEqual(run.wait(), -signal.SIGINT)
         self.assertEqual(sorted(os.listdir(self.root)), [b"art", b"list", b"table.csv"])
+        # A list that cannot be read to its end (a folder) leaves the earlier table too.
+        self.assertEqual(self.catalog("-o", "table.csv", "--files-from", "art")[2], 2)
         with open(self.path(b"table.csv"), "rb") as f:
             self.assertEqual(f.read(), b"earlier\n")
         self.assertEqual(self.catalog("-o", "table.csv", "art")[2], 0)
