@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "catalog/database.h"
 
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "catalog/database_sql.h"
 
 namespace tintrel {
 
@@ -13,24 +14,6 @@ namespace {
 
 // PRAGMA application_id: the bytes "tint", so that a database of this program is told from others.
 constexpr int kApplicationId = 0x74696E74;
-// A file modified this close before the run that recorded it began may have changed again within
-// the same tick of the file system's clock, after it was read: it is read again.
-constexpr int64_t kClockTickNs = 2'000'000'000;
-
-enum Statement {
-  kInsertFile,
-  kInsertComment,
-  kInsertWarning,
-  kDeleteFile,
-  kDeletePath,
-  kLoad,
-  kSameRow,
-  kTouchFile,
-};
-
-constexpr std::size_t kComments = ColumnIndex("comments");
-constexpr std::size_t kWarnings = ColumnIndex("sauce_warnings");
-
 constexpr const char* kItemTables = R"(
 CREATE TABLE sauce_comments (
   path TEXT NOT NULL REFERENCES files (path) ON DELETE CASCADE,
@@ -80,17 +63,8 @@ int SystemError(sqlite3* connection, int code) {
   throw Fault("DatabaseError", sqlite3_errmsg(connection), SystemError(connection, code));
 }
 
-int Check(sqlite3* connection, int code) {
-  if (code != SQLITE_OK && code != SQLITE_ROW && code != SQLITE_DONE) Fail(connection, code);
-  return code;
-}
-
 void Execute(sqlite3* connection, const std::string& sql) {
-  Check(connection, sqlite3_exec(connection, sql.c_str(), nullptr, nullptr, nullptr));
-}
-
-std::string Reason(const Fault& fault) {
-  return fault.ErrorNumber != 0 ? std::strerror(fault.ErrorNumber) : fault.Message;
+  CheckSqlite(connection, sqlite3_exec(connection, sql.c_str(), nullptr, nullptr, nullptr));
 }
 
 // A column's name as SQL takes it: "group" is a keyword.
@@ -145,91 +119,20 @@ void Prepare(Database& db) {
   };
   db.Statements.assign(std::size(sql), nullptr);
   for (std::size_t i = 0; i < db.Statements.size(); ++i) {
-    Check(db.Connection, sqlite3_prepare_v3(db.Connection, sql[i].c_str(), -1,
-                                            SQLITE_PREPARE_PERSISTENT, &db.Statements[i], nullptr));
-  }
-}
-
-// Runs a statement that returns no rows, and readies it for the next run.
-void Run(Database& db, Statement which) {
-  sqlite3_stmt* statement = db.Statements[which];
-  const int code = sqlite3_step(statement);
-  sqlite3_reset(statement);
-  sqlite3_clear_bindings(statement);
-  Check(db.Connection, code);
-}
-
-// Binds text that stays where it is until the statement has run, unless it is to be copied.
-void BindText(sqlite3_stmt* statement, int at, std::string_view text,
-              sqlite3_destructor_type keep = SQLITE_STATIC) {
-  sqlite3_bind_text64(statement, at, text.data(), text.size(), keep, SQLITE_UTF8);
-}
-
-// A value as its column stores it; a value of another kind than its column's is a fault here.
-void BindField(sqlite3_stmt* statement, int at, const Field& field, const Column& column) {
-  const bool fits = field.Type == Field::kNull ||
-                    (column.Type == ColumnType::kInteger && field.Type == Field::kNumber) ||
-                    (column.Type == ColumnType::kFlag && field.Type == Field::kFlag) ||
-                    (column.Type == ColumnType::kText &&
-                     (field.Type == Field::kText || field.Type == Field::kList));
-  if (!fits) throw Fault("DatabaseError", "column " + std::string(column.Name) + " is mistyped");
-  switch (field.Type) {
-    case Field::kNull: sqlite3_bind_null(statement, at); return;
-    case Field::kText: BindText(statement, at, field.Value); return;
-    case Field::kNumber: sqlite3_bind_int64(statement, at, field.Number); return;
-    case Field::kFlag: sqlite3_bind_int(statement, at, field.Value == "true"); return;
-    case Field::kList: BindText(statement, at, JoinedItems(field), SQLITE_TRANSIENT); return;
-  }
-}
-
-void BindRow(sqlite3_stmt* statement, const Row& row) {
-  for (std::size_t i = 0; i < row.size(); ++i)
-    BindField(statement, static_cast<int>(i + 1), row[i], kColumns[i]);
-}
-
-void InsertRow(Database& db, const Row& row, const std::optional<FileStamp>& stamp) {
-  sqlite3_stmt* insert = db.Statements[kInsertFile];
-  BindRow(insert, row);
-  const int modified = static_cast<int>(row.size() + 1);
-  if (stamp) {
-    sqlite3_bind_int64(insert, modified, stamp->ModifiedNs);
-  } else {
-    sqlite3_bind_null(insert, modified);
-  }
-  const std::string& path = row[0].Value;
-  int code = sqlite3_step(insert);
-  if ((code & 0xFF) == SQLITE_CONSTRAINT) {
-    // The path has a row already (named twice, or twice in one pack): the later row stands.
-    sqlite3_reset(insert);
-    BindText(db.Statements[kDeletePath], 1, path);
-    Run(db, kDeletePath);
-    code = sqlite3_step(insert);
-  }
-  sqlite3_reset(insert);
-  Check(db.Connection, code);
-
-  const std::vector<std::string>& comments = row[kComments].Items;
-  for (std::size_t line = 0; line < comments.size(); ++line) {
-    BindText(db.Statements[kInsertComment], 1, path);
-    sqlite3_bind_int64(db.Statements[kInsertComment], 2, static_cast<int64_t>(line + 1));
-    BindText(db.Statements[kInsertComment], 3, comments[line]);
-    Run(db, kInsertComment);
-  }
-  for (const std::string& warning : row[kWarnings].Items) {
-    BindText(db.Statements[kInsertWarning], 1, path);
-    BindText(db.Statements[kInsertWarning], 2, warning);
-    Run(db, kInsertWarning);
+    CheckSqlite(db.Connection,
+                sqlite3_prepare_v3(db.Connection, sql[i].c_str(), -1, SQLITE_PREPARE_PERSISTENT,
+                                   &db.Statements[i], nullptr));
   }
 }
 
 int64_t PragmaNumber(sqlite3* connection, const char* name) {
   sqlite3_stmt* statement = nullptr;
-  Check(connection, sqlite3_prepare_v2(connection, (std::string("PRAGMA ") + name).c_str(), -1,
-                                       &statement, nullptr));
+  CheckSqlite(connection, sqlite3_prepare_v2(connection, (std::string("PRAGMA ") + name).c_str(),
+                                             -1, &statement, nullptr));
   const int code = sqlite3_step(statement);
   const int64_t number = code == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : 0;
   sqlite3_finalize(statement);
-  Check(connection, code);
+  CheckSqlite(connection, code);
   return number;
 }
 
@@ -241,7 +144,7 @@ std::string Refusal(sqlite3* connection, const std::string& path) {
     version = PragmaNumber(connection, "user_version");
   } catch (const Fault& fault) {
     if (sqlite3_errcode(connection) != SQLITE_NOTADB)
-      return "cannot read " + path + ": " + Reason(fault);
+      return "cannot read " + path + ": " + DatabaseReason(fault);
   }
   if (application != kApplicationId)
     return path + " is not a database of tintrel-catalog: it is left as it is";
@@ -255,10 +158,10 @@ std::string Refusal(sqlite3* connection, const std::string& path) {
 // The settings the rows of the database were made with; the version is empty when unknown.
 DatabaseSettings EarlierSettings(sqlite3* connection) {
   sqlite3_stmt* statement = nullptr;
-  Check(connection, sqlite3_prepare_v2(connection,
-                                       "SELECT version, packs, pack_limit, started_ns FROM "
-                                       "catalog_run",
-                                       -1, &statement, nullptr));
+  CheckSqlite(connection, sqlite3_prepare_v2(connection,
+                                             "SELECT version, packs, pack_limit, started_ns FROM "
+                                             "catalog_run",
+                                             -1, &statement, nullptr));
   DatabaseSettings settings;
   const int code = sqlite3_step(statement);
   if (code == SQLITE_ROW) {
@@ -268,59 +171,33 @@ DatabaseSettings EarlierSettings(sqlite3* connection) {
     settings.StartedNs = sqlite3_column_int64(statement, 3);
   }
   sqlite3_finalize(statement);
-  Check(connection, code);
+  CheckSqlite(connection, code);
   return settings;
 }
 
-std::string ColumnText(sqlite3_stmt* statement, int column) {
-  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-  return {text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column))};
-}
-
-// The walked files the database has rows of, each kept when all its rows are clean and it was not
-// modified close before the earlier run began.
-void LoadRows(Database& db) {
-  sqlite3_stmt* load = db.Statements[kLoad];
-  int code;
-  while ((code = sqlite3_step(load)) == SQLITE_ROW) {
-    std::string path = ColumnText(load, 0);
-    const bool own = sqlite3_column_type(load, 1) == SQLITE_NULL || ColumnText(load, 1) == path;
-    EarlierFile& file = db.Earlier[own ? std::move(path) : ColumnText(load, 1)];
-    if (own) {
-      file.Stamp = {sqlite3_column_int64(load, 2), sqlite3_column_int64(load, 3)};
-      file.Keep = sqlite3_column_type(load, 2) != SQLITE_NULL &&
-                  sqlite3_column_type(load, 3) != SQLITE_NULL &&
-                  file.Stamp.ModifiedNs < db.EarlierStartNs - kClockTickNs;
-    }
-    ++file.Rows;
-    file.Clean = file.Clean && sqlite3_column_int(load, 4) != 0;
-  }
-  sqlite3_reset(load);
-  Check(db.Connection, code);
-  std::size_t index = 0;
-  for (auto& [path, file] : db.Earlier) {
-    file.Keep = file.Keep && file.Clean;
-    file.Index = index++;
-  }
-  db.Walked.assign(index, false);
-}
-
-// Whether the rows made of a file read again are those the database holds: a file only touched.
-bool SameRows(Database& db, const RowOutput& rows, const EarlierFile& earlier) {
-  if (rows.Rows != earlier.Rows) return false;
-  sqlite3_stmt* same = db.Statements[kSameRow];
-  for (std::string_view records = rows.Text; !records.empty();) {
-    const Row row = ReadRecord(records);  // bound where it is: it stays until the step is done
-    BindRow(same, row);
-    const int code = sqlite3_step(same);
-    sqlite3_reset(same);
-    Check(db.Connection, code);
-    if (code != SQLITE_ROW) return false;
-  }
-  return true;
-}
-
 }  // namespace
+
+int CheckSqlite(sqlite3* connection, int code) {
+  if (code != SQLITE_OK && code != SQLITE_ROW && code != SQLITE_DONE) Fail(connection, code);
+  return code;
+}
+
+void RunStatement(Database& db, DatabaseStatement which) {
+  sqlite3_stmt* statement = db.Statements[which];
+  const int code = sqlite3_step(statement);
+  sqlite3_reset(statement);
+  sqlite3_clear_bindings(statement);
+  CheckSqlite(db.Connection, code);
+}
+
+void BindText(sqlite3_stmt* statement, int at, std::string_view text,
+              sqlite3_destructor_type keep) {
+  sqlite3_bind_text64(statement, at, text.data(), text.size(), keep, SQLITE_UTF8);
+}
+
+std::string DatabaseReason(const Fault& fault) {
+  return fault.ErrorNumber != 0 ? std::strerror(fault.ErrorNumber) : fault.Message;
+}
 
 Database::~Database() {
   CloseDatabase(*this);
@@ -347,7 +224,7 @@ std::string CheckDatabaseFile(const std::string& path, bool& holds_rows) {
   try {
     Open(db, path, SQLITE_OPEN_READONLY);
   } catch (const Fault& fault) {
-    return "cannot read " + path + ": " + Reason(fault);
+    return "cannot read " + path + ": " + DatabaseReason(fault);
   }
   const std::string refusal = Refusal(db.Connection, path);
   holds_rows = refusal.empty();
@@ -368,7 +245,7 @@ std::string CreateDatabase(Database& db, const std::string& path, const std::str
                 std::to_string(kDatabaseVersion) + ";\n" + FilesTable() + kItemTables);
     Prepare(db);
   } catch (const Fault& fault) {
-    return "cannot write " + path + ": " + Reason(fault);
+    return "cannot write " + path + ": " + DatabaseReason(fault);
   }
   return "";
 }
@@ -396,36 +273,9 @@ std::string UpdateDatabase(Database& db, const std::string& path, const Database
     }
     db.EarlierStartNs = earlier.StartedNs;
   } catch (const Fault& fault) {
-    return "cannot update " + path + ": " + Reason(fault);
+    return "cannot update " + path + ": " + DatabaseReason(fault);
   }
   return "";
-}
-
-std::string LoadEarlierFiles(Database& db) {
-  if (!db.InPlace || db.EarlierStartNs < 0) return "";
-  try {
-    LoadRows(db);
-  } catch (const Fault& fault) {
-    return "cannot read " + db.Path + ": " + Reason(fault);
-  }
-  return "";
-}
-
-void StoreRows(Database& db, const RowOutput& rows) {
-  if (auto earlier = db.Earlier.find(rows.Path); earlier != db.Earlier.end()) {
-    db.Walked[earlier->second.Index] = true;
-    if (rows.Kept) return;
-    if (rows.Stamp && SameRows(db, rows, earlier->second)) {
-      // Only its time changes: one page, where new rows would change every index as well.
-      BindText(db.Statements[kTouchFile], 1, rows.Path);
-      sqlite3_bind_int64(db.Statements[kTouchFile], 2, rows.Stamp->ModifiedNs);
-      return Run(db, kTouchFile);
-    }
-    BindText(db.Statements[kDeleteFile], 1, rows.Path);
-    Run(db, kDeleteFile);
-  }
-  for (std::string_view records = rows.Text; !records.empty();)
-    InsertRow(db, ReadRecord(records), rows.Stamp);
 }
 
 std::string FinishDatabase(Database& db) {
@@ -433,7 +283,7 @@ std::string FinishDatabase(Database& db) {
     for (const auto& [path, file] : db.Earlier) {
       if (db.Walked[file.Index]) continue;
       BindText(db.Statements[kDeleteFile], 1, path);
-      Run(db, kDeleteFile);
+      RunStatement(db, kDeleteFile);
     }
     if (!db.InPlace) Execute(db.Connection, kIndexes);
     // An update that changed no row writes nothing, not even the time it began: it read no file
@@ -446,20 +296,21 @@ std::string FinishDatabase(Database& db) {
     const DatabaseSettings& run = db.Settings;
     Execute(db.Connection, "DELETE FROM catalog_run");
     sqlite3_stmt* insert = nullptr;
-    Check(db.Connection, sqlite3_prepare_v2(db.Connection,
-                                            "INSERT INTO catalog_run (version, packs, pack_limit, "
-                                            "started_ns) VALUES (?, ?, ?, ?)",
-                                            -1, &insert, nullptr));
+    CheckSqlite(db.Connection,
+                sqlite3_prepare_v2(db.Connection,
+                                   "INSERT INTO catalog_run (version, packs, pack_limit, "
+                                   "started_ns) VALUES (?, ?, ?, ?)",
+                                   -1, &insert, nullptr));
     BindText(insert, 1, run.Version);
     sqlite3_bind_int(insert, 2, run.OpenPacks);
     sqlite3_bind_int64(insert, 3, static_cast<int64_t>(run.PackLimit));
     sqlite3_bind_int64(insert, 4, run.StartedNs);
     const int code = sqlite3_step(insert);
     sqlite3_finalize(insert);
-    Check(db.Connection, code);
+    CheckSqlite(db.Connection, code);
     Execute(db.Connection, "COMMIT");
   } catch (const Fault& fault) {
-    return "cannot write " + db.Path + ": " + Reason(fault);
+    return "cannot write " + db.Path + ": " + DatabaseReason(fault);
   }
   CloseDatabase(db);
   return "";
