@@ -158,11 +158,11 @@ void Work(Pipeline& pipeline, const RowOptions& options) {
     lock.unlock();
     for (auto& [number, item] : taken) {
       RowOutput& out = finished.emplace_back(number, RowOutput{}).second;
-      out.Path = item.Path;
+      out.Path = std::move(item.Path);
       if (item.Error.empty()) {
-        CatalogRows(item.Path, options, cache, out);
+        CatalogRows(out.Path, options, cache, out);
       } else {
-        AddRow(out, ErrorRow(item.Path, item.Error), options.Format);
+        AddRow(out, ErrorRow(out.Path, item.Error), options.Format);
       }
     }
     taken.clear();
