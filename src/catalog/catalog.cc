@@ -275,6 +275,13 @@ int CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOption
   const DatabaseSettings settings{TINTREL_VERSION, options.OpenPacks, options.PackLimit, NowNs()};
   Database db;
   TableFile table;
+  // A noted signal ends the run once what it changed is undone; after the commit there is nothing
+  // to undo, and the database is the new one.
+  const auto end_if_interrupted = [&] {
+    if (!Interrupted()) return;
+    CloseDatabase(db);
+    EndByInterrupt();
+  };
   std::string error, note;
   if (options.Update && holds_rows) {
     NoteInterrupts();
@@ -287,16 +294,14 @@ int CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOption
   }
   if (!note.empty()) messages.Say(note);
   if (!error.empty()) messages.Say(error);
-  if (Interrupted()) {
-    CloseDatabase(db);
-    EndByInterrupt();
-  }
+  end_if_interrupted();
   if (!error.empty()) return 2;
 
   std::string walk_failure;
   const RowSink sink{[&](const RowOutput& made) { StoreRows(db, made); },
                      [&] { return LoadEarlierFiles(db); }, [&] { CloseDatabase(db); }};
   bool written = RunPipeline(plan, rows, options.Jobs, sink, messages, path, walk_failure);
+  end_if_interrupted();
   // A run that could not walk all it was given keeps the earlier database: its files would be gone.
   if (written && walk_failure.empty()) {
     error = FinishDatabase(db);
@@ -304,7 +309,7 @@ int CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOption
     if (!error.empty()) messages.Say(error);
     written = error.empty();
   }
-  if (Interrupted()) EndByInterrupt();
+  end_if_interrupted();
   messages.Progress(true);
   return Status(messages, written, walk_failure);
 }
