@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The scan alone, on bytes in memory, in bytes per second: typical art, the worst case and random
-// bytes. Nothing is read from disk and nothing is written out.
+// The scan alone, on bytes in memory, in bytes per second: typical art (made to the statistics of
+// real collections), art of long runs, the worst case and random bytes. Nothing is read from disk
+// and nothing is written out.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -27,6 +28,12 @@ void BM_ScanTypicalArt(benchmark::State& state) {
   RunScan(state, bytes);
 }
 BENCHMARK(BM_ScanTypicalArt);
+
+void BM_ScanLongRuns(benchmark::State& state) {
+  static const std::string bytes = artgen::LongRunArt(1, kInputSize, false);
+  RunScan(state, bytes);
+}
+BENCHMARK(BM_ScanLongRuns);
 
 void BM_ScanWorstCase(benchmark::State& state) {
   static const std::string bytes = artgen::WorstCaseArt(1, kInputSize);

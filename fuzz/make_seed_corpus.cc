@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Writes the seed inputs of the fuzz targets into a folder, one file each: typical art with and
-// without a SAUCE record, the densest escape and pipe-code traffic, random bytes, and the edges
-// the scan and the record reader turn on. Made anew on each run, so no binary is kept.
+// Writes the seed inputs of the fuzz targets into a folder, one file each: typical art and art of
+// long runs, with and without a SAUCE record, the densest escape and pipe-code traffic, random
+// bytes, and the edges the scan and the record reader turn on. Made anew on each run, so no binary
+// is kept.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -84,9 +85,15 @@ std::vector<std::string> Seeds() {
       std::string(4094, 'a') + "\x1b[31mb",
       std::string(4096, '\xdb') + "\x1b[6n",
       "\x1b[1;33;44m" + std::string(5000, '\xb1'),
+      // The screen: UTF-8 art, redraws and clears, extended colours, past the stored rows.
+      "\xe2\x96\x88\xe2\x96\x80 caf\xc3\xa9 \xef\xbb\xbf" + std::string(300, '.') + "\xe2\x96",
+      Times("\x1b[2J\x1b[H\x1b[44mframe\x1b[3A\rup\x1b[s\x1b[5;70Hx\x1b[u\x1b[K\r\n", 40),
+      Times("\x1b[38;5;196;48;2;0;0;170mX\x1b[1;255;85;0tY\x1b[0;9;9;9t\x1b[93;104;7mZ", 60),
+      "\x1b[2500B\x1b[44mbelow\x1b[2000A\x1b[5;40m" + std::string(300, ' ') + "\x1b[9999C!",
   };
   for (uint64_t seed = 1; seed <= 4; ++seed) {
     seeds.push_back(TypicalArt(seed, 1000 * seed * seed, seed % 2 == 0));
+    seeds.push_back(LongRunArt(seed, 1000 * seed * seed, seed % 2 == 1));
     seeds.push_back(WorstCaseArt(seed, 2000 * seed));
     seeds.push_back(RandomBytes(seed, 512 * seed, seed > 2));
   }

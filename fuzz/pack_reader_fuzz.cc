@@ -102,9 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   RowOptions options;
   options.Format = TableFormat::JsonLines;
   options.Limits.ExpandedBytes = kBudget;
-  TokenCache cache;
+  RowTools tools;
   RowOutput out;
-  CatalogRows(name, options, cache, out);
+  CatalogRows(name, options, tools, out);
   std::size_t lines = 0, members = 0;
   for (char c : out.Text) lines += c == '\n';
   for (char c : held) members += c == '\n';

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "analysis/analysis.h"
 
+#include <algorithm>
 #include <array>
 #include <condition_variable>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <stop_token>
@@ -11,11 +13,15 @@
 #include "meta/sauce_info.h"
 #include "packs/pack_source.h"
 #include "scan/scanner.h"
+#include "screen/screen.h"
 
 namespace tintrel {
 
 namespace {
 
+// The end-of-text byte: the scan stops at the first one, and the art's digest covers what is in
+// front of it.
+constexpr uint8_t kEndOfArt = 26;
 // Reads of this size feed the scan and the digest on one thread.
 constexpr std::size_t kReadSize = 64 * 1024;
 // Regular files of this size and more are digested on a second thread.
@@ -26,20 +32,32 @@ void RecordReadFault(Analysis& analysis, Fault&& fault, bool scanning) {
   (scanning ? analysis.ScanFault : analysis.DigestFault) = std::move(fault);
 }
 
-void ReadOnOneThread(Analysis& analysis, const FileHandle& file, Scanner& scanner,
+// The art's readers of each chunk besides the digest: the scan, and the screen when there is
+// one, each until its art has ended at a byte 26.
+struct ArtReaders {
+  Scanner& Scan;
+  Screen* Drawing;
+  bool Scanning = true;
+
+  void Take(const uint8_t* bytes, std::size_t count) {
+    if (Scanning) Scanning = !ScanChunk(Scan, bytes, count);
+    if (Drawing != nullptr && FeedScreen(*Drawing, bytes, count)) Drawing = nullptr;
+  }
+};
+
+void ReadOnOneThread(Analysis& analysis, const FileHandle& file, ArtReaders& readers,
                      FileDigest& digest) {
   auto buffer = std::make_unique_for_overwrite<uint8_t[]>(kReadSize);
-  bool scanning = true;
   for (;;) {
     std::size_t count;
     try {
       count = ReadSome(file, buffer.get(), kReadSize, analysis.Name);
     } catch (Fault& fault) {
-      return RecordReadFault(analysis, std::move(fault), scanning);
+      return RecordReadFault(analysis, std::move(fault), readers.Scanning);
     }
     if (count == 0) return;
     DigestBytes(digest, buffer.get(), count);
-    if (scanning) scanning = !ScanChunk(scanner, buffer.get(), count);
+    readers.Take(buffer.get(), count);
   }
 }
 
@@ -108,10 +126,9 @@ struct DigestBeside {
   }
 };
 
-void ReadWithDigestBeside(Analysis& analysis, const FileHandle& file, Scanner& scanner,
+void ReadWithDigestBeside(Analysis& analysis, const FileHandle& file, ArtReaders& readers,
                           FileDigest& digest) {
   DigestBeside beside(digest);
-  bool scanning = true;
   for (;;) {
     std::size_t slot = beside.FreeSlot();
     uint8_t* bytes = beside.Slot(slot);
@@ -119,12 +136,12 @@ void ReadWithDigestBeside(Analysis& analysis, const FileHandle& file, Scanner& s
     try {
       count = ReadSome(file, bytes, DigestBeside::kSlotSize, analysis.Name);
     } catch (Fault& fault) {
-      RecordReadFault(analysis, std::move(fault), scanning);
+      RecordReadFault(analysis, std::move(fault), readers.Scanning);
       break;
     }
     if (count == 0) break;
     beside.Hand(slot, count);
-    if (scanning) scanning = !ScanChunk(scanner, bytes, count);
+    readers.Take(bytes, count);
   }
   beside.Finish();
 }
@@ -143,34 +160,41 @@ void KeepTail(std::string& tail, std::span<const uint8_t> chunk) {
 
 }  // namespace
 
-void AnalyseMember(Analysis& analysis, SauceInfo& sauce, MemberBytes& bytes, TokenCache* cache) {
+void ScanHeld(Analysis& analysis, SauceInfo& sauce, std::span<const uint8_t> bytes,
+              TokenCache* cache) {
+  Scanner scanner(analysis.Scan, {}, cache);
+  analysis.Opened = true;
+  if (!ScanChunk(scanner, bytes.data(), bytes.size())) FinishScan(scanner);
+  const void* mark = std::memchr(bytes.data(), kEndOfArt, bytes.size());
+  analysis.ScannedBytes =
+      mark ? static_cast<uint64_t>(static_cast<const uint8_t*>(mark) - bytes.data()) : bytes.size();
+  analysis.FileSize = bytes.size();
+  const std::size_t tail = std::min(bytes.size(), kSauceTailMax);
+  sauce = DecodeSauceTail({reinterpret_cast<const char*>(bytes.data() + bytes.size() - tail), tail},
+                          bytes.size());
+}
+
+void AnalyseStream(Analysis& analysis, SauceInfo& sauce, MemberBytes& bytes, TokenCache* cache,
+                   Screen* screen) {
   Scanner scanner(analysis.Scan, {}, cache);
   FileDigest digest;
+  ArtReaders readers{scanner, screen};
   analysis.Opened = true;
-  std::string kept;
-  std::string_view tail;
-  if (bytes.IsWhole) {
-    DigestBytes(digest, bytes.Whole.data(), bytes.Whole.size());
-    ScanChunk(scanner, bytes.Whole.data(), bytes.Whole.size());
-    const std::size_t size = std::min(bytes.Whole.size(), kSauceTailMax);
-    tail = {reinterpret_cast<const char*>(bytes.Whole.data() + bytes.Whole.size() - size), size};
-  } else {
-    bool scanning = true;
-    for (;;) {
-      std::span<const uint8_t> chunk;
-      try {
-        chunk = bytes.Next();
-      } catch (Fault& fault) {
-        return RecordReadFault(analysis, std::move(fault), scanning);
-      }
-      if (chunk.empty()) break;
-      DigestBytes(digest, chunk.data(), chunk.size());
-      if (scanning) scanning = !ScanChunk(scanner, chunk.data(), chunk.size());
-      KeepTail(kept, chunk);
+  std::string tail;
+  for (;;) {
+    std::span<const uint8_t> chunk;
+    try {
+      chunk = bytes.Next();
+    } catch (Fault& fault) {
+      return RecordReadFault(analysis, std::move(fault), readers.Scanning);
     }
-    tail = kept;
+    if (chunk.empty()) break;
+    DigestBytes(digest, chunk.data(), chunk.size());
+    readers.Take(chunk.data(), chunk.size());
+    KeepTail(tail, chunk);
   }
   FinishScan(scanner);
+  if (readers.Drawing != nullptr) FinishScreen(*readers.Drawing);
   analysis.ScannedBytes = digest.ArtSize;
   analysis.FileMd5 = FinishDigest(digest);
   analysis.FileSize = digest.Size;
@@ -179,15 +203,17 @@ void AnalyseMember(Analysis& analysis, SauceInfo& sauce, MemberBytes& bytes, Tok
 }
 
 void ScanAndDigest(Analysis& analysis, const FileHandle& file, const PositionSink& positions,
-                   DigestThread digest_thread, TokenCache* cache) {
+                   DigestThread digest_thread, TokenCache* cache, Screen* screen) {
   Scanner scanner(analysis.Scan, positions, cache);
   FileDigest digest;
+  ArtReaders readers{scanner, screen};
   if (digest_thread == DigestThread::ForLargeFiles && RegularFileSize(file) >= kDigestThreadSize)
-    ReadWithDigestBeside(analysis, file, scanner, digest);
+    ReadWithDigestBeside(analysis, file, readers, digest);
   else
-    ReadOnOneThread(analysis, file, scanner, digest);
+    ReadOnOneThread(analysis, file, readers, digest);
   if (analysis.ScanFault) return;
   FinishScan(scanner);
+  if (readers.Drawing != nullptr) FinishScreen(*readers.Drawing);
   analysis.ScannedBytes = digest.ArtSize;
   if (analysis.DigestFault) return;
   analysis.FileMd5 = FinishDigest(digest);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "io/fault.h"
@@ -19,6 +20,7 @@ namespace tintrel {
 struct TokenCache;
 struct MemberBytes;
 struct SauceInfo;
+struct Screen;
 
 struct Analysis {
   std::string Name;     // the file as it was named
@@ -55,14 +57,24 @@ Analysis AnalyseFile(const std::string& name, const PositionSink& positions,
 
 // The same on a file already open; it is left open, and its record is not read. The steps
 // record their faults in `analysis`, whose Name names the file in them. A thread that analyses
-// file after file may lend the scan its token cache.
+// file after file may lend the scan its token cache. A screen, when one is given, is fed the
+// same chunks as the scan and finished; the caller has reset it for the file.
 void ScanAndDigest(Analysis& analysis, const FileHandle& file, const PositionSink& positions,
-                   DigestThread digest_thread, TokenCache* cache = nullptr);
+                   DigestThread digest_thread, TokenCache* cache = nullptr,
+                   Screen* screen = nullptr);
 
-// A pack's member, analysed from its bytes as they expand: the scan and both digests as for a
-// file, and the whole record decoded from its last bytes, which are kept as they pass. A fault
-// the bytes throw (a damaged member) is the scan's or the digest's, as a failed read of a file is.
-void AnalyseMember(Analysis& analysis, SauceInfo& sauce, MemberBytes& bytes, TokenCache* cache);
+// Bytes held whole in memory, a file's or a member's: the scan, the size and the art's end, and
+// the whole record decoded from the last bytes. The digests are the caller's, who may take
+// those of several files at once.
+void ScanHeld(Analysis& analysis, SauceInfo& sauce, std::span<const uint8_t> bytes,
+              TokenCache* cache);
+
+// A pack's member too large to hold, analysed from its bytes as they expand: the scan, both
+// digests and the screen (reset by the caller) as for a file, and the whole record decoded from
+// its last bytes, which are kept as they pass. A fault the bytes throw (a damaged member) is the
+// scan's or the digest's, as a failed read of a file is.
+void AnalyseStream(Analysis& analysis, SauceInfo& sauce, MemberBytes& bytes, TokenCache* cache,
+                   Screen* screen);
 
 // Throws the fault a step ended with, if any: a formatter calls it where that step's output
 // would begin.

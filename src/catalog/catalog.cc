@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -26,6 +27,7 @@
 #include "catalog/table_file.h"
 #include "catalog/walk.h"
 #include "io/output.h"
+#include "meta/md5_lanes.h"
 
 namespace tintrel {
 
@@ -140,33 +142,86 @@ void WalkInto(Pipeline& pipeline, const WalkPlan& plan, std::string& walk_failur
   pipeline.RowReady.notify_all();
 }
 
+// A file in the lanes: its row number, its bytes and what is known of it, and the output its row
+// goes to, which names the file and its stamp already.
+struct DigestedFile {
+  uint64_t Number = 0;
+  HeldFile Held;
+  RowOutput Out;
+};
+
+// The files a worker holds while the MD5 lanes digest them, several at once; a lane hands a file
+// back as soon as it is done with it, and takes the next.
+struct Digesting {
+  Md5LaneSet Lanes;
+  std::array<DigestedFile, kMaxMd5Lanes> Files;  // by tag
+  std::array<Md5Done, kMaxMd5Lanes> Done;
+  std::size_t InFlight = 0;
+};
+
+// Runs the lanes until a file is done, and makes the rows of each that is.
+void CollectDigests(Digesting& digesting, const RowOptions& options,
+                    std::vector<std::pair<uint64_t, RowOutput>>& finished) {
+  const std::size_t count = RunMd5Lanes(digesting.Lanes, digesting.Done);
+  for (std::size_t i = 0; i < count; ++i) {
+    const Md5Done& done = digesting.Done[i];
+    DigestedFile& file = digesting.Files[done.Tag];
+    FinishHeldFile(file.Held, done.Whole, done.Prefix, options, file.Out);
+    finished.emplace_back(file.Number, std::move(file.Out));
+    file.Held.Bytes.reset();
+    --digesting.InFlight;
+  }
+}
+
+void StartDigest(Digesting& digesting, DigestedFile&& file, const RowOptions& options,
+                 std::vector<std::pair<uint64_t, RowOutput>>& finished) {
+  while (FreeMd5Lanes(digesting.Lanes) == 0) CollectDigests(digesting, options, finished);
+  std::size_t tag = 0;
+  while (digesting.Files[tag].Held.Bytes) ++tag;
+  DigestedFile& slot = digesting.Files[tag] = std::move(file);
+  AddMd5Job(digesting.Lanes, {slot.Held.Bytes.get(), slot.Held.Size,
+                              static_cast<std::size_t>(slot.Held.Scanned.ScannedBytes), tag});
+  ++digesting.InFlight;
+}
+
 void Work(Pipeline& pipeline, const RowOptions& options) {
   std::vector<std::pair<uint64_t, WalkItem>> taken;
   std::vector<std::pair<uint64_t, RowOutput>> finished;
-  TokenCache cache;
+  auto tools = std::make_unique<RowTools>();
+  auto digesting = std::make_unique<Digesting>();
   for (;;) {
     std::unique_lock lock(pipeline.Lock);
-    pipeline.WorkReady.wait(
-        lock, [&] { return pipeline.Stopped || pipeline.WalkOver || !pipeline.Waiting.empty(); });
-    if (pipeline.Stopped || pipeline.Waiting.empty()) return;
-    // A fair share of what waits, so that every worker has some while there is enough.
-    const std::size_t share = (pipeline.Waiting.size() + pipeline.Jobs - 1) / pipeline.Jobs;
-    for (std::size_t i = 0; i < std::min(share, kBatch); ++i) {
-      taken.push_back(std::move(pipeline.Waiting.front()));
-      pipeline.Waiting.pop_front();
-    }
-    lock.unlock();
-    for (auto& [number, item] : taken) {
-      RowOutput& out = finished.emplace_back(number, RowOutput{}).second;
-      out.Path = std::move(item.Path);
-      if (item.Error.empty()) {
-        CatalogRows(out.Path, options, cache, out);
-      } else {
-        AddRow(out, ErrorRow(out.Path, item.Error), options.Format);
+    // Files in the lanes finish before the worker waits, so that their rows never wait on it.
+    if (digesting->InFlight > 0 && pipeline.Waiting.empty() && !pipeline.Stopped) {
+      lock.unlock();
+      while (digesting->InFlight > 0) CollectDigests(*digesting, options, finished);
+      lock.lock();
+    } else {
+      pipeline.WorkReady.wait(
+          lock, [&] { return pipeline.Stopped || pipeline.WalkOver || !pipeline.Waiting.empty(); });
+      if (pipeline.Stopped || pipeline.Waiting.empty()) return;
+      // A fair share of what waits, so that every worker has some while there is enough.
+      const std::size_t share = (pipeline.Waiting.size() + pipeline.Jobs - 1) / pipeline.Jobs;
+      for (std::size_t i = 0; i < std::min(share, kBatch); ++i) {
+        taken.push_back(std::move(pipeline.Waiting.front()));
+        pipeline.Waiting.pop_front();
       }
+      lock.unlock();
+      for (auto& [number, item] : taken) {
+        DigestedFile file{number, {}, {}};
+        RowOutput& out = file.Out;
+        out.Path = std::move(item.Path);
+        if (!item.Error.empty()) {
+          AddRow(out, ErrorRow(out.Path, item.Error), options.Format);
+        } else if (StartRows(out.Path, options, *tools, out, file.Held)) {
+          StartDigest(*digesting, std::move(file), options, finished);
+          continue;
+        }
+        finished.emplace_back(number, std::move(out));
+      }
+      taken.clear();
+      lock.lock();
     }
-    taken.clear();
-    lock.lock();
     for (auto& [number, row] : finished) pipeline.Finished.emplace(number, std::move(row));
     finished.clear();
     if (pipeline.Finished.contains(pipeline.Written)) pipeline.RowReady.notify_one();

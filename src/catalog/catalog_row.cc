@@ -4,12 +4,14 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 
 #include "analysis/color_statistics.h"
 #include "catalog/pack_rows.h"
+#include "catalog/screen_columns.h"
 #include "packs/pack_format.h"
 
 namespace tintrel {
@@ -98,11 +100,13 @@ Row ErrorRow(const std::string& path, const std::string& error) {
   return row;
 }
 
-Row AnalysisRow(const std::string& path, const Analysis& analysis, const SauceInfo& info) {
+Row AnalysisRow(const std::string& path, const Analysis& analysis, const SauceInfo& info,
+                const ScreenSummary& shown) {
   Row row;
   row[kPath] = TextField(path);
   FillScan(row, analysis);
   FillSauce(row, info);
+  FillScreen(row, shown, info);
   return row;
 }
 
@@ -131,9 +135,12 @@ void InsertRow(RowOutput& out, std::pair<std::size_t, std::size_t> at, const Row
   out.Bytes += static_cast<uint64_t>(row[kSize].Number);
 }
 
-void CatalogRows(const std::string& path, const RowOptions& options, TokenCache& cache,
-                 RowOutput& out) {
-  auto fail = [&](const std::string& error) { AddRow(out, ErrorRow(path, error), options.Format); };
+bool StartRows(const std::string& path, const RowOptions& options, RowTools& tools, RowOutput& out,
+               HeldFile& held) {
+  auto fail = [&](const std::string& error) {
+    AddRow(out, ErrorRow(path, error), options.Format);
+    return false;
+  };
   // A pipe or a device is not opened at all: opening may wait or act on the device.
   struct stat status;
   if (stat(path.c_str(), &status) != 0) return fail(Reason("cannot open", errno));
@@ -146,7 +153,7 @@ void CatalogRows(const std::string& path, const RowOptions& options, TokenCache&
                                                     earlier->second.Stamp == *out.Stamp) {
       out.Kept = true;
       out.Rows = earlier->second.Rows;
-      return;
+      return false;
     }
   }
   FileHandle file = OpenForReading(path, O_NONBLOCK);
@@ -154,6 +161,39 @@ void CatalogRows(const std::string& path, const RowOptions& options, TokenCache&
   const int64_t size = RegularFileSize(file);
   if (size < 0) return fail("not a regular file");
   if (!LockShared(file)) return fail("locked by another process");
+
+  // A small file is read whole at once: its first bytes tell a pack, its last hold the record.
+  if (static_cast<uint64_t>(size) <= kHeldFileSize) {
+    held.Bytes = std::make_unique_for_overwrite<uint8_t[]>(static_cast<std::size_t>(size) + 1);
+    try {
+      held.Size = ReadAt(file, held.Bytes.get(), static_cast<std::size_t>(size) + 1, 0, path);
+    } catch (const Fault& fault) {
+      return fail(FaultText("cannot read", fault));
+    }
+    // One that grew while it was read is read as a large one.
+    if (held.Size <= static_cast<uint64_t>(size)) {
+      const std::span<const uint8_t> bytes(held.Bytes.get(), held.Size);
+      const PackFormat format =
+          options.OpenPacks
+              ? DetectPackFormat(bytes.first(std::min(bytes.size(), kPackSignatureSize)))
+              : PackFormat::kNone;
+      if (format != PackFormat::kNone) {
+        PackRows(path, file, held.Size, format, options, tools, out, bytes);
+        return false;
+      }
+      try {
+        CloseFile(file, path);
+      } catch (const Fault& fault) {
+        return fail(FaultText("cannot close", fault));
+      }
+      held.Path = path;
+      held.Scanned = Analysis{};
+      held.Scanned.Name = path;
+      ScanHeld(held.Scanned, held.Sauce, bytes, &tools.Cache);
+      held.Shown = DrawHeld(tools.Drawing, held.Sauce, bytes);
+      return true;
+    }
+  }
 
   if (options.OpenPacks) {
     std::array<uint8_t, kPackSignatureSize> head;
@@ -163,30 +203,53 @@ void CatalogRows(const std::string& path, const RowOptions& options, TokenCache&
     } catch (const Fault& fault) {
       return fail(FaultText("cannot read", fault));
     }
-    if (const PackFormat format = DetectPackFormat({head.data(), got}); format != PackFormat::kNone)
-      return PackRows(path, file, static_cast<uint64_t>(size), format, options, cache, out);
+    if (const PackFormat format = DetectPackFormat({head.data(), got});
+        format != PackFormat::kNone) {
+      PackRows(path, file, static_cast<uint64_t>(size), format, options, tools, out);
+      return false;
+    }
   }
 
-  Analysis analysis;
-  analysis.Name = path;
-  analysis.Opened = true;
-  // Every core has a file of its own already.
-  ScanAndDigest(analysis, file, {}, DigestThread::Never, &cache);
-  for (const std::optional<Fault>& fault : {analysis.ScanFault, analysis.DigestFault}) {
-    if (fault) return fail(FaultText("cannot read", *fault));
-  }
+  // The record first, from the end: its width is the screen's.
   SauceInfo info;
   try {
     info = ReadSauceInfo(file, path);
   } catch (const Fault& fault) {
     return fail(FaultText("cannot read", fault));
   }
+  Analysis analysis;
+  analysis.Name = path;
+  analysis.Opened = true;
+  ResetScreen(tools.Drawing, ScreenWidthFor(info));
+  // Every core has a file of its own already.
+  ScanAndDigest(analysis, file, {}, DigestThread::Never, &tools.Cache, &tools.Drawing);
+  for (const std::optional<Fault>& fault : {analysis.ScanFault, analysis.DigestFault}) {
+    if (fault) return fail(FaultText("cannot read", *fault));
+  }
   try {
     CloseFile(file, path);
   } catch (const Fault& fault) {
     return fail(FaultText("cannot close", fault));
   }
-  AddRow(out, AnalysisRow(path, analysis, info), options.Format);
+  AddRow(out, AnalysisRow(path, analysis, info, SummarizeScreen(tools.Drawing)), options.Format);
+  return false;
+}
+
+void FinishHeldFile(HeldFile& held, const Digest& whole, const Digest& art,
+                    const RowOptions& options, RowOutput& out) {
+  held.Scanned.FileMd5 = whole;
+  held.Scanned.ArtMd5 = art;
+  AddRow(out, AnalysisRow(held.Path, held.Scanned, held.Sauce, held.Shown), options.Format);
+}
+
+void CatalogRows(const std::string& path, const RowOptions& options, RowTools& tools,
+                 RowOutput& out) {
+  HeldFile held;
+  if (!StartRows(path, options, tools, out, held)) return;
+  FileDigest digest;
+  DigestBytes(digest, held.Bytes.get(), held.Size);
+  const Digest whole = FinishDigest(digest);
+  FinishHeldFile(held, whole, digest.Art, options, out);
 }
 
 }  // namespace tintrel

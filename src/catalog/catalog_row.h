@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -15,6 +16,7 @@
 #include "meta/sauce_info.h"
 #include "packs/pack_source.h"
 #include "scan/quick_steps.h"
+#include "screen/screen.h"
 
 namespace tintrel {
 
@@ -35,6 +37,13 @@ struct EarlierFile {
   std::size_t Index = 0;  // its place among the earlier files
 };
 using EarlierFiles = std::unordered_map<std::string, EarlierFile>;
+
+// What a worker keeps from file to file: the scan's cache of token effects and the screen, both
+// of which only their own bytes fill.
+struct RowTools {
+  TokenCache Cache;
+  Screen Drawing;
+};
 
 // How a file becomes rows.
 struct RowOptions {
@@ -66,19 +75,42 @@ inline std::pair<std::size_t, std::size_t> RowPlace(const RowOutput& out) {
   return {out.Text.size(), out.Errors.size()};
 }
 
+// A file no larger than this is read whole, and its digests may be taken with others' at once.
+inline constexpr uint64_t kHeldFileSize = 1 << 20;
+
+// A file read whole and scanned, its record decoded, waiting for its digests.
+struct HeldFile {
+  std::string Path;
+  std::unique_ptr<uint8_t[]> Bytes;
+  std::size_t Size = 0;
+  Analysis Scanned;
+  SauceInfo Sauce;
+  ScreenSummary Shown;
+};
+
 // Analyses the file at `path`: opened once, read once for the scan, both digests and the SAUCE
 // record. A pack gives a row of its own and one per member. Anything but a regular file, and any
 // failure, gives a row with `error` filled. A file the earlier catalogue holds with the same stamp
-// is not opened: it is only marked kept. The token cache is the calling worker's own, kept from
-// file to file.
-void CatalogRows(const std::string& path, const RowOptions& options, TokenCache& cache,
+// is not opened: it is only marked kept. The tools are the calling worker's own.
+void CatalogRows(const std::string& path, const RowOptions& options, RowTools& tools,
                  RowOutput& out);
+
+// The same, but a file small enough to hold is left in `held`, read and scanned, for the caller
+// to take its digests and give them to FinishHeldFile; true then, and `out` is untouched.
+bool StartRows(const std::string& path, const RowOptions& options, RowTools& tools, RowOutput& out,
+               HeldFile& held);
+
+// The held file's row, with its digests: of all its bytes and of its art, the bytes in front of
+// the first byte 26 (held.Scanned.ScannedBytes of them).
+void FinishHeldFile(HeldFile& held, const Digest& whole, const Digest& art,
+                    const RowOptions& options, RowOutput& out);
 
 // A row with nothing but the path and why it has nothing else.
 Row ErrorRow(const std::string& path, const std::string& error);
 
-// A row of the scan, both digests and the record: of a file, or of a member when `pack` is set.
-Row AnalysisRow(const std::string& path, const Analysis& analysis, const SauceInfo& info);
+// A row of the scan, both digests, the record and the screen.
+Row AnalysisRow(const std::string& path, const Analysis& analysis, const SauceInfo& info,
+                const ScreenSummary& shown);
 
 // Names a row as a pack's, or as a member of one: `pack` the file on disk, `member` the name
 // inside it (empty for the pack's own row).

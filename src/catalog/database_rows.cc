@@ -18,14 +18,16 @@ void BindField(sqlite3_stmt* statement, int at, const Field& field, const Column
                     (column.Type == ColumnType::kInteger && field.Type == Field::kNumber) ||
                     (column.Type == ColumnType::kFlag && field.Type == Field::kFlag) ||
                     (column.Type == ColumnType::kText &&
-                     (field.Type == Field::kText || field.Type == Field::kList));
+                     (field.Type == Field::kText || field.Type == Field::kList ||
+                      field.Type == Field::kNumberList));
   if (!fits) throw Fault("DatabaseError", "column " + std::string(column.Name) + " is mistyped");
   switch (field.Type) {
     case Field::kNull: sqlite3_bind_null(statement, at); return;
     case Field::kText: BindText(statement, at, field.Value); return;
     case Field::kNumber: sqlite3_bind_int64(statement, at, field.Number); return;
     case Field::kFlag: sqlite3_bind_int(statement, at, field.Value == "true"); return;
-    case Field::kList: BindText(statement, at, JoinedItems(field), SQLITE_TRANSIENT); return;
+    case Field::kList:
+    case Field::kNumberList: BindText(statement, at, JoinedItems(field), SQLITE_TRANSIENT); return;
   }
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "catalog/screen_columns.h"
 #include "meta/file_digest.h"
 #include "packs/pack_reader.h"
 
@@ -22,7 +23,7 @@ constexpr std::size_t kReadSize = 256 << 10;
 struct PackWalk {
   const std::string& Path;  // the pack on disk
   const RowOptions& Options;
-  TokenCache& Cache;
+  RowTools& Tools;
   RowOutput& Out;
   PackBudget Budget;
   uint64_t Members = 0;
@@ -152,8 +153,6 @@ void VisitFile(PackWalk& walk, const std::string& member, MemberBytes& bytes, un
 
   MemberBytes replay;
   replay.Size = bytes.Size;
-  replay.IsWhole = bytes.IsWhole;
-  replay.Whole = bytes.Whole;
   bool replayed = false;
   replay.Next = [&]() -> std::span<const uint8_t> {
     if (!replayed) {
@@ -165,14 +164,27 @@ void VisitFile(PackWalk& walk, const std::string& member, MemberBytes& bytes, un
   Analysis analysis;
   analysis.Name = walk.Path + "/" + member;
   SauceInfo info;
-  AnalyseMember(analysis, info, replay, &walk.Cache);
+  ScreenSummary shown;
+  if (bytes.IsWhole) {
+    ScanHeld(analysis, info, bytes.Whole, &walk.Tools.Cache);
+    FileDigest digest;
+    DigestBytes(digest, bytes.Whole.data(), bytes.Whole.size());
+    analysis.FileMd5 = FinishDigest(digest);
+    analysis.ArtMd5 = digest.Art;
+    shown = DrawHeld(walk.Tools.Drawing, info, bytes.Whole);
+  } else {
+    // Its record comes at its end: it is drawn at the width every viewer starts with.
+    ResetScreen(walk.Tools.Drawing, kDefaultScreenWidth);
+    AnalyseStream(analysis, info, replay, &walk.Tools.Cache, &walk.Tools.Drawing);
+    shown = SummarizeScreen(walk.Tools.Drawing);
+  }
   for (const std::optional<Fault>& fault : {analysis.ScanFault, analysis.DigestFault}) {
     if (fault) {
       Drain(bytes);
       return AddMemberError(walk, member, FaultText("cannot read", *fault));
     }
   }
-  AddMemberRow(walk, AnalysisRow(analysis.Name, analysis, info), member);
+  AddMemberRow(walk, AnalysisRow(analysis.Name, analysis, info, shown), member);
 }
 
 PackOutcome ReadMembers(PackWalk& walk, const PackSource& source, PackFormat format,
@@ -193,31 +205,43 @@ PackOutcome ReadMembers(PackWalk& walk, const PackSource& source, PackFormat for
   return outcome;
 }
 
+// Reads the pack file through the digest, every byte in order; a small pack is held for its
+// members as well, a large one is read again where they lie.
+PackSource ReadPackFile(const FileHandle& file, uint64_t size, const std::string& path,
+                        FileDigest& digest, std::unique_ptr<uint8_t[]>& held) {
+  const bool hold = size <= kHeldPackSize;
+  held = std::make_unique_for_overwrite<uint8_t[]>(hold ? size : kReadSize);
+  for (uint64_t at = 0; at < size;) {
+    uint8_t* into = held.get() + (hold ? at : 0);
+    const std::size_t want =
+        static_cast<std::size_t>(hold ? size - at : std::min<uint64_t>(size - at, kReadSize));
+    const std::size_t got = ReadAt(file, into, want, at, path);
+    if (got == 0) throw PackError("cannot read: the pack got shorter while it was read");
+    DigestBytes(digest, into, got);
+    at += got;
+  }
+  return hold ? MemorySource({held.get(), size}, path) : FileSource(file, size, path);
+}
+
 }  // namespace
 
 void PackRows(const std::string& path, const FileHandle& file, uint64_t size, PackFormat format,
-              const RowOptions& options, TokenCache& cache, RowOutput& out) {
-  PackWalk walk{path, options, cache, out, {options.Limits.ExpandedBytes, 0, false, ""}, 0};
+              const RowOptions& options, RowTools& tools, RowOutput& out,
+              std::span<const uint8_t> held_already) {
+  PackWalk walk{path, options, tools, out, {options.Limits.ExpandedBytes, 0, false, ""}, 0};
   const auto place = RowPlace(out);
   std::optional<FileDigest> digest;
   std::unique_ptr<uint8_t[]> held;
   PackSource source;
   std::string error;
   try {
-    // The digest takes every byte in order; a small pack is held for its members as well.
     digest.emplace();
-    const bool hold = size <= kHeldPackSize;
-    held = std::make_unique_for_overwrite<uint8_t[]>(hold ? size : kReadSize);
-    for (uint64_t at = 0; at < size;) {
-      uint8_t* into = held.get() + (hold ? at : 0);
-      const std::size_t want =
-          static_cast<std::size_t>(hold ? size - at : std::min<uint64_t>(size - at, kReadSize));
-      const std::size_t got = ReadAt(file, into, want, at, path);
-      if (got == 0) throw PackError("cannot read: the pack got shorter while it was read");
-      DigestBytes(*digest, into, got);
-      at += got;
+    if (!held_already.empty()) {
+      DigestBytes(*digest, held_already.data(), held_already.size());
+      source = MemorySource(held_already, path);
+    } else {
+      source = ReadPackFile(file, size, path, *digest, held);
     }
-    source = hold ? MemorySource({held.get(), size}, path) : FileSource(file, size, path);
   } catch (const Fault& fault) {
     digest.reset();
     error = FaultText("cannot read", fault);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "catalog/catalog_row.h"
@@ -17,7 +18,9 @@ namespace tintrel {
 // read, stay within bounds.
 inline constexpr uint64_t kMostMembers = 100000;
 
+// The rows of the pack `file`, whose bytes are `held` when the caller has read them all already.
 void PackRows(const std::string& path, const FileHandle& file, uint64_t size, PackFormat format,
-              const RowOptions& options, TokenCache& cache, RowOutput& out);
+              const RowOptions& options, RowTools& tools, RowOutput& out,
+              std::span<const uint8_t> held = {});
 
 }  // namespace tintrel

@@ -72,10 +72,14 @@ void AppendJsonValue(std::string& line, const Field& field) {
     case Field::kNumber:
     case Field::kFlag: line += field.Value; return;
     case Field::kList:
+    case Field::kNumberList:
       line += '[';
       for (std::size_t i = 0; i < field.Items.size(); ++i) {
         if (i > 0) line += ',';
-        AppendJsonString(line, field.Items[i]);
+        if (field.Type == Field::kList)
+          AppendJsonString(line, field.Items[i]);
+        else
+          line += field.Items[i];
       }
       line += ']';
       return;
@@ -113,7 +117,7 @@ std::string Record(const Row& row) {
   for (const Field& field : row) {
     record += static_cast<char>(field.Type);
     if (field.Type == Field::kNull) continue;
-    if (field.Type != Field::kList) {
+    if (field.Type != Field::kList && field.Type != Field::kNumberList) {
       AppendRecordText(record, field.Value);
       continue;
     }
@@ -132,7 +136,7 @@ Row ReadRecord(std::string_view& records) {
     field.Type = static_cast<Field::Kind>(records[0]);
     records.remove_prefix(1);
     if (field.Type == Field::kNull) continue;
-    if (field.Type != Field::kList) {
+    if (field.Type != Field::kList && field.Type != Field::kNumberList) {
       field.Value = TakeRecordText(records);
       if (field.Type == Field::kNumber)
         std::from_chars(field.Value.data(), field.Value.data() + field.Value.size(), field.Number);
@@ -171,6 +175,13 @@ Field ListField(std::vector<std::string> items, char separator) {
   return {Field::kList, {}, 0, std::move(items), separator};
 }
 
+Field NumberListField(std::span<const int64_t> numbers) {
+  std::vector<std::string> items;
+  items.reserve(numbers.size());
+  for (int64_t number : numbers) items.push_back(std::to_string(number));
+  return {Field::kNumberList, {}, 0, std::move(items), ' '};
+}
+
 std::string TableHeader(TableFormat format) {
   if (format != TableFormat::Csv) return "";
   std::string line;
@@ -188,7 +199,8 @@ std::string FormatRow(const Row& row, TableFormat format) {
     for (std::size_t i = 0; i < row.size(); ++i) {
       if (i > 0) line += ',';
       const Field& field = row[i];
-      AppendCsvField(line, field.Type == Field::kList ? JoinedItems(field) : field.Value);
+      const bool list = field.Type == Field::kList || field.Type == Field::kNumberList;
+      AppendCsvField(line, list ? JoinedItems(field) : field.Value);
     }
     return line + '\n';
   }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,15 @@ inline constexpr auto kColumns = std::to_array<Column>({
     {"low_ascii", ColumnType::kInteger},
     {"high_ascii", ColumnType::kInteger},
     {"verdict", ColumnType::kText},
+    // What the screen shows at the end.
+    {"screen_width", ColumnType::kInteger},
+    {"screen_lines", ColumnType::kInteger},
+    {"charset", ColumnType::kText},
+    {"ice", ColumnType::kFlag},
+    {"extended_colors", ColumnType::kFlag},
+    {"frames", ColumnType::kInteger},
+    {"fg16", ColumnType::kText},
+    {"bg16", ColumnType::kText},
     {"sauce", ColumnType::kFlag},
     {"title", ColumnType::kText},
     {"author", ColumnType::kText},
@@ -77,18 +87,19 @@ constexpr std::size_t ColumnIndex(std::string_view name) {
 
 // One value of a row. Null where the column does not apply: empty in CSV, null in JSON.
 struct Field {
-  enum Kind : uint8_t { kNull, kText, kNumber, kFlag, kList };
+  enum Kind : uint8_t { kNull, kText, kNumber, kFlag, kList, kNumberList };
   Kind Type = kNull;
   std::string Value;               // kText; a kNumber or kFlag as it is written
   int64_t Number = 0;              // kNumber
   std::vector<std::string> Items;  // kList: an array in JSON, joined by Separator in CSV
-  char Separator = ' ';
+  char Separator = ' ';            // kNumberList: as kList, its items numbers as written
 };
 
 Field TextField(std::string text);
 Field NumberField(int64_t number);
 Field FlagField(bool flag);
 Field ListField(std::vector<std::string> items, char separator);
+Field NumberListField(std::span<const int64_t> numbers);
 
 using Row = std::array<Field, kColumns.size()>;
 

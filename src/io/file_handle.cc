@@ -92,7 +92,12 @@ int64_t RegularFileSize(const FileHandle& file) {
 }
 
 int64_t EndOffset(const FileHandle& file) {
-  return lseek(file.Fd, 0, SEEK_END);
+  // The next read goes on where the last one stopped: the record may be read before the art.
+  const off_t here = lseek(file.Fd, 0, SEEK_CUR);
+  if (here < 0) return -1;
+  const off_t end = lseek(file.Fd, 0, SEEK_END);
+  if (lseek(file.Fd, here, SEEK_SET) < 0) return -1;
+  return end;
 }
 
 bool LockShared(const FileHandle& file) {

@@ -40,7 +40,8 @@ std::size_t ReadAt(const FileHandle& file, void* bytes, std::size_t size, uint64
 // The size of a regular file, or -1 for anything else (a pipe, a device, a socket).
 int64_t RegularFileSize(const FileHandle& file);
 
-// The position of the end of the file, or -1 when it has none (a pipe, a socket).
+// The position of the end of the file, or -1 when it has none (a pipe, a socket). The file's
+// offset stays where it was.
 int64_t EndOffset(const FileHandle& file);
 
 // Asks without waiting for a shared lock on the whole file, held until the close. False only

@@ -232,8 +232,7 @@ PackOutcome ReadArchive(const PackSource& source, PackFormat format, PackBudget&
       if (budget.Reached) break;
       continue;
     }
-    std::optional<Fault> failure;
-    bool over = false, fatal = false;
+    bool fatal = false;
     uint64_t produced = 0;
     static constexpr std::array<uint8_t, kChunk> kZeros{};
     std::span<const uint8_t> block;  // read, and perhaps waiting behind a hole
@@ -268,25 +267,15 @@ PackOutcome ReadArchive(const PackSource& source, PackFormat format, PackBudget&
         if (!chunk.empty()) return chunk;
       }
     };
-    MemberBytes bytes;
-    bytes.Size =
-        archive_entry_size_is_set(entry) ? static_cast<uint64_t>(archive_entry_size(entry)) : 0;
-    bytes.Next = [&]() -> std::span<const uint8_t> {
-      if (failure) throw *failure;
-      if (over) return {};
-      try {
-        std::span<const uint8_t> chunk = next();
-        over = chunk.empty();
-        return chunk;
-      } catch (const Fault& fault) {
-        failure = fault;
-        throw;
-      }
-    };
+    StreamState state;
+    MemberBytes bytes = StreamedMember(
+        next,
+        archive_entry_size_is_set(entry) ? static_cast<uint64_t>(archive_entry_size(entry)) : 0,
+        state);
     visitor.File(name, bytes);
     if (budget.Reached) break;
     if (fatal) {
-      AddProblem(outcome, failure->Message);
+      AddProblem(outcome, state.Failure->Message);
       break;
     }
   }

@@ -41,6 +41,25 @@ void AddProblem(PackOutcome& outcome, const std::string& problem) {
   outcome.Error += (outcome.Error.empty() ? "" : "; ") + problem;
 }
 
+MemberBytes StreamedMember(std::function<std::span<const uint8_t>()> next, uint64_t size,
+                           StreamState& state) {
+  MemberBytes bytes;
+  bytes.Size = size;
+  bytes.Next = [next = std::move(next), &state]() -> std::span<const uint8_t> {
+    if (state.Failure) throw *state.Failure;
+    if (state.Over) return {};
+    try {
+      std::span<const uint8_t> chunk = next();
+      state.Over = chunk.empty();
+      return chunk;
+    } catch (const Fault& fault) {
+      state.Failure = fault;
+      throw;
+    }
+  };
+  return bytes;
+}
+
 Fault PackError(std::string message) {
   return Fault("PackError", std::move(message));
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -66,6 +67,17 @@ struct MemberBytes {
   std::function<std::span<const uint8_t>()> Next;
   uint64_t Size = 0;  // the size the pack gives; 0 when it gives none
 };
+
+// What became of a member handed on in chunks: read to its end, or failed.
+struct StreamState {
+  bool Over = false;
+  std::optional<Fault> Failure;
+};
+
+// A member's bytes as `next` gives them, an empty chunk at the end; once the member has ended or
+// failed, later calls say so again without calling `next`.
+MemberBytes StreamedMember(std::function<std::span<const uint8_t>()> next, uint64_t size,
+                           StreamState& state);
 
 // What a reader finds in a pack, in the pack's own order. File is called for every regular-file
 // member with its name (UTF-8) and bytes; Error for a member that cannot be read at all (an

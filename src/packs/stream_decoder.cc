@@ -49,10 +49,12 @@ void Start(StreamDecoder& decoder) {
       // further back than its own size, and none may ask for more than the limit.
       auto* options = static_cast<lzma_options_lzma*>(filters[0].options);
       const uint64_t wanted = options->dict_size;
-      if (decoder.Size != 0) options->dict_size = static_cast<uint32_t>(std::clamp<uint64_t>(
-                                 decoder.Size, LZMA_DICT_SIZE_MIN, options->dict_size));
+      if (decoder.Size != 0)
+        options->dict_size = static_cast<uint32_t>(
+            std::clamp<uint64_t>(decoder.Size, LZMA_DICT_SIZE_MIN, options->dict_size));
       const bool too_large = options->dict_size > kLargestWindow;
-      const lzma_ret started = too_large ? LZMA_MEMLIMIT_ERROR : lzma_raw_decoder(&decoder.Lzma, filters);
+      const lzma_ret started =
+          too_large ? LZMA_MEMLIMIT_ERROR : lzma_raw_decoder(&decoder.Lzma, filters);
       free(filters[0].options);
       if (too_large)
         throw PackError("unsupported: an LZMA window of " + std::to_string(wanted) + " bytes");
@@ -132,7 +134,7 @@ DecodeStep Decode(StreamDecoder& decoder, std::span<const uint8_t> in, std::span
   if (decoder.Ended) return step;
   if (decoder.Kind == Codec::kStored) {
     step.Consumed = step.Produced = std::min(in.size(), out.size());
-    std::memcpy(out.data(), in.data(), step.Produced);
+    if (step.Produced != 0) std::memcpy(out.data(), in.data(), step.Produced);
     return step;
   }
   if (decoder.Kind == Codec::kZipLzma && !decoder.Started) {

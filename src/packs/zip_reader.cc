@@ -142,7 +142,7 @@ bool IsRegular(uint16_t made_by, uint32_t attributes, std::string_view name) {
   if (IsFolderName(name)) return false;
   const unsigned system = made_by >> 8;
   if (system == 0 && (attributes & 0x10)) return false;  // MS-DOS folder
-  if (system == 3) {                                      // Unix: the mode in the high half
+  if (system == 3) {                                     // Unix: the mode in the high half
     const uint32_t type = (attributes >> 16) & 0170000;
     return type != 0040000 && type != 0120000;
   }
@@ -345,8 +345,6 @@ DataEnd StreamMember(ZipReader& reader, Entry& entry, uint64_t data, Codec codec
   uint64_t packed_left = entry.SizesKnown ? entry.CompressedSize : reader.Source.Size - data;
   uint64_t produced = 0;
   uint32_t crc = 0;
-  bool over = false;
-  std::optional<Fault> failure;
   std::span<const uint8_t> input;
   uint8_t* output = reader.Expanded.Reserve(kChunk);
   uint8_t* staging = reader.Packed.Reserve(kChunk);
@@ -356,7 +354,8 @@ DataEnd StreamMember(ZipReader& reader, Entry& entry, uint64_t data, Codec codec
     for (;;) {
       if (input.empty() && packed_left > 0) {
         const std::size_t want = static_cast<std::size_t>(
-            std::min({packed_left, uint64_t{kChunk}, reader.Source.Size - std::min(packed_at, reader.Source.Size)}));
+            std::min({packed_left, uint64_t{kChunk},
+                      reader.Source.Size - std::min(packed_at, reader.Source.Size)}));
         if (want == 0) {
           input = {};
         } else if (reader.Source.File == nullptr) {
@@ -393,20 +392,8 @@ DataEnd StreamMember(ZipReader& reader, Entry& entry, uint64_t data, Codec codec
       if (no_more_input && step.Consumed == 0) throw PackError("damaged: its data is cut off");
     }
   };
-  MemberBytes bytes;
-  bytes.Size = entry.SizesKnown ? entry.Size : 0;
-  bytes.Next = [&]() -> std::span<const uint8_t> {
-    if (failure) throw *failure;
-    if (over) return {};
-    try {
-      std::span<const uint8_t> chunk = next();
-      over = chunk.empty();
-      return chunk;
-    } catch (const Fault& fault) {
-      failure = fault;
-      throw;
-    }
-  };
+  StreamState state;
+  MemberBytes bytes = StreamedMember(next, entry.SizesKnown ? entry.Size : 0, state);
   if (!entry.SizesKnown && codec == Codec::kStored) {
     // Only a codec that ends by itself tells where such a member's data ends.
     reader.Visitor.Error(entry.Name, "unsupported: a stored member of unknown size");
@@ -415,11 +402,11 @@ DataEnd StreamMember(ZipReader& reader, Entry& entry, uint64_t data, Codec codec
   reader.Visitor.File(entry.Name, bytes);
   // The visitor reads every member to its end; what it left is read here only to find that end.
   try {
-    while (!over && !failure && !bytes.Next().empty()) {
+    while (!bytes.Next().empty()) {
     }
   } catch (const Fault&) {
   }
-  if (failure) end.Known = false;
+  if (state.Failure) end.Known = false;
   return end;
 }
 
@@ -538,10 +525,13 @@ void WalkLocalHeaders(ZipReader& reader) {
 }  // namespace
 
 PackOutcome ReadZip(const PackSource& source, PackBudget& budget, const PackVisitor& visitor) {
-  ZipReader reader{source, budget, visitor,
-                   std::unique_ptr<libdeflate_decompressor, InflaterDeleter>(
-                       libdeflate_alloc_decompressor()),
-                   {}, {}};
+  ZipReader reader{
+      source,
+      budget,
+      visitor,
+      std::unique_ptr<libdeflate_decompressor, InflaterDeleter>(libdeflate_alloc_decompressor()),
+      {},
+      {}};
   if (!reader.Inflater) throw std::bad_alloc();
   PackOutcome outcome;
   Directory directory = ReadDirectory(source);

@@ -11,12 +11,13 @@ HOSTILE = [b"two words.ans", b'say "hi".ans', b"a,b,,c.ans", b"line\nbreak.ans",
            b"caf\xc3\xa9.ans", b"latin \xe9\xff\x80.ans", b".hidden.ans"]
 
 
-def sauce(title, author=b"ink", group=b"Crew", date=b"19960704", comments=()):
+def sauce(title, author=b"ink", group=b"Crew", date=b"19960704", comments=(), width=80, lines=25,
+          flags=1):
     """A record of ANSi art, 80 columns by 25 lines, iCE colours on, behind its comment block."""
     fields = b"".join(f.ljust(n)[:n] for f, n in ((b"SAUCE00", 7), (title, 35), (author, 20),
                                                      (group, 20), (date, 8)))
-    numbers = (0).to_bytes(4, "little") + bytes([1, 1]) + (80).to_bytes(2, "little")
-    numbers += (25).to_bytes(2, "little") + bytes(4) + bytes([len(comments), 1])
+    numbers = (0).to_bytes(4, "little") + bytes([1, 1]) + width.to_bytes(2, "little")
+    numbers += lines.to_bytes(2, "little") + bytes(4) + bytes([len(comments), flags])
     block = b"COMNT" + b"".join(c.ljust(64) for c in comments) if comments else b""
     return b"\x1a" + block + fields + numbers + b"IBM VGA".ljust(22, b"\0")
 
@@ -102,7 +103,7 @@ class Catalog(unittest.TestCase):
         table = self.catalog("art")[0]
         self.assertTrue(table.startswith(b"path,pack,member,size,md5,art_md5,colors,blue,"))
         rows = list(csv.reader(io.StringIO(table.decode("utf-8", "surrogateescape"), newline="")))
-        self.assertEqual({len(r) for r in rows}, {42})
+        self.assertEqual({len(r) for r in rows}, {50})
         lines = self.catalog("-f", "jsonl", "art")[0].splitlines()
         self.assertEqual(len(lines), len(rows) - 1)
         for row, line in zip(rows[1:], lines):
@@ -114,7 +115,7 @@ class Catalog(unittest.TestCase):
             for name, value in zip(rows[0], row):
                 got = obj[name]
                 if isinstance(got, list):
-                    got = ("\n" if name == "comments" else " ").join(got)
+                    got = ("\n" if name == "comments" else " ").join(map(str, got))
                 elif isinstance(got, bool):
                     got = str(got).lower()
                 if name != "path":
@@ -122,6 +123,38 @@ class Catalog(unittest.TestCase):
         commented = [json.loads(l) for l in lines if b"commented" in l][0]
         self.assertEqual(commented["comments"], ["first line", "second, with comma"])
         self.assertEqual((commented["width"], commented["ice_colors"]), (80, True))
+
+    def test_screen_columns_describe_the_drawing(self):
+        os.makedirs(self.path(b"screen"))
+        line = b"\x1b[1;33;44m" + b"\xdb" * 40 + b"\x1b[5;40m" + b" " * 40
+        # A full line and CR LF after it leave an empty line; a record narrower than 80 columns is
+        # checked against the drawing drawn at 80, a wider one draws it; blink stays on.
+        files = {  # name: bytes, screen_width to bg16, the record's warnings
+            b"wide.ans": (line + b"\r\n\x1b[0m" + b"ab" + sauce(b"w", width=40, flags=0),
+                          [80, 3, "cp437", True, False, 1, [0, 0, 0, 0, 0, 0, 0, 2] + [0] * 6
+                           + [40, 0], [160, 40] + [0] * 6 + [40] + [0] * 7],
+                          ["width-mismatch", "lines-mismatch", "ice-unflagged"]),
+            b"wider.ans": (line * 2 + sauce(b"w", width=160, lines=2),
+                           [160, 1, "cp437", True, False, 1, [0] * 14 + [80, 0],
+                            [0, 40] + [0] * 6 + [80, 40] + [0] * 6], []),
+            b"utf8.ans": ("\x1b[38;2;255;0;0m█▀\r\n\x1b[2J\x1b[Hé".encode(),
+                          [1, 1, "utf-8", False, True, 2, [0, 0, 0, 0, 1] + [0] * 11,
+                           [1] + [0] * 15], None),
+        }
+        for name, (data, _, _) in files.items():
+            with open(self.path(b"screen/" + name), "wb") as f:
+                f.write(data)
+        columns = ["screen_width", "screen_lines", "charset", "ice", "extended_colors", "frames",
+                   "fg16", "bg16"]
+        table, errors, status = self.catalog("-f", "jsonl", "screen")
+        self.assertEqual((errors, status), (b"", 0))
+        rows = {json.loads(l)["path"]: json.loads(l) for l in table.splitlines()}
+        csv_rows = {r["path"]: r for r in self.csv_rows(self.catalog("screen")[0])}
+        for name, (_, values, warnings) in files.items():
+            row, path = rows["screen/" + name.decode()], "screen/" + name.decode()
+            self.assertEqual([row[c] for c in columns], values, name)
+            self.assertEqual(csv_rows[path]["bg16"], " ".join(map(str, values[7])), name)
+            self.assertEqual(row["sauce_warnings"], warnings, name)
 
     def test_sqlite_finds_the_same_art_twice(self):
         with open(self.path(b"table.csv"), "wb") as f:

@@ -10,7 +10,8 @@ import tempfile, time, unittest, zipfile
 CATALOG = sys.argv[1]
 INTEGER = {"size", "blue", "green", "cyan", "red", "magenta", "yellow", "gray", "colors_used",
            "total_chars", "low_ascii", "high_ascii", "file_size", "width", "lines", "tinfo1",
-           "tinfo2", "tinfo3", "tinfo4", "sauce", "ice_colors", "mtime_ns"}
+           "tinfo2", "tinfo3", "tinfo4", "sauce", "ice_colors", "mtime_ns", "screen_width",
+           "screen_lines", "ice", "extended_colors", "frames"}
 HOUR_AGO = time.time() - 3600
 
 
@@ -101,7 +102,7 @@ class Database(unittest.TestCase):
             for name, value in zip(names, record):
                 expected = row[name]
                 if isinstance(expected, list):
-                    expected = ("\n" if name == "comments" else " ").join(expected)
+                    expected = ("\n" if name == "comments" else " ").join(map(str, expected))
                 expected = expected.encode() if isinstance(expected, str) else expected
                 self.assertEqual(value, expected, (record[0], name))
         self.assertEqual(want, {})

@@ -39,5 +39,16 @@ TEST(FileHandle, PathExistsFollowsLinksAndRejectsDirectories) {
   for (const Case& c : cases) EXPECT_EQ(PathExists(c.path), c.exists) << c.path;
 }
 
+// The record is read from the end before the art is read from the start.
+TEST(FileHandle, EndOffsetLeavesTheReadWhereItWas) {
+  TempDir dir;
+  FileHandle file = OpenForReading(WriteFile(dir.Path + "/art.ans", "art\x1aSAUCE"));
+  char bytes[4] = {};
+  ASSERT_EQ(ReadSome(file, bytes, 2, "art"), 2u);
+  EXPECT_EQ(EndOffset(file), 9);
+  EXPECT_EQ(ReadSome(file, bytes, 2, "art"), 2u);
+  EXPECT_EQ(std::string(bytes, 2), "t\x1a");
+}
+
 }  // namespace
 }  // namespace tintrel

@@ -19,10 +19,16 @@ uint64_t NextRandom(Random& random);
 // A number from 0 to n - 1.
 uint64_t Below(Random& random, uint64_t n);
 
-// About `size` bytes of art: lines of 80 columns of block characters, shades, spaces and words,
-// with colour changes every few cells, cursor moves, erases, saved positions and pipe codes.
+// About `size` bytes of art as collections hold it, made to their statistics: a sequence every
+// 9.5 bytes, most often a colour change after one cell, the commonest sequences as often as in
+// real drawings, 24-bit colours, cursor moves, block characters and line ends, and no pipe code.
 // Ends with an end mark and a SAUCE record when `with_sauce` is set; otherwise holds no byte 26.
 std::string TypicalArt(uint64_t seed, std::size_t size, bool with_sauce);
+
+// About `size` bytes of art with long runs: lines of 80 columns of block characters, shades,
+// spaces and words, a colour change every 10 to 20 bytes, cursor moves, erases, saved positions
+// and pipe codes. With `with_sauce` as TypicalArt.
+std::string LongRunArt(uint64_t seed, std::size_t size, bool with_sauce);
 
 // About `size` bytes made only of short control sequences, pipe codes, bytes that start no pipe
 // code and single cells: the most work per byte the scan can be given. Holds no byte 26.

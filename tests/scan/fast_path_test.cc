@@ -78,6 +78,7 @@ TEST(FastPath, AgreesWithTheByteLoopOnSeededInputs) {
     std::string label = " seed " + std::to_string(seed);
     bool file = seed % 10 == 0;
     ExpectSameAsByteLoop(artgen::TypicalArt(seed, size, seed % 2 == 0), "typical" + label, file);
+    ExpectSameAsByteLoop(artgen::LongRunArt(seed, size, seed % 2 == 0), "long runs" + label, file);
     ExpectSameAsByteLoop(artgen::WorstCaseArt(seed, size), "worst case" + label, file);
     ExpectSameAsByteLoop(artgen::RandomBytes(seed, size, false), "random" + label, file);
     ExpectSameAsByteLoop(artgen::RandomBytes(seed, size, true), "random with 26" + label);
@@ -88,6 +89,7 @@ TEST(FastPath, AgreesWithTheByteLoopOnSeededInputs) {
 TEST(FastPath, AgreesAcrossTheSwitchToAvx2) {
   const std::size_t size = 300 * 1024;
   ExpectSameAsByteLoop(artgen::TypicalArt(7, size, false), "typical", true);
+  ExpectSameAsByteLoop(artgen::LongRunArt(7, size, false), "long runs");
   ExpectSameAsByteLoop(artgen::WorstCaseArt(7, size), "worst case");
   ExpectSameAsByteLoop(artgen::RandomBytes(7, size, false), "random");
 }
@@ -99,8 +101,8 @@ TEST(FastPath, AgreesWithACacheLentFromScanToScan) {
   for (uint64_t seed = 1; seed <= 12; ++seed) {
     const std::size_t size = seed % 4 == 0 ? 300 * 1024 : 1 + seed * 1999 % 20000;
     for (const std::string& bytes :
-         {artgen::TypicalArt(seed, size, false), artgen::WorstCaseArt(seed, size),
-          artgen::RandomBytes(seed, size, false)}) {
+         {artgen::TypicalArt(seed, size, false), artgen::LongRunArt(seed, size, false),
+          artgen::WorstCaseArt(seed, size), artgen::RandomBytes(seed, size, false)}) {
       Outcome lent;
       ScanMemory(lent.Scan, testkit::ReportsInto(lent.Written),
                  reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), kBlockSize,
@@ -114,8 +116,9 @@ TEST(FastPath, AgreesWithACacheLentFromScanToScan) {
 // held back for the next one.
 TEST(FastPath, AgreesInChunksOfAnySize) {
   for (uint64_t seed = 1; seed <= 6; ++seed) {
-    for (const std::string& bytes : {artgen::TypicalArt(seed, 3000, false),
-                                     artgen::WorstCaseArt(seed, 3000), std::string("a||05|1|")}) {
+    for (const std::string& bytes :
+         {artgen::TypicalArt(seed, 3000, false), artgen::LongRunArt(seed, 3000, false),
+          artgen::WorstCaseArt(seed, 3000), std::string("a||05|1|")}) {
       const Outcome byte_loop = Scan(Way::ByteLoop, bytes);
       for (std::size_t chunk : {1, 2, 3, 5, 64, 100, 200}) {
         for (Way way : {Way::MemoryWithAvx2, Way::MemoryWithoutAvx2, Way::MemoryWithAvx512}) {
