@@ -11,7 +11,9 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include "catalog/catalog_row.h"
+#include "catalog/database.h"
 #include "catalog/options.h"
 #include "catalog/table_file.h"
 #include "catalog/walk.h"
@@ -139,11 +142,19 @@ void WalkInto(Pipeline& pipeline, const WalkPlan& plan, std::string& walk_failur
   pipeline.RowReady.notify_all();
 }
 
+// A file in the lanes: its row number, its bytes and what is known of it, and the output its row
+// goes to, which names the file and its stamp already.
+struct DigestedFile {
+  uint64_t Number = 0;
+  HeldFile Held;
+  RowOutput Out;
+};
+
 // The files a worker holds while the MD5 lanes digest them, several at once; a lane hands a file
 // back as soon as it is done with it, and takes the next.
 struct Digesting {
   Md5LaneSet Lanes;
-  std::array<std::pair<uint64_t, HeldFile>, kMaxMd5Lanes> Files;  // by tag: row number and file
+  std::array<DigestedFile, kMaxMd5Lanes> Files;  // by tag
   std::array<Md5Done, kMaxMd5Lanes> Done;
   std::size_t InFlight = 0;
 };
@@ -154,23 +165,22 @@ void CollectDigests(Digesting& digesting, const RowOptions& options,
   const std::size_t count = RunMd5Lanes(digesting.Lanes, digesting.Done);
   for (std::size_t i = 0; i < count; ++i) {
     const Md5Done& done = digesting.Done[i];
-    auto& [number, held] = digesting.Files[done.Tag];
-    FinishHeldFile(held, done.Whole, done.Prefix, options,
-                   finished.emplace_back(number, RowOutput{}).second);
-    held.Bytes.reset();
+    DigestedFile& file = digesting.Files[done.Tag];
+    FinishHeldFile(file.Held, done.Whole, done.Prefix, options, file.Out);
+    finished.emplace_back(file.Number, std::move(file.Out));
+    file.Held.Bytes.reset();
     --digesting.InFlight;
   }
 }
 
-void StartDigest(Digesting& digesting, uint64_t number, HeldFile&& held, const RowOptions& options,
+void StartDigest(Digesting& digesting, DigestedFile&& file, const RowOptions& options,
                  std::vector<std::pair<uint64_t, RowOutput>>& finished) {
   while (FreeMd5Lanes(digesting.Lanes) == 0) CollectDigests(digesting, options, finished);
   std::size_t tag = 0;
-  while (digesting.Files[tag].second.Bytes) ++tag;
-  auto& slot = digesting.Files[tag];
-  slot = {number, std::move(held)};
-  AddMd5Job(digesting.Lanes, {slot.second.Bytes.get(), slot.second.Size,
-                              static_cast<std::size_t>(slot.second.Scanned.ScannedBytes), tag});
+  while (digesting.Files[tag].Held.Bytes) ++tag;
+  DigestedFile& slot = digesting.Files[tag] = std::move(file);
+  AddMd5Job(digesting.Lanes, {slot.Held.Bytes.get(), slot.Held.Size,
+                              static_cast<std::size_t>(slot.Held.Scanned.ScannedBytes), tag});
   ++digesting.InFlight;
 }
 
@@ -198,12 +208,13 @@ void Work(Pipeline& pipeline, const RowOptions& options) {
       }
       lock.unlock();
       for (auto& [number, item] : taken) {
-        RowOutput out;
-        HeldFile held;
+        DigestedFile file{number, {}, {}};
+        RowOutput& out = file.Out;
+        out.Path = std::move(item.Path);
         if (!item.Error.empty()) {
-          AddRow(out, ErrorRow(item.Path, item.Error), options.Format);
-        } else if (StartRows(item.Path, options, *tools, out, held)) {
-          StartDigest(*digesting, number, std::move(held), options, finished);
+          AddRow(out, ErrorRow(out.Path, item.Error), options.Format);
+        } else if (StartRows(out.Path, options, *tools, out, file.Held)) {
+          StartDigest(*digesting, std::move(file), options, finished);
           continue;
         }
         finished.emplace_back(number, std::move(out));
@@ -217,8 +228,13 @@ void Work(Pipeline& pipeline, const RowOptions& options) {
   }
 }
 
-// Writes the rows in their order as they are finished; false when the output failed.
-bool WriteRows(Pipeline& pipeline, Output& out, Messages& messages, const std::string& name) {
+// Where the rows of one walked path go; throws a Fault when they cannot be put there.
+using PutRows = std::function<void(const RowOutput&)>;
+
+// Puts the rows in their order as they are finished; false when the output failed or a noted
+// signal asks the run to end.
+bool WriteRows(Pipeline& pipeline, const PutRows& put, Messages& messages,
+               const std::string& name) {
   for (;;) {
     std::vector<RowOutput> ready;
     {
@@ -227,6 +243,7 @@ bool WriteRows(Pipeline& pipeline, Output& out, Messages& messages, const std::s
         return pipeline.Finished.contains(pipeline.Written) ||
                (pipeline.WalkOver && pipeline.Written == pipeline.Walked);
       });
+      if (Interrupted()) return false;
       if (pipeline.WalkOver && pipeline.Written == pipeline.Walked) return true;
       for (auto next = pipeline.Finished.find(pipeline.Written); next != pipeline.Finished.end();
            next = pipeline.Finished.find(++pipeline.Written)) {
@@ -237,9 +254,10 @@ bool WriteRows(Pipeline& pipeline, Output& out, Messages& messages, const std::s
     }
     for (const RowOutput& rows : ready) {
       try {
-        WriteText(out, rows.Text);
+        put(rows);
       } catch (const Fault& fault) {
-        messages.Say("cannot write " + name + ": " + std::strerror(fault.ErrorNumber));
+        messages.Say("cannot write " + name + ": " +
+                     (fault.ErrorNumber != 0 ? std::strerror(fault.ErrorNumber) : fault.Message));
         return false;
       }
       messages.Files += rows.Rows;
@@ -251,6 +269,104 @@ bool WriteRows(Pipeline& pipeline, Output& out, Messages& messages, const std::s
     }
     messages.Progress(false);
   }
+}
+
+// What a run into a table needs besides the walk: where rows go, what readies the workers (it
+// runs while the walk begins, and returns why it failed), and what undoes the rows put when a
+// noted signal ends the run.
+struct RowSink {
+  PutRows Put;
+  std::function<std::string()> Prepare = [] { return std::string(); };
+  std::function<void()> Undo = [] {};
+};
+
+// Walks, analyses and puts every row; false when they could not all be put. A noted signal ends
+// the run here, once what was put is undone.
+bool RunPipeline(const WalkPlan& plan, const RowOptions& rows, unsigned jobs, const RowSink& sink,
+                 Messages& messages, const std::string& name, std::string& walk_failure) {
+  Pipeline pipeline;
+  std::vector<std::jthread> threads;
+  threads.emplace_back([&] { WalkInto(pipeline, plan, walk_failure); });
+  if (std::string error = sink.Prepare(); !error.empty()) {
+    messages.Say(error);
+    pipeline.Stop();
+    return false;
+  }
+  pipeline.Jobs = jobs != 0 ? jobs : Processors();
+  for (unsigned i = 0; i < pipeline.Jobs; ++i) threads.emplace_back([&] { Work(pipeline, rows); });
+  const bool written = WriteRows(pipeline, sink.Put, messages, name);
+  if (Interrupted()) {
+    // The walk may be waiting for a list that never ends: the run ends without joining it.
+    sink.Undo();
+    EndByInterrupt();
+  }
+  pipeline.Stop();
+  return written;
+}
+
+int64_t NowNs() {
+  timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  return now.tv_sec * 1'000'000'000 + now.tv_nsec;
+}
+
+// The run's status: 2 when the table is not whole, 1 when it has error rows.
+int Status(Messages& messages, bool written, const std::string& walk_failure) {
+  if (!walk_failure.empty()) messages.Say(walk_failure);
+  if (!written || !walk_failure.empty()) return 2;
+  return messages.Errors > 0 ? 1 : 0;
+}
+
+// The run into a SQLite database: a new one beside FILE, renamed into place when whole, or with
+// --update the database at FILE changed in one transaction.
+int CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOptions& rows,
+                        Messages& messages) {
+  const std::string& path = options.OutputPath;
+  bool holds_rows = false;
+  if (std::string refusal = CheckDatabaseFile(path, holds_rows); !refusal.empty()) {
+    messages.Say(refusal);
+    return 2;
+  }
+  const DatabaseSettings settings{TINTREL_VERSION, options.OpenPacks, options.PackLimit, NowNs()};
+  Database db;
+  TableFile table;
+  // A noted signal ends the run once what it changed is undone; after the commit there is nothing
+  // to undo, and the database is the new one.
+  const auto end_if_interrupted = [&] {
+    if (!Interrupted()) return;
+    CloseDatabase(db);
+    EndByInterrupt();
+  };
+  std::string error, note;
+  if (options.Update && holds_rows) {
+    NoteInterrupts();
+    error = UpdateDatabase(db, path, settings, note);
+    rows.Earlier = &db.Earlier;
+  } else {
+    error = OpenTableFile(table, path);
+    if (error.empty()) error = CreateDatabase(db, path, table.TempPath, settings);
+    plan.Table = table.TempPath;
+  }
+  if (!note.empty()) messages.Say(note);
+  if (!error.empty()) messages.Say(error);
+  end_if_interrupted();
+  if (!error.empty()) return 2;
+
+  std::string walk_failure;
+  const RowSink sink{[&](const RowOutput& made) { StoreRows(db, made); },
+                     [&] { return LoadEarlierFiles(db); }, [&] { CloseDatabase(db); }};
+  bool written = RunPipeline(plan, rows, options.Jobs, sink, messages, path, walk_failure);
+  end_if_interrupted();
+  // A run that could not walk all it was given keeps the earlier database: its files would be gone.
+  if (written && walk_failure.empty()) {
+    error = FinishDatabase(db);
+    if (error.empty() && !db.InPlace) error = CommitTableFile(table);
+    if (!error.empty()) messages.Say(error);
+    written = error.empty();
+  }
+  end_if_interrupted();
+  messages.Progress(true);
+  return Status(messages, written, walk_failure);
 }
 
 }  // namespace
@@ -282,61 +398,47 @@ int RunCatalog(int argc, const char* const* argv) {
     if (!list) return UsageError("cannot read " + options.FilesFrom + ": " + std::strerror(errno));
     plan.List = list.get();
   }
-  TableFile table;
+  RowOptions rows;
+  rows.Format = options.Format;
+  rows.OpenPacks = options.OpenPacks;
+  rows.Limits.ExpandedBytes = options.PackLimit;
   Messages messages;
+  messages.ShowProgress =
+      options.ShowProgress == CatalogOptions::Progress::On ||
+      (options.ShowProgress == CatalogOptions::Progress::WhenTerminal && isatty(STDERR_FILENO) &&
+       // A table shown on the terminal is its own progress; a line between its rows would mar it.
+       !(options.OutputPath.empty() && isatty(STDOUT_FILENO)));
+  if (options.Format == TableFormat::Sqlite)
+    return CatalogIntoDatabase(options, plan, rows, messages);
+
+  TableFile table;
   if (std::string error = OpenTableFile(table, options.OutputPath); !error.empty()) {
     messages.Say(error);
     return 2;
   }
   plan.Table = table.TempPath;
-  messages.ShowProgress =
-      options.ShowProgress == CatalogOptions::Progress::On ||
-      (options.ShowProgress == CatalogOptions::Progress::WhenTerminal && isatty(STDERR_FILENO) &&
-       // A table shown on the terminal is its own progress; a line between its rows would mar it.
-       !(table.Path.empty() && isatty(STDOUT_FILENO)));
   auto out = std::make_unique<Output>();
   out->Fd = table.Fd;
-
-  Pipeline pipeline;
   std::string walk_failure;
   bool written = true;
-  {
-    std::vector<std::jthread> threads;
-    threads.emplace_back([&] { WalkInto(pipeline, plan, walk_failure); });
-    pipeline.Jobs = options.Jobs != 0 ? options.Jobs : Processors();
-    RowOptions rows;
-    rows.Format = options.Format;
-    rows.OpenPacks = options.OpenPacks;
-    rows.Limits.ExpandedBytes = options.PackLimit;
-    for (unsigned i = 0; i < pipeline.Jobs; ++i)
-      threads.emplace_back([&] { Work(pipeline, rows); });
-    try {
-      WriteText(*out, TableHeader(options.Format));
-    } catch (const Fault& fault) {
-      messages.Say("cannot write " + TableName(table) + ": " + std::strerror(fault.ErrorNumber));
-      written = false;
-    }
-    written = written && WriteRows(pipeline, *out, messages, TableName(table));
-    pipeline.Stop();
+  try {
+    WriteText(*out, TableHeader(options.Format));
+    const RowSink sink{[&](const RowOutput& made) { WriteText(*out, made.Text); }};
+    written = RunPipeline(plan, rows, options.Jobs, sink, messages, TableName(table), walk_failure);
+    if (written) FlushOutput(*out);
+  } catch (const Fault& fault) {
+    messages.Say("cannot write " + TableName(table) + ": " + std::strerror(fault.ErrorNumber));
+    written = false;
   }
-  if (written) {
-    try {
-      FlushOutput(*out);
-    } catch (const Fault& fault) {
-      messages.Say("cannot write " + TableName(table) + ": " + std::strerror(fault.ErrorNumber));
-      written = false;
-    }
-  }
-  if (written) {
+  // A table of only the files walked before the list failed does not replace an earlier one.
+  if (written && walk_failure.empty()) {
     if (std::string error = CommitTableFile(table); !error.empty()) {
       messages.Say(error);
       written = false;
     }
   }
   messages.Progress(true);
-  if (!walk_failure.empty()) messages.Say(walk_failure);
-  if (!written || !walk_failure.empty()) return 2;
-  return messages.Errors > 0 ? 1 : 0;
+  return Status(messages, written, walk_failure);
 }
 
 }  // namespace tintrel
