@@ -8,7 +8,8 @@
 # tintrel-catalog over a generated archive, against one md5sum over the same files, against a
 # tintrel process per file and, with BASELINE, against the baseline's catalogue; then over the
 # same archive packed into zips of 50 files, against the unpacked files and against unzipping
-# first, and its memory for one member of 2 GiB.
+# first, and its memory for one member of 2 GiB; last, the archive as a SQLite database, against
+# CSV, and kept up to date with --update, against a whole run.
 #   bench/run.sh [collection size, default 500] [large file MiB, default 256] [rounds, default 5]
 #                [archive files for the catalogue, default 20000; 0 leaves it out]
 #   BASELINE=f7a4291 bench/run.sh
@@ -344,5 +345,51 @@ if ready:
           f"{page:.2f} s to open and dump against {empty:.2f} s for an empty page, "
           f"{page - empty:.2f} s more; the page's script done {int(ready) / 1000:.2f} s after "
           f"navigation (under 2: {'met' if page - empty < 2 and int(ready) < 2000 else 'NOT met'})")
+PY
+fi
+
+# The catalogue as a SQLite database: written whole, against CSV (both to a file, synced and
+# renamed); kept up to date with --update, unchanged and after 1 % of its files were touched,
+# against a whole run; the same on one core, where the update has little to share. Each round
+# measures every command; each keeps its best round, so that a burst of load elsewhere on the
+# machine does not fall on one side only.
+if [ "$archive_files" -gt 0 ]; then
+  tables=$work/tables
+  mkdir "$tables"
+  "$catalog" -f sqlite -o "$tables/kept.db" "$work/archive"
+  find "$work/archive" -type f | sort | awk 'NR % 100 == 0' >"$work/touched"
+  sleep 3  # files modified close before a run began are read again by the next update
+  update="$catalog -f sqlite --update -o $tables/kept.db $work/archive"
+  for round in $(seq "$rounds"); do
+    echo "== round $round of $rounds: 11. the same archive as a SQLite database, and kept up to date" >&2
+    hyperfine -N --warmup 1 --runs 3 --export-json "$work/sqlite-$round.json" \
+      "$catalog -o $tables/art.csv $work/archive" "$catalog -f sqlite -o $tables/art.db $work/archive" >&2
+    # The walk alone, with a stat of every file, for scale.
+    for core in "" "taskset -c 0 "; do
+      hyperfine -N --warmup 1 --runs 3 --export-json "$work/update${core:+-one}-$round.json" \
+        --prepare true "$core$catalog -f sqlite -o $tables/art.db $work/archive" \
+        --prepare true "$core$update" --prepare "xargs -a $work/touched touch" "$core$update" \
+        --prepare true "${core}find $work/archive -printf '%s %T@\\n'" >&2
+    done
+  done
+  python3 - "$work" <<'PY'
+import glob, json, sys
+work = sys.argv[1]
+def best(name):
+    rounds = [[r["mean"] for r in json.load(open(path))["results"]]
+              for path in glob.glob(f"{work}/{name}-[0-9]*.json")]
+    return [min(column) for column in zip(*rounds)]
+csv_time, db_time = best("sqlite")
+print(f"\ntintrel-catalog -f sqlite over the same archive, best of {len(glob.glob(work + '/sqlite-*.json'))} rounds:")
+ratio = db_time / csv_time
+print(f"  against -f csv: {db_time:.2f} s against {csv_time:.2f} s, {ratio:.2f} its time "
+      f"(at most 1.15: {'met' if ratio <= 1.15 else 'NOT met'})")
+for name, cores in (("update", "both cores"), ("update-one", "one core")):
+    whole, unchanged, touched, walk = best(name)
+    for label, time, goal in (("unchanged", unchanged, 0.1), ("1 % touched", touched, 0.15)):
+        print(f"  --update, {label}, {cores}: {time * 1e3:.0f} ms against {whole:.2f} s for a "
+              f"whole run, {time / whole:.3f} its time (at most {goal}: "
+              f"{'met' if time / whole <= goal else 'NOT met'})")
+    print(f"  (find with a stat of every file, {cores}: {walk * 1e3:.0f} ms)")
 PY
 fi

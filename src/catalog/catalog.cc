@@ -12,8 +12,10 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include "catalog/catalog_row.h"
+#include "catalog/database.h"
 #include "catalog/gallery_page.h"
 #include "catalog/options.h"
 #include "catalog/table_file.h"
@@ -143,11 +146,19 @@ void WalkInto(Pipeline& pipeline, const WalkPlan& plan, std::string& walk_failur
   pipeline.RowReady.notify_all();
 }
 
+// A file in the lanes: its row number, its bytes and what is known of it, and the output its row
+// goes to, which names the file and its stamp already.
+struct DigestedFile {
+  uint64_t Number = 0;
+  HeldFile Held;
+  RowOutput Out;
+};
+
 // The files a worker holds while the MD5 lanes digest them, several at once; a lane hands a file
 // back as soon as it is done with it, and takes the next.
 struct Digesting {
   Md5LaneSet Lanes;
-  std::array<std::pair<uint64_t, HeldFile>, kMaxMd5Lanes> Files;  // by tag: row number and file
+  std::array<DigestedFile, kMaxMd5Lanes> Files;  // by tag
   std::array<Md5Done, kMaxMd5Lanes> Done;
   std::size_t InFlight = 0;
 };
@@ -158,23 +169,22 @@ void CollectDigests(Digesting& digesting, const RowOptions& options, RowTools& t
   const std::size_t count = RunMd5Lanes(digesting.Lanes, digesting.Done);
   for (std::size_t i = 0; i < count; ++i) {
     const Md5Done& done = digesting.Done[i];
-    auto& [number, held] = digesting.Files[done.Tag];
-    FinishHeldFile(held, done.Whole, done.Prefix, options, tools,
-                   finished.emplace_back(number, RowOutput{}).second);
-    held.Bytes.reset();
+    DigestedFile& file = digesting.Files[done.Tag];
+    FinishHeldFile(file.Held, done.Whole, done.Prefix, options, tools, file.Out);
+    finished.emplace_back(file.Number, std::move(file.Out));
+    file.Held.Bytes.reset();
     --digesting.InFlight;
   }
 }
 
-void StartDigest(Digesting& digesting, uint64_t number, HeldFile&& held, const RowOptions& options,
+void StartDigest(Digesting& digesting, DigestedFile&& file, const RowOptions& options,
                  RowTools& tools, std::vector<std::pair<uint64_t, RowOutput>>& finished) {
   while (FreeMd5Lanes(digesting.Lanes) == 0) CollectDigests(digesting, options, tools, finished);
   std::size_t tag = 0;
-  while (digesting.Files[tag].second.Bytes) ++tag;
-  auto& slot = digesting.Files[tag];
-  slot = {number, std::move(held)};
-  AddMd5Job(digesting.Lanes, {slot.second.Bytes.get(), slot.second.Size,
-                              static_cast<std::size_t>(slot.second.Scanned.ScannedBytes), tag});
+  while (digesting.Files[tag].Held.Bytes) ++tag;
+  DigestedFile& slot = digesting.Files[tag] = std::move(file);
+  AddMd5Job(digesting.Lanes, {slot.Held.Bytes.get(), slot.Held.Size,
+                              static_cast<std::size_t>(slot.Held.Scanned.ScannedBytes), tag});
   ++digesting.InFlight;
 }
 
@@ -202,12 +212,13 @@ void Work(Pipeline& pipeline, const RowOptions& options) {
       }
       lock.unlock();
       for (auto& [number, item] : taken) {
-        RowOutput out;
-        HeldFile held;
+        DigestedFile file{number, {}, {}};
+        RowOutput& out = file.Out;
+        out.Path = std::move(item.Path);
         if (!item.Error.empty()) {
-          AddRow(out, ErrorRow(item.Path, item.Error), options);
-        } else if (StartRows(item.Path, options, *tools, out, held)) {
-          StartDigest(*digesting, number, std::move(held), options, *tools, finished);
+          AddRow(out, ErrorRow(out.Path, item.Error), options);
+        } else if (StartRows(out.Path, options, *tools, out, file.Held)) {
+          StartDigest(*digesting, std::move(file), options, *tools, finished);
           continue;
         }
         finished.emplace_back(number, std::move(out));
@@ -219,6 +230,12 @@ void Work(Pipeline& pipeline, const RowOptions& options) {
     finished.clear();
     if (pipeline.Finished.contains(pipeline.Written)) pipeline.RowReady.notify_one();
   }
+}
+
+// Why a write failed, as a message tells it.
+std::string WriteFailure(const std::string& name, const Fault& fault) {
+  return "cannot write " + name + ": " +
+         (fault.ErrorNumber != 0 ? std::strerror(fault.ErrorNumber) : fault.Message);
 }
 
 // A file the run writes as the rows come: the table, or the gallery page.
@@ -244,7 +261,7 @@ struct RunOutput {
       WriteText(*Out, text);
       return true;
     } catch (const Fault& fault) {
-      messages.Say("cannot write " + Name + ": " + std::strerror(fault.ErrorNumber));
+      messages.Say(WriteFailure(Name, fault));
       return false;
     }
   }
@@ -254,7 +271,7 @@ struct RunOutput {
     try {
       FlushOutput(*Out);
     } catch (const Fault& fault) {
-      messages.Say("cannot write " + Name + ": " + std::strerror(fault.ErrorNumber));
+      messages.Say(WriteFailure(Name, fault));
       return false;
     }
     if (std::string error = CommitTableFile(File); !error.empty()) {
@@ -265,9 +282,12 @@ struct RunOutput {
   }
 };
 
-// Writes the rows in their order as they are finished, and their records to the page when there
-// is one; false when an output failed.
-bool WriteRows(Pipeline& pipeline, RunOutput& table, RunOutput* page, Messages& messages) {
+// Where the rows of one walked path go; false, having said why, when they cannot be put there.
+using PutRows = std::function<bool(const RowOutput&)>;
+
+// Puts the rows in their order as they are finished; false when an output failed or a noted signal
+// asks the run to end.
+bool WriteRows(Pipeline& pipeline, const PutRows& put, Messages& messages) {
   for (;;) {
     std::vector<RowOutput> ready;
     {
@@ -276,6 +296,7 @@ bool WriteRows(Pipeline& pipeline, RunOutput& table, RunOutput* page, Messages& 
         return pipeline.Finished.contains(pipeline.Written) ||
                (pipeline.WalkOver && pipeline.Written == pipeline.Walked);
       });
+      if (Interrupted()) return false;
       if (pipeline.WalkOver && pipeline.Written == pipeline.Walked) return true;
       for (auto next = pipeline.Finished.find(pipeline.Written); next != pipeline.Finished.end();
            next = pipeline.Finished.find(++pipeline.Written)) {
@@ -285,8 +306,7 @@ bool WriteRows(Pipeline& pipeline, RunOutput& table, RunOutput* page, Messages& 
       if (!ready.empty()) pipeline.Room.notify_one();
     }
     for (const RowOutput& rows : ready) {
-      if (!table.Write(rows.Text, messages)) return false;
-      if (page != nullptr && !page->Write(rows.Page, messages)) return false;
+      if (!put(rows)) return false;
       messages.Files += rows.Rows;
       messages.Bytes += rows.Bytes;
       for (const auto& [path, error] : rows.Errors) {
@@ -333,6 +353,132 @@ std::string PicturesFromPage(const std::string& folder, const std::string& page)
   return url + "/";
 }
 
+// What a run needs besides the walk: where rows go, what readies the workers (it runs while the
+// walk begins, and returns why it failed), and what undoes the rows put when a noted signal ends
+// the run.
+struct RowSink {
+  PutRows Put;
+  std::function<std::string()> Prepare = [] { return std::string(); };
+  std::function<void()> Undo = [] {};
+};
+
+// Walks, analyses and puts every row; false when they could not all be put. A noted signal ends
+// the run here, once what was put is undone.
+bool RunPipeline(const WalkPlan& plan, const RowOptions& rows, unsigned jobs, const RowSink& sink,
+                 Messages& messages, std::string& walk_failure) {
+  Pipeline pipeline;
+  std::vector<std::jthread> threads;
+  threads.emplace_back([&] { WalkInto(pipeline, plan, walk_failure); });
+  if (std::string error = sink.Prepare(); !error.empty()) {
+    messages.Say(error);
+    pipeline.Stop();
+    return false;
+  }
+  pipeline.Jobs = jobs != 0 ? jobs : Processors();
+  for (unsigned i = 0; i < pipeline.Jobs; ++i) threads.emplace_back([&] { Work(pipeline, rows); });
+  const bool written = WriteRows(pipeline, sink.Put, messages);
+  if (Interrupted()) {
+    // The walk may be waiting for a list that never ends: the run ends without joining it.
+    sink.Undo();
+    EndByInterrupt();
+  }
+  pipeline.Stop();
+  return written;
+}
+
+int64_t NowNs() {
+  timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  return now.tv_sec * 1'000'000'000 + now.tv_nsec;
+}
+
+// The gallery page's part of a run, when it has one: its records go as the rows do.
+bool PutPage(RunOutput* page, const RowOutput& made, Messages& messages) {
+  return page == nullptr || page->Write(made.Page, messages);
+}
+
+// The run into a SQLite database: a new one beside FILE, renamed into place when whole, or with
+// --update the database at FILE changed in one transaction. False when the database is not whole.
+bool CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOptions& rows,
+                         RunOutput* page, Messages& messages, std::string& walk_failure) {
+  const std::string& path = options.OutputPath;
+  bool holds_rows = false;
+  if (std::string refusal = CheckDatabaseFile(path, holds_rows); !refusal.empty()) {
+    messages.Say(refusal);
+    return false;
+  }
+  const DatabaseSettings settings{TINTREL_VERSION, options.OpenPacks, options.PackLimit,
+                                  options.ThumbnailDir, NowNs()};
+  Database db;
+  TableFile table;
+  // A noted signal ends the run once what it changed is undone; after the commit there is nothing
+  // to undo, and the database is the new one.
+  const auto end_if_interrupted = [&] {
+    if (!Interrupted()) return;
+    CloseDatabase(db);
+    EndByInterrupt();
+  };
+  std::string error, note;
+  if (options.Update && holds_rows) {
+    NoteInterrupts();
+    error = UpdateDatabase(db, path, settings, note);
+    // The page shows every file, so with one every file is read again.
+    if (page == nullptr) rows.Earlier = &db.Earlier;
+  } else {
+    error = OpenTableFile(table, path);
+    if (error.empty()) error = CreateDatabase(db, path, table.TempPath, settings);
+    plan.Written.push_back(table.TempPath);
+  }
+  if (!note.empty()) messages.Say(note);
+  if (!error.empty()) messages.Say(error);
+  end_if_interrupted();
+  if (!error.empty()) return false;
+
+  const auto put = [&](const RowOutput& made) {
+    try {
+      StoreRows(db, made);
+    } catch (const Fault& fault) {
+      messages.Say(WriteFailure(path, fault));
+      return false;
+    }
+    return PutPage(page, made, messages);
+  };
+  const RowSink sink{put, [&] { return LoadEarlierFiles(db); }, [&] { CloseDatabase(db); }};
+  bool written = RunPipeline(plan, rows, options.Jobs, sink, messages, walk_failure);
+  end_if_interrupted();
+  // A run that could not walk all it was given keeps the earlier database: its files would be gone.
+  if (written && walk_failure.empty()) {
+    error = FinishDatabase(db);
+    if (error.empty() && !db.InPlace) error = CommitTableFile(table);
+    if (!error.empty()) messages.Say(error);
+    written = error.empty();
+  }
+  end_if_interrupted();
+  return written;
+}
+
+// The run into a CSV or JSON Lines table; false when the table is not whole.
+bool CatalogIntoTable(const CatalogOptions& options, WalkPlan& plan, const RowOptions& rows,
+                      RunOutput* page, Messages& messages, std::string& walk_failure) {
+  RunOutput table;
+  if (!table.Open(options.OutputPath, messages)) return false;
+  plan.Written.push_back(table.File.TempPath);
+  if (!table.Write(TableHeader(options.Format), messages)) return false;
+  const auto put = [&](const RowOutput& made) {
+    return table.Write(made.Text, messages) && PutPage(page, made, messages);
+  };
+  const bool written = RunPipeline(plan, rows, options.Jobs, RowSink{put}, messages, walk_failure);
+  // A table of only the files walked before the list failed does not replace an earlier one.
+  return written && walk_failure.empty() && table.Finish(messages);
+}
+
+// The run's status: 2 when the table is not whole, 1 when it has error rows.
+int Status(Messages& messages, bool written, const std::string& walk_failure) {
+  if (!walk_failure.empty()) messages.Say(walk_failure);
+  if (!written || !walk_failure.empty()) return 2;
+  return messages.Errors > 0 ? 1 : 0;
+}
+
 }  // namespace
 
 int RunCatalog(int argc, const char* const* argv) {
@@ -362,60 +508,46 @@ int RunCatalog(int argc, const char* const* argv) {
     if (!list) return UsageError("cannot read " + options.FilesFrom + ": " + std::strerror(errno));
     plan.List = list.get();
   }
+  RowOptions rows;
+  rows.Format = options.Format;
+  rows.OpenPacks = options.OpenPacks;
+  rows.Limits.ExpandedBytes = options.PackLimit;
   Messages messages;
-  RunOutput table;
-  if (!table.Open(options.OutputPath, messages)) return 2;
-  plan.Written.push_back(table.File.TempPath);
-  std::optional<RunOutput> page;
+  messages.ShowProgress =
+      options.ShowProgress == CatalogOptions::Progress::On ||
+      (options.ShowProgress == CatalogOptions::Progress::WhenTerminal && isatty(STDERR_FILENO) &&
+       // A table shown on the terminal is its own progress; a line between its rows would mar it.
+       !(options.OutputPath.empty() && isatty(STDOUT_FILENO)));
+
   PictureShelf pictures;
   pictures.Folder = options.ThumbnailDir;
   pictures.Width = options.ThumbnailWidth;
   if (!options.ThumbnailDir.empty()) {
     if (!MakePictureFolder(options.ThumbnailDir, messages)) return 2;
     plan.Written.push_back(options.ThumbnailDir);
+    rows.Pictures = &pictures;
   }
+  std::optional<RunOutput> page;
   if (!options.PagePath.empty()) {
     if (!page.emplace().Open(options.PagePath, messages)) return 2;
     plan.Written.push_back(page->File.TempPath);
+    rows.Page = true;
+    if (!page->Write(PageHead(PicturesFromPage(options.ThumbnailDir, options.PagePath)), messages))
+      return 2;
   }
-  messages.ShowProgress =
-      options.ShowProgress == CatalogOptions::Progress::On ||
-      (options.ShowProgress == CatalogOptions::Progress::WhenTerminal && isatty(STDERR_FILENO) &&
-       // A table shown on the terminal is its own progress; a line between its rows would mar it.
-       !(table.File.Path.empty() && isatty(STDOUT_FILENO)));
 
-  Pipeline pipeline;
   std::string walk_failure;
-  bool written = true;
-  {
-    std::vector<std::jthread> threads;
-    threads.emplace_back([&] { WalkInto(pipeline, plan, walk_failure); });
-    pipeline.Jobs = options.Jobs != 0 ? options.Jobs : Processors();
-    RowOptions rows;
-    rows.Format = options.Format;
-    rows.OpenPacks = options.OpenPacks;
-    rows.Limits.ExpandedBytes = options.PackLimit;
-    rows.Page = page.has_value();
-    rows.Pictures = options.ThumbnailDir.empty() ? nullptr : &pictures;
-    for (unsigned i = 0; i < pipeline.Jobs; ++i)
-      threads.emplace_back([&] { Work(pipeline, rows); });
-    written =
-        table.Write(TableHeader(options.Format), messages) &&
-        (!page || page->Write(PageHead(PicturesFromPage(options.ThumbnailDir, options.PagePath)),
-                              messages)) &&
-        WriteRows(pipeline, table, page ? &*page : nullptr, messages);
-    pipeline.Stop();
-  }
-  written = written && (!page || page->Write(PageTail(), messages)) && table.Finish(messages) &&
-            (!page || page->Finish(messages));
+  RunOutput* page_output = page ? &*page : nullptr;
+  bool written = options.Format == TableFormat::Sqlite
+                     ? CatalogIntoDatabase(options, plan, rows, page_output, messages, walk_failure)
+                     : CatalogIntoTable(options, plan, rows, page_output, messages, walk_failure);
+  written = written && (!page || (page->Write(PageTail(), messages) && page->Finish(messages)));
   if (!pictures.Failure.empty()) {
     messages.Say(pictures.Failure + "; no more pictures were made");
     written = false;
   }
   messages.Progress(true);
-  if (!walk_failure.empty()) messages.Say(walk_failure);
-  if (!written || !walk_failure.empty()) return 2;
-  return messages.Errors > 0 ? 1 : 0;
+  return Status(messages, written, walk_failure);
 }
 
 }  // namespace tintrel

@@ -146,6 +146,17 @@ bool StartRows(const std::string& path, const RowOptions& options, RowTools& too
   struct stat status;
   if (stat(path.c_str(), &status) != 0) return fail(Reason("cannot open", errno));
   if (!S_ISREG(status.st_mode)) return fail("not a regular file");
+  out.Stamp =
+      FileStamp{status.st_size, status.st_mtim.tv_sec * 1'000'000'000 + status.st_mtim.tv_nsec};
+  if (options.Earlier) {
+    if (auto earlier = options.Earlier->find(path); earlier != options.Earlier->end() &&
+                                                    earlier->second.Keep &&
+                                                    earlier->second.Stamp == *out.Stamp) {
+      out.Kept = true;
+      out.Rows = earlier->second.Rows;
+      return false;
+    }
+  }
   FileHandle file = OpenForReading(path, O_NONBLOCK);
   if (!file.IsOpen()) return fail(Reason("cannot open", errno));
   const int64_t size = RegularFileSize(file);

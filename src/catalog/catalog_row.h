@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -18,6 +20,24 @@
 #include "screen/screen.h"
 
 namespace tintrel {
+
+// A file on disk as its rows were made: its size and modification time.
+struct FileStamp {
+  int64_t Size = 0;
+  int64_t ModifiedNs = 0;  // nanoseconds since 1970
+  bool operator==(const FileStamp&) const = default;
+};
+
+// The files on disk whose rows an earlier catalogue holds, by path: a file it may keep and finds
+// with the same stamp is not read again.
+struct EarlierFile {
+  FileStamp Stamp;
+  uint64_t Rows = 0;  // its own and its members'
+  bool Keep = false;
+  bool Clean = true;      // no row of it has an error
+  std::size_t Index = 0;  // its place among the earlier files
+};
+using EarlierFiles = std::unordered_map<std::string, EarlierFile>;
 
 // What a worker keeps from file to file: the scan's cache of token effects and the screen, both
 // of which only their own bytes fill, and what it draws pictures with.
@@ -34,15 +54,19 @@ struct RowOptions {
   PictureShelf* Pictures = nullptr;  // --thumbnails: where the pictures go
   bool OpenPacks = true;             // false: a pack is a plain file
   PackLimits Limits;
+  const EarlierFiles* Earlier = nullptr;  // an update: the files that need not be read again
 };
 
 // The rows made of one path, formatted, and what the messages and the progress line tell of them.
 struct RowOutput {
+  std::string Path;                                         // as walked
   std::string Text;                                         // every row, with its line end
   std::string Page;                                         // their records for the gallery page
   std::vector<std::pair<std::string, std::string>> Errors;  // path and error of each error row
   uint64_t Rows = 0;
-  uint64_t Bytes = 0;  // the sizes of the files and members analysed
+  uint64_t Bytes = 0;              // the sizes of the files and members analysed
+  std::optional<FileStamp> Stamp;  // a regular file's, taken before it was read
+  bool Kept = false;               // unchanged since the earlier catalogue: its rows stand
 };
 
 // Where the next row would go in each part of an output.
@@ -73,7 +97,8 @@ struct HeldFile {
 
 // Analyses the file at `path`: opened once, read once for the scan, both digests and the SAUCE
 // record. A pack gives a row of its own and one per member. Anything but a regular file, and any
-// failure, gives a row with `error` filled. The tools are the calling worker's own.
+// failure, gives a row with `error` filled. A file the earlier catalogue holds with the same stamp
+// is not opened: it is only marked kept. The tools are the calling worker's own.
 void CatalogRows(const std::string& path, const RowOptions& options, RowTools& tools,
                  RowOutput& out);
 

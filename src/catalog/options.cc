@@ -26,8 +26,10 @@ std::string TakeValue(std::string_view name, const std::string& value, CatalogOp
       options.Format = TableFormat::Csv;
     } else if (value == "jsonl") {
       options.Format = TableFormat::JsonLines;
+    } else if (value == "sqlite") {
+      options.Format = TableFormat::Sqlite;
     } else {
-      return "unknown format '" + value + "': csv or jsonl";
+      return "unknown format '" + value + "': csv, jsonl or sqlite";
     }
   } else if (name == "output") {
     if (value.empty()) return "the output file name is empty";
@@ -83,6 +85,8 @@ bool TakeFlag(std::string_view name, CatalogOptions& options) {
     options.ShowProgress = CatalogOptions::Progress::Off;
   } else if (name == "no-packs") {
     options.OpenPacks = false;
+  } else if (name == "update") {
+    options.Update = true;
   } else if (name == "help") {
     options.Help = true;
   } else if (name == "version") {
@@ -159,16 +163,20 @@ std::string ParseCatalogOptions(const std::vector<std::string>& args, CatalogOpt
       if (std::string error = TakeValue(name, value, options); !error.empty()) return error;
     }
   }
-  if (!options.Help && !options.Version && options.Paths.empty() && options.FilesFrom.empty())
-    return "no path given";
+  if (options.Help || options.Version) return "";
+  if (options.Paths.empty() && options.FilesFrom.empty()) return "no path given";
+  if (options.Format == TableFormat::Sqlite && options.OutputPath.empty())
+    return "-f sqlite needs -o FILE: a database cannot go to standard output";
+  if (options.Update && options.Format != TableFormat::Sqlite)
+    return "--update needs -f sqlite: only a database is kept up to date";
   return "";
 }
 
 std::string CatalogHelp() {
   return "Usage: tintrel-catalog [options] PATH...\n"
-         "Analyse every art file under the PATHs and write one table row per file, as CSV or\n"
-         "JSON Lines: its digests, colours, characters and the whole SAUCE record. A pack\n"
-         "gives a row of its own and one per member.\n"
+         "Analyse every art file under the PATHs and write one table row per file, as CSV,\n"
+         "JSON Lines or a SQLite database: its digests, colours, characters and the whole\n"
+         "SAUCE record. A pack gives a row of its own and one per member.\n"
          "\n"
          "  PATH                    a file, or a folder walked recursively (like find -type f:\n"
          "                          symbolic links are not followed unless -L; hidden files are\n"
@@ -176,8 +184,12 @@ std::string CatalogHelp() {
          "      --files-from FILE   read the paths from FILE (\"-\" for standard input), one per\n"
          "                          line, or NUL-separated with -0\n"
          "  -0, --null              the paths of --files-from end with NUL bytes\n"
-         "  -f, --format csv|jsonl  the table format (default csv)\n"
+         "  -f, --format FORMAT     csv, jsonl, or sqlite: a SQLite database, which needs -o\n"
+         "                          (default csv)\n"
          "  -o, --output FILE       write to FILE (default standard output)\n"
+         "      --update            with -f sqlite: keep the rows of the files in FILE whose\n"
+         "                          size and modification time are unchanged, read the others,\n"
+         "                          and remove the rows of files no longer found\n"
          "  -j, --jobs N            files analysed at once (default: the number of processors)\n"
          "      --progress, --no-progress\n"
          "                          a progress line on standard error (default: only when it\n"

@@ -17,6 +17,7 @@ struct CatalogOptions {
   bool Follow = false;        // -L
   TableFormat Format = TableFormat::Csv;
   std::string OutputPath;                  // empty: standard output
+  bool Update = false;                     // --update: a database keeps the rows of unchanged files
   unsigned Jobs = 0;                       // 0: the number of processors
   bool OpenPacks = true;                   // --no-packs: every pack is a plain file
   uint64_t PackLimit = uint64_t{4} << 30;  // --pack-limit: bytes one pack may expand to

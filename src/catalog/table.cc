@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "catalog/table.h"
 
+#include <charconv>
+#include <cstring>
+
 #include "text/utf8.h"
 
 namespace tintrel {
@@ -55,6 +58,48 @@ void AppendJsonValue(std::string& line, const Field& field) {
   }
 }
 
+// A record is each field's kind, then its value's length and bytes, or a list's count, separator
+// and items; lengths are 4 bytes in the machine's order, since records never leave the process.
+void AppendLength(std::string& record, std::size_t length) {
+  const auto bytes = static_cast<uint32_t>(length);
+  record.append(reinterpret_cast<const char*>(&bytes), sizeof bytes);
+}
+
+void AppendRecordText(std::string& record, std::string_view text) {
+  AppendLength(record, text.size());
+  record += text;
+}
+
+uint32_t TakeLength(std::string_view& records) {
+  uint32_t length;
+  std::memcpy(&length, records.data(), sizeof length);
+  records.remove_prefix(sizeof length);
+  return length;
+}
+
+std::string TakeRecordText(std::string_view& records) {
+  const uint32_t length = TakeLength(records);
+  std::string text(records.substr(0, length));
+  records.remove_prefix(length);
+  return text;
+}
+
+std::string Record(const Row& row) {
+  std::string record;
+  for (const Field& field : row) {
+    record += static_cast<char>(field.Type);
+    if (field.Type == Field::kNull) continue;
+    if (field.Type != Field::kList && field.Type != Field::kNumberList) {
+      AppendRecordText(record, field.Value);
+      continue;
+    }
+    AppendLength(record, field.Items.size());
+    record += field.Separator;
+    for (const std::string& item : field.Items) AppendRecordText(record, item);
+  }
+  return record;
+}
+
 }  // namespace
 
 void AppendJsonString(std::string& line, std::string_view text) {
@@ -85,6 +130,35 @@ void AppendJsonString(std::string& line, std::string_view text) {
   line += '"';
 }
 
+Row ReadRecord(std::string_view& records) {
+  Row row;
+  for (Field& field : row) {
+    field.Type = static_cast<Field::Kind>(records[0]);
+    records.remove_prefix(1);
+    if (field.Type == Field::kNull) continue;
+    if (field.Type != Field::kList && field.Type != Field::kNumberList) {
+      field.Value = TakeRecordText(records);
+      if (field.Type == Field::kNumber)
+        std::from_chars(field.Value.data(), field.Value.data() + field.Value.size(), field.Number);
+      continue;
+    }
+    field.Items.resize(TakeLength(records));
+    field.Separator = records[0];
+    records.remove_prefix(1);
+    for (std::string& item : field.Items) item = TakeRecordText(records);
+  }
+  return row;
+}
+
+std::string JoinedItems(const Field& list) {
+  std::string joined;
+  for (std::size_t k = 0; k < list.Items.size(); ++k) {
+    if (k > 0) joined += list.Separator;
+    joined += list.Items[k];
+  }
+  return joined;
+}
+
 Field TextField(std::string text) {
   return {Field::kText, std::move(text), 0, {}, ' '};
 }
@@ -109,38 +183,31 @@ Field NumberListField(std::span<const int64_t> numbers) {
 }
 
 std::string TableHeader(TableFormat format) {
-  if (format == TableFormat::JsonLines) return "";
+  if (format != TableFormat::Csv) return "";
   std::string line;
-  for (std::string_view name : kColumns) {
+  for (const Column& column : kColumns) {
     if (!line.empty()) line += ',';
-    line += name;
+    line += column.Name;
   }
   return line + '\n';
 }
 
 std::string FormatRow(const Row& row, TableFormat format) {
+  if (format == TableFormat::Sqlite) return Record(row);
   std::string line;
   if (format == TableFormat::Csv) {
     for (std::size_t i = 0; i < row.size(); ++i) {
       if (i > 0) line += ',';
       const Field& field = row[i];
-      if (field.Type != Field::kList && field.Type != Field::kNumberList) {
-        AppendCsvField(line, field.Value);
-        continue;
-      }
-      std::string joined;
-      for (std::size_t k = 0; k < field.Items.size(); ++k) {
-        if (k > 0) joined += field.Separator;
-        joined += field.Items[k];
-      }
-      AppendCsvField(line, joined);
+      const bool list = field.Type == Field::kList || field.Type == Field::kNumberList;
+      AppendCsvField(line, list ? JoinedItems(field) : field.Value);
     }
     return line + '\n';
   }
   line += '{';
   for (std::size_t i = 0; i < row.size(); ++i) {
     if (i > 0) line += ',';
-    AppendJsonString(line, kColumns[i]);
+    AppendJsonString(line, kColumns[i].Name);
     line += ':';
     AppendJsonValue(line, row[i]);
     // A path that is not UTF-8 stands in "path" with U+FFFD; its exact bytes follow.

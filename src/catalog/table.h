@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The catalogue's table: its columns, a row of values, and the two ways to write it, CSV
-// (RFC 4180, a header row, LF line ends) and JSON Lines (one object a line).
+// The catalogue's table: its columns, a row of values, and the ways to write it: CSV (RFC 4180, a
+// header row, LF line ends), JSON Lines (one object a line), and records for the database.
 #pragma once
 
 #include <array>
@@ -12,32 +12,76 @@
 
 namespace tintrel {
 
-// clang-format off
-inline constexpr std::array<std::string_view, 51> kColumns = {
-    "path",        "pack",           "member",
-    "size",        "md5",            "art_md5",
-    "colors",      "blue",           "green",
-    "cyan",        "red",            "magenta",
-    "yellow",      "gray",           "colors_used",
-    "total_chars", "low_ascii",      "high_ascii",
-    "verdict",
+// How a column is stored in the database. A list is text as in CSV (its items joined: numbers by
+// spaces); the comments and warnings have a table of their own as well.
+enum class ColumnType : uint8_t { kText, kInteger, kFlag };
+
+struct Column {
+  std::string_view Name;
+  ColumnType Type = ColumnType::kText;
+};
+
+// The table's columns in their order. A column added here is in every format, the database's
+// schema included; see kDatabaseVersion.
+inline constexpr auto kColumns = std::to_array<Column>({
+    {"path", ColumnType::kText},
+    {"pack", ColumnType::kText},
+    {"member", ColumnType::kText},
+    {"size", ColumnType::kInteger},
+    {"md5", ColumnType::kText},
+    {"art_md5", ColumnType::kText},
+    {"colors", ColumnType::kText},
+    {"blue", ColumnType::kInteger},
+    {"green", ColumnType::kInteger},
+    {"cyan", ColumnType::kInteger},
+    {"red", ColumnType::kInteger},
+    {"magenta", ColumnType::kInteger},
+    {"yellow", ColumnType::kInteger},
+    {"gray", ColumnType::kInteger},
+    {"colors_used", ColumnType::kInteger},
+    {"total_chars", ColumnType::kInteger},
+    {"low_ascii", ColumnType::kInteger},
+    {"high_ascii", ColumnType::kInteger},
+    {"verdict", ColumnType::kText},
     // What the screen shows at the end.
-    "screen_width", "screen_lines", "charset", "ice", "extended_colors", "frames", "fg16", "bg16",
-    "sauce",
-    "title",       "author",         "group",
-    "date",        "date_iso",       "sauce_version",
-    "file_size",   "data_type",      "file_type",
-    "width",       "lines",          "tinfo1",
-    "tinfo2",      "tinfo3",         "tinfo4",
-    "ice_colors",  "letter_spacing", "aspect_ratio",
-    "font",        "comments",       "sauce_warnings",
-    "thumbnail",   "error"};
-// clang-format on
+    {"screen_width", ColumnType::kInteger},
+    {"screen_lines", ColumnType::kInteger},
+    {"charset", ColumnType::kText},
+    {"ice", ColumnType::kFlag},
+    {"extended_colors", ColumnType::kFlag},
+    {"frames", ColumnType::kInteger},
+    {"fg16", ColumnType::kText},
+    {"bg16", ColumnType::kText},
+    {"sauce", ColumnType::kFlag},
+    {"title", ColumnType::kText},
+    {"author", ColumnType::kText},
+    {"group", ColumnType::kText},
+    {"date", ColumnType::kText},
+    {"date_iso", ColumnType::kText},
+    {"sauce_version", ColumnType::kText},
+    {"file_size", ColumnType::kInteger},
+    {"data_type", ColumnType::kText},
+    {"file_type", ColumnType::kText},
+    {"width", ColumnType::kInteger},
+    {"lines", ColumnType::kInteger},
+    {"tinfo1", ColumnType::kInteger},
+    {"tinfo2", ColumnType::kInteger},
+    {"tinfo3", ColumnType::kInteger},
+    {"tinfo4", ColumnType::kInteger},
+    {"ice_colors", ColumnType::kFlag},
+    {"letter_spacing", ColumnType::kText},
+    {"aspect_ratio", ColumnType::kText},
+    {"font", ColumnType::kText},
+    {"comments", ColumnType::kText},
+    {"sauce_warnings", ColumnType::kText},
+    {"thumbnail", ColumnType::kText},
+    {"error", ColumnType::kText},
+});
 
 // The position of a column in kColumns.
 constexpr std::size_t ColumnIndex(std::string_view name) {
   for (std::size_t i = 0; i < kColumns.size(); ++i) {
-    if (kColumns[i] == name) return i;
+    if (kColumns[i].Name == name) return i;
   }
   throw "no such column";
 }
@@ -60,15 +104,22 @@ Field NumberListField(std::span<const int64_t> numbers);
 
 using Row = std::array<Field, kColumns.size()>;
 
-enum class TableFormat { Csv, JsonLines };
+enum class TableFormat { Csv, JsonLines, Sqlite };
 
 // Appends `text` as a JSON string: UTF-8, a byte that begins no character as U+FFFD.
 void AppendJsonString(std::string& line, std::string_view text);
 
-// The CSV header row; JSON Lines has none.
+// The CSV header row; the other formats have none.
 std::string TableHeader(TableFormat format);
 
-// One row, with its line end.
+// One row, with its line end; for the database, a record that ReadRecord gives back, so that rows
+// wait for their turn as bytes rather than as fields.
 std::string FormatRow(const Row& row, TableFormat format);
+
+// The first record of `records`, which is left at the next one.
+Row ReadRecord(std::string_view& records);
+
+// A list's items as one text, as CSV holds them.
+std::string JoinedItems(const Field& list);
 
 }  // namespace tintrel

@@ -26,18 +26,33 @@ void RemoveTableAndDie(int signal_number) {
   raise(signal_number);
 }
 
+// The signal noted while a table is changed in place; 0 while none came.
+volatile sig_atomic_t noted_signal = 0;
+
+// Whether signals are noted rather than ending the process: the run then ends itself, and the
+// temporary files go as their owners do.
+bool noting = false;
+
+void NoteSignal(int signal_number) {
+  noted_signal = signal_number;
+}
+
+void HandleInterrupts(void (*handler)(int), int flags) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  action.sa_flags = flags;
+  sigemptyset(&action.sa_mask);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE})
+    sigaction(signal_number, &action, nullptr);
+}
+
 // Returns the slot the path took, or -1 when none is free.
 int RemoveOnInterrupt(const std::string& temp_path) {
   int slot = 0;
   while (slot < 2 && interrupted_files[slot][0] != '\0') ++slot;
   if (slot == 2 || temp_path.size() >= PATH_MAX) return -1;
   std::memcpy(interrupted_files[slot], temp_path.c_str(), temp_path.size() + 1);
-  struct sigaction action {};
-  action.sa_handler = RemoveTableAndDie;
-  action.sa_flags = SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE})
-    sigaction(signal_number, &action, nullptr);
+  if (!noting) HandleInterrupts(RemoveTableAndDie, SA_RESETHAND);
   return slot;
 }
 
@@ -64,8 +79,13 @@ std::string OpenTableFile(TableFile& table, const std::string& path) {
     table.Fd = STDOUT_FILENO;
     return "";
   }
-  if (struct stat status; stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
-    return Failure("cannot write " + path, EISDIR);
+  if (struct stat status; stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+    if (S_ISDIR(status.st_mode)) return Failure("cannot write " + path, EISDIR);
+    // A device or a pipe (/dev/null, >(gzip)) is written as it is: a file renamed over it would
+    // take its place.
+    table.Fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    return table.Fd < 0 ? Failure("cannot write " + path, errno) : "";
+  }
   const std::size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -100,6 +120,25 @@ std::string CommitTableFile(TableFile& table) {
 
 std::string TableName(const TableFile& table) {
   return table.Path.empty() ? "standard output" : table.Path;
+}
+
+void NoteInterrupts() {
+  noting = true;
+  HandleInterrupts(NoteSignal, SA_RESTART);
+}
+
+bool Interrupted() {
+  return noted_signal != 0;
+}
+
+void EndByInterrupt() {
+  for (const char* path : interrupted_files) {
+    if (path[0] != '\0') unlink(path);
+  }
+  const int signal_number = noted_signal;
+  signal(signal_number, SIG_DFL);
+  raise(signal_number);
+  _exit(128 + signal_number);  // the signal was blocked or ignored when the run began
 }
 
 }  // namespace tintrel

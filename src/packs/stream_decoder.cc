@@ -134,7 +134,7 @@ DecodeStep Decode(StreamDecoder& decoder, std::span<const uint8_t> in, std::span
   if (decoder.Ended) return step;
   if (decoder.Kind == Codec::kStored) {
     step.Consumed = step.Produced = std::min(in.size(), out.size());
-    std::memcpy(out.data(), in.data(), step.Produced);
+    if (step.Produced != 0) std::memcpy(out.data(), in.data(), step.Produced);
     return step;
   }
   if (decoder.Kind == Codec::kZipLzma && !decoder.Started) {

@@ -11,11 +11,14 @@ namespace {
 
 // The options as one line of text, so each case reads as one comparison.
 std::string Summary(const CatalogOptions& o) {
-  std::string text = o.Format == TableFormat::Csv ? "csv" : "jsonl";
+  std::string text = o.Format == TableFormat::Csv         ? "csv"
+                     : o.Format == TableFormat::JsonLines ? "jsonl"
+                                                          : "sqlite";
   text += " j" + std::to_string(o.Jobs) + " out=" + o.OutputPath + " list=" + o.FilesFrom;
   if (o.NulSeparated) text += " -0";
   if (o.Follow) text += " -L";
   if (!o.OpenPacks) text += " no-packs";
+  if (o.Update) text += " update";
   if (o.PackLimit != uint64_t{4} << 30) text += " limit=" + std::to_string(o.PackLimit);
   if (o.ShowProgress != CatalogOptions::Progress::WhenTerminal)
     text += o.ShowProgress == CatalogOptions::Progress::On ? " progress" : " quiet";
@@ -40,7 +43,11 @@ TEST(CatalogOptions, ShortLongAttachedAndSeparateValues) {
       {{}, "no path given"},
       {{"-j", "0", "a"}, "--jobs takes a whole number from 1 to 1024, not '0'"},
       {{"-j", "4x", "a"}, "--jobs takes a whole number from 1 to 1024, not '4x'"},
-      {{"-f", "xml", "a"}, "unknown format 'xml': csv or jsonl"},
+      {{"-f", "xml", "a"}, "unknown format 'xml': csv, jsonl or sqlite"},
+      {{"-fsqlite", "--update", "-o", "a.db", "a"}, "sqlite j0 out=a.db list= update [a]"},
+      {{"-f", "sqlite", "a"}, "-f sqlite needs -o FILE: a database cannot go to standard output"},
+      {{"--update", "-o", "a.csv", "a"},
+       "--update needs -f sqlite: only a database is kept up to date"},
       {{"-x", "a"}, "unknown option '-x'"},
       {{"--bogus", "a"}, "unknown option '--bogus'"},
       {{"--follow=yes", "a"}, "--follow takes no value"},

@@ -4,7 +4,7 @@
 tintrel, read back with csv, json and sqlite3, and keep order, names and errors exact.
 Usage: catalog_test.py TINTREL_CATALOG TINTREL [unittest arguments]"""
 import base64, csv, fcntl, io, json, os, random, resource, shlex, signal, subprocess, sys
-import tempfile, time, unittest
+import stat, tempfile, time, unittest
 
 CATALOG, TINTREL = sys.argv[1], sys.argv[2]
 HOSTILE = [b"two words.ans", b'say "hi".ans', b"a,b,,c.ans", b"line\nbreak.ans",
@@ -206,11 +206,17 @@ class Catalog(unittest.TestCase):
             run.send_signal(signal.SIGINT)
             self.assertEqual(run.wait(), -signal.SIGINT)
         self.assertEqual(sorted(os.listdir(self.root)), [b"art", b"list", b"table.csv"])
+        # A list that cannot be read to its end (a folder) leaves the earlier table too.
+        self.assertEqual(self.catalog("-o", "table.csv", "--files-from", "art")[2], 2)
         with open(self.path(b"table.csv"), "rb") as f:
             self.assertEqual(f.read(), b"earlier\n")
         self.assertEqual(self.catalog("-o", "table.csv", "art")[2], 0)
         with open(self.path(b"table.csv"), "rb") as f:
             self.assertEqual(f.read(), self.catalog("art")[0])
+        if os.geteuid() == 0:  # a device (a copy of /dev/null) is written to, never replaced
+            os.mknod(self.path(b"device"), 0o666 | stat.S_IFCHR, os.makedev(1, 3))
+            self.assertEqual(self.catalog("-o", "device", "art")[2], 0)
+            self.assertTrue(stat.S_ISCHR(os.stat(self.path(b"device")).st_mode))
         # A table written inside the folder it walks is not a row of itself.
         self.assertEqual(self.catalog("-o", "art/t.csv", "art")[2], 0)
         with open(self.path(b"art/t.csv"), "rb") as f:
