@@ -280,6 +280,74 @@ if os.path.exists(f"{work}/packs.json"):
           f"is its larger zip held whole (flat: {'met' if big - small <= held + 256 else 'NOT met'})")
 PY
 
+# Pictures and the gallery page: tintrel-catalog --thumbnails against the same run without it,
+# with both cores and on one, the share of the PNG encoding in it (callgrind, on the archive of
+# a tenth), and the gallery page of the whole archive loaded in headless Chromium against an
+# empty page.
+if [ "$archive_files" -gt 0 ]; then
+  echo "== 9. --thumbnails over the archive of $archive_files files" >&2
+  # Each run draws into a folder of its own: a folder just emptied of 20,000 files makes the file
+  # system hunt for inodes, which a first run into a new folder never meets.
+  fresh="\$(mktemp -d -u -p $work pictures.XXXXXX)"
+  hyperfine --warmup 1 --runs $((rounds + 2)) --export-json "$work/pictures.json" \
+    "$catalog $work/archive >/dev/null" "$catalog --thumbnails $fresh $work/archive >/dev/null" >&2
+  hyperfine --warmup 1 --runs "$rounds" --export-json "$work/pictures-one-core.json" \
+    "taskset -c 0 $catalog $work/archive >/dev/null" \
+    "taskset -c 0 $catalog --thumbnails $fresh $work/archive >/dev/null" >&2
+  "$catalog" --thumbnails "$work/pictures" "$work/archive" >/dev/null
+  rm -rf "$work"/pictures.*
+  png_share=""
+  if command -v valgrind >/dev/null; then
+    valgrind --tool=callgrind --callgrind-out-file="$work/pictures.callgrind" \
+      "$catalog" -j 1 --thumbnails "$work/pictures-tenth" "$work/archive-tenth" >/dev/null 2>&1
+    png_share=$(callgrind_annotate --inclusive=yes "$work/pictures.callgrind" 2>/dev/null |
+      awk '{ gsub(",", "") }
+           /PROGRAM TOTALS/ { total = $1 }
+           /spng_encode_image/ { png = $1 }
+           /tintrel::Shelve(Art|File)Picture/ { pictures += $1 }
+           END { printf "%.0f %% encoding the PNGs (libspng and zlib), %.0f %% drawing them and their screens, %.0f %% the rows", 100 * png / total, 100 * (pictures - png) / total, 100 * (total - pictures) / total }')
+  fi
+  echo "== 10. the gallery page of the archive in headless Chromium" >&2
+  "$catalog" --html "$work/gallery.html" "$work/archive" >/dev/null
+  echo '<!DOCTYPE html><html><body>empty</body></html>' >"$work/empty.html"
+  chromium=$(command -v chromium || command -v chromium-browser || true)
+  page_figures=""
+  if [ -n "$chromium" ]; then
+    cat >"$work/open_page" <<SH
+#!/bin/sh
+exec "$chromium" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \\
+  --disable-background-networking --disable-component-update --disable-sync \\
+  --user-data-dir="\$(mktemp -d -p "$work")" --dump-dom "file://\$1"
+SH
+    chmod +x "$work/open_page"
+    hyperfine --runs "$rounds" --export-json "$work/page.json" \
+      "$work/open_page $work/gallery.html" "$work/open_page $work/empty.html" >&2
+    page_figures=$(for _ in $(seq "$rounds"); do "$work/open_page" "$work/gallery.html" 2>/dev/null |
+      sed -n 's/.*data-ready-ms="\([0-9]*\)".*/\1/p'; done | sort -n | head -1)
+  fi
+  python3 - "$work" "$archive_files" "$png_share" "$page_figures" <<'PY'
+import json, os, sys
+work, count, png_share, ready = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4]
+def means(name):
+    return [r["mean"] for r in json.load(open(f"{work}/{name}.json"))["results"]]
+print(f"\ntintrel-catalog --thumbnails over {count} files ({len(os.listdir(work + '/pictures'))} pictures):")
+for name, label in (("pictures", "both cores"), ("pictures-one-core", "one core (taskset -c 0)")):
+    plain, pictures = means(name)
+    ratio = pictures / plain
+    print(f"  {label}: {pictures:.2f} s against {plain:.2f} s without, {ratio:.2f} its time "
+          f"(at most 2: {'met' if ratio <= 2 else 'NOT met'})")
+if png_share:
+    print(f"  where the time goes (callgrind, one job, a tenth of the archive): {png_share}")
+if ready:
+    page, empty = means("page")
+    size = os.path.getsize(f"{work}/gallery.html") / 1e6
+    print(f"\nthe gallery page of {count} rows ({size:.1f} MB) in headless Chromium: "
+          f"{page:.2f} s to open and dump against {empty:.2f} s for an empty page, "
+          f"{page - empty:.2f} s more; the page's script done {int(ready) / 1000:.2f} s after "
+          f"navigation (under 2: {'met' if page - empty < 2 and int(ready) < 2000 else 'NOT met'})")
+PY
+fi
+
 # The catalogue as a SQLite database: written whole, against CSV (both to a file, synced and
 # renamed); kept up to date with --update, unchanged and after 1 % of its files were touched,
 # against a whole run; the same on one core, where the update has little to share. Each round
@@ -293,7 +361,7 @@ if [ "$archive_files" -gt 0 ]; then
   sleep 3  # files modified close before a run began are read again by the next update
   update="$catalog -f sqlite --update -o $tables/kept.db $work/archive"
   for round in $(seq "$rounds"); do
-    echo "== round $round of $rounds: 9. the same archive as a SQLite database, and kept up to date" >&2
+    echo "== round $round of $rounds: 11. the same archive as a SQLite database, and kept up to date" >&2
     hyperfine -N --warmup 1 --runs 3 --export-json "$work/sqlite-$round.json" \
       "$catalog -o $tables/art.csv $work/archive" "$catalog -f sqlite -o $tables/art.db $work/archive" >&2
     # The walk alone, with a stat of every file, for scale.

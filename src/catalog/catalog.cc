@@ -2,6 +2,7 @@
 #include "catalog/catalog.h"
 
 #include <sched.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,16 +14,19 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "catalog/catalog_row.h"
 #include "catalog/database.h"
+#include "catalog/gallery_page.h"
 #include "catalog/options.h"
 #include "catalog/table_file.h"
 #include "catalog/walk.h"
@@ -160,13 +164,13 @@ struct Digesting {
 };
 
 // Runs the lanes until a file is done, and makes the rows of each that is.
-void CollectDigests(Digesting& digesting, const RowOptions& options,
+void CollectDigests(Digesting& digesting, const RowOptions& options, RowTools& tools,
                     std::vector<std::pair<uint64_t, RowOutput>>& finished) {
   const std::size_t count = RunMd5Lanes(digesting.Lanes, digesting.Done);
   for (std::size_t i = 0; i < count; ++i) {
     const Md5Done& done = digesting.Done[i];
     DigestedFile& file = digesting.Files[done.Tag];
-    FinishHeldFile(file.Held, done.Whole, done.Prefix, options, file.Out);
+    FinishHeldFile(file.Held, done.Whole, done.Prefix, options, tools, file.Out);
     finished.emplace_back(file.Number, std::move(file.Out));
     file.Held.Bytes.reset();
     --digesting.InFlight;
@@ -174,8 +178,8 @@ void CollectDigests(Digesting& digesting, const RowOptions& options,
 }
 
 void StartDigest(Digesting& digesting, DigestedFile&& file, const RowOptions& options,
-                 std::vector<std::pair<uint64_t, RowOutput>>& finished) {
-  while (FreeMd5Lanes(digesting.Lanes) == 0) CollectDigests(digesting, options, finished);
+                 RowTools& tools, std::vector<std::pair<uint64_t, RowOutput>>& finished) {
+  while (FreeMd5Lanes(digesting.Lanes) == 0) CollectDigests(digesting, options, tools, finished);
   std::size_t tag = 0;
   while (digesting.Files[tag].Held.Bytes) ++tag;
   DigestedFile& slot = digesting.Files[tag] = std::move(file);
@@ -194,7 +198,7 @@ void Work(Pipeline& pipeline, const RowOptions& options) {
     // Files in the lanes finish before the worker waits, so that their rows never wait on it.
     if (digesting->InFlight > 0 && pipeline.Waiting.empty() && !pipeline.Stopped) {
       lock.unlock();
-      while (digesting->InFlight > 0) CollectDigests(*digesting, options, finished);
+      while (digesting->InFlight > 0) CollectDigests(*digesting, options, *tools, finished);
       lock.lock();
     } else {
       pipeline.WorkReady.wait(
@@ -212,9 +216,9 @@ void Work(Pipeline& pipeline, const RowOptions& options) {
         RowOutput& out = file.Out;
         out.Path = std::move(item.Path);
         if (!item.Error.empty()) {
-          AddRow(out, ErrorRow(out.Path, item.Error), options.Format);
+          AddRow(out, ErrorRow(out.Path, item.Error), options);
         } else if (StartRows(out.Path, options, *tools, out, file.Held)) {
-          StartDigest(*digesting, std::move(file), options, finished);
+          StartDigest(*digesting, std::move(file), options, *tools, finished);
           continue;
         }
         finished.emplace_back(number, std::move(out));
@@ -228,13 +232,62 @@ void Work(Pipeline& pipeline, const RowOptions& options) {
   }
 }
 
-// Where the rows of one walked path go; throws a Fault when they cannot be put there.
-using PutRows = std::function<void(const RowOutput&)>;
+// Why a write failed, as a message tells it.
+std::string WriteFailure(const std::string& name, const Fault& fault) {
+  return "cannot write " + name + ": " +
+         (fault.ErrorNumber != 0 ? std::strerror(fault.ErrorNumber) : fault.Message);
+}
 
-// Puts the rows in their order as they are finished; false when the output failed or a noted
-// signal asks the run to end.
-bool WriteRows(Pipeline& pipeline, const PutRows& put, Messages& messages,
-               const std::string& name) {
+// A file the run writes as the rows come: the table, or the gallery page.
+struct RunOutput {
+  TableFile File;
+  std::unique_ptr<Output> Out = std::make_unique<Output>();
+  std::string Name;  // as messages name it
+
+  // Opens the file at `path` (empty: standard output); false, having said why, when it cannot.
+  bool Open(const std::string& path, Messages& messages) {
+    if (std::string error = OpenTableFile(File, path); !error.empty()) {
+      messages.Say(error);
+      return false;
+    }
+    Out->Fd = File.Fd;
+    Name = TableName(File);
+    return true;
+  }
+
+  // False, having said why, when the text cannot be written.
+  bool Write(std::string_view text, Messages& messages) {
+    try {
+      WriteText(*Out, text);
+      return true;
+    } catch (const Fault& fault) {
+      messages.Say(WriteFailure(Name, fault));
+      return false;
+    }
+  }
+
+  // Writes what is left and puts the file in place under its name.
+  bool Finish(Messages& messages) {
+    try {
+      FlushOutput(*Out);
+    } catch (const Fault& fault) {
+      messages.Say(WriteFailure(Name, fault));
+      return false;
+    }
+    if (std::string error = CommitTableFile(File); !error.empty()) {
+      messages.Say(error);
+      return false;
+    }
+    return true;
+  }
+};
+
+// Where the rows of one walked path go; false, having said why, when they cannot be put there.
+using PutRows = std::function<bool(const RowOutput&)>;
+
+// Puts the rows in their order as they are finished; false when an output failed or a noted signal
+// asks the run to end.
+bool WriteRows(Pipeline& pipeline, const PutRows& put, Messages& messages) {
   for (;;) {
     std::vector<RowOutput> ready;
     {
@@ -253,13 +306,7 @@ bool WriteRows(Pipeline& pipeline, const PutRows& put, Messages& messages,
       if (!ready.empty()) pipeline.Room.notify_one();
     }
     for (const RowOutput& rows : ready) {
-      try {
-        put(rows);
-      } catch (const Fault& fault) {
-        messages.Say("cannot write " + name + ": " +
-                     (fault.ErrorNumber != 0 ? std::strerror(fault.ErrorNumber) : fault.Message));
-        return false;
-      }
+      if (!put(rows)) return false;
       messages.Files += rows.Rows;
       messages.Bytes += rows.Bytes;
       for (const auto& [path, error] : rows.Errors) {
@@ -271,9 +318,44 @@ bool WriteRows(Pipeline& pipeline, const PutRows& put, Messages& messages,
   }
 }
 
-// What a run into a table needs besides the walk: where rows go, what readies the workers (it
-// runs while the walk begins, and returns why it failed), and what undoes the rows put when a
-// noted signal ends the run.
+// Makes the pictures' folder when it is not there; false, having said why, when it cannot be.
+bool MakePictureFolder(const std::string& folder, Messages& messages) {
+  if (mkdir(folder.c_str(), 0777) == 0) return true;
+  const int error = errno;
+  if (struct stat status; error == EEXIST && stat(folder.c_str(), &status) == 0) {
+    if (S_ISDIR(status.st_mode)) return true;
+    messages.Say("cannot make pictures in " + folder + ": " + std::strerror(ENOTDIR));
+    return false;
+  }
+  messages.Say("cannot make pictures in " + folder + ": " + std::strerror(error));
+  return false;
+}
+
+// The pictures' folder as the page reaches it: relative to the page's folder, as a URL path.
+std::string PicturesFromPage(const std::string& folder, const std::string& page) {
+  if (folder.empty()) return "";
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path from = fs::absolute(fs::path(page), error).parent_path();
+  fs::path relative = fs::relative(fs::absolute(fs::path(folder), error), from, error);
+  if (error || relative.empty()) relative = fs::absolute(fs::path(folder), error);
+  std::string url;
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (unsigned char c : relative.generic_string()) {
+    if (std::isalnum(c) || std::strchr("-._~/", c) != nullptr) {
+      url += static_cast<char>(c);
+    } else {
+      url += '%';
+      url += kHex[c >> 4];
+      url += kHex[c & 15];
+    }
+  }
+  return url + "/";
+}
+
+// What a run needs besides the walk: where rows go, what readies the workers (it runs while the
+// walk begins, and returns why it failed), and what undoes the rows put when a noted signal ends
+// the run.
 struct RowSink {
   PutRows Put;
   std::function<std::string()> Prepare = [] { return std::string(); };
@@ -283,7 +365,7 @@ struct RowSink {
 // Walks, analyses and puts every row; false when they could not all be put. A noted signal ends
 // the run here, once what was put is undone.
 bool RunPipeline(const WalkPlan& plan, const RowOptions& rows, unsigned jobs, const RowSink& sink,
-                 Messages& messages, const std::string& name, std::string& walk_failure) {
+                 Messages& messages, std::string& walk_failure) {
   Pipeline pipeline;
   std::vector<std::jthread> threads;
   threads.emplace_back([&] { WalkInto(pipeline, plan, walk_failure); });
@@ -294,7 +376,7 @@ bool RunPipeline(const WalkPlan& plan, const RowOptions& rows, unsigned jobs, co
   }
   pipeline.Jobs = jobs != 0 ? jobs : Processors();
   for (unsigned i = 0; i < pipeline.Jobs; ++i) threads.emplace_back([&] { Work(pipeline, rows); });
-  const bool written = WriteRows(pipeline, sink.Put, messages, name);
+  const bool written = WriteRows(pipeline, sink.Put, messages);
   if (Interrupted()) {
     // The walk may be waiting for a list that never ends: the run ends without joining it.
     sink.Undo();
@@ -310,24 +392,23 @@ int64_t NowNs() {
   return now.tv_sec * 1'000'000'000 + now.tv_nsec;
 }
 
-// The run's status: 2 when the table is not whole, 1 when it has error rows.
-int Status(Messages& messages, bool written, const std::string& walk_failure) {
-  if (!walk_failure.empty()) messages.Say(walk_failure);
-  if (!written || !walk_failure.empty()) return 2;
-  return messages.Errors > 0 ? 1 : 0;
+// The gallery page's part of a run, when it has one: its records go as the rows do.
+bool PutPage(RunOutput* page, const RowOutput& made, Messages& messages) {
+  return page == nullptr || page->Write(made.Page, messages);
 }
 
 // The run into a SQLite database: a new one beside FILE, renamed into place when whole, or with
-// --update the database at FILE changed in one transaction.
-int CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOptions& rows,
-                        Messages& messages) {
+// --update the database at FILE changed in one transaction. False when the database is not whole.
+bool CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOptions& rows,
+                         RunOutput* page, Messages& messages, std::string& walk_failure) {
   const std::string& path = options.OutputPath;
   bool holds_rows = false;
   if (std::string refusal = CheckDatabaseFile(path, holds_rows); !refusal.empty()) {
     messages.Say(refusal);
-    return 2;
+    return false;
   }
-  const DatabaseSettings settings{TINTREL_VERSION, options.OpenPacks, options.PackLimit, NowNs()};
+  const DatabaseSettings settings{TINTREL_VERSION, options.OpenPacks, options.PackLimit,
+                                  options.ThumbnailDir, NowNs()};
   Database db;
   TableFile table;
   // A noted signal ends the run once what it changed is undone; after the commit there is nothing
@@ -341,21 +422,29 @@ int CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOption
   if (options.Update && holds_rows) {
     NoteInterrupts();
     error = UpdateDatabase(db, path, settings, note);
-    rows.Earlier = &db.Earlier;
+    // The page shows every file, so with one every file is read again.
+    if (page == nullptr) rows.Earlier = &db.Earlier;
   } else {
     error = OpenTableFile(table, path);
     if (error.empty()) error = CreateDatabase(db, path, table.TempPath, settings);
-    plan.Table = table.TempPath;
+    plan.Written.push_back(table.TempPath);
   }
   if (!note.empty()) messages.Say(note);
   if (!error.empty()) messages.Say(error);
   end_if_interrupted();
-  if (!error.empty()) return 2;
+  if (!error.empty()) return false;
 
-  std::string walk_failure;
-  const RowSink sink{[&](const RowOutput& made) { StoreRows(db, made); },
-                     [&] { return LoadEarlierFiles(db); }, [&] { CloseDatabase(db); }};
-  bool written = RunPipeline(plan, rows, options.Jobs, sink, messages, path, walk_failure);
+  const auto put = [&](const RowOutput& made) {
+    try {
+      StoreRows(db, made);
+    } catch (const Fault& fault) {
+      messages.Say(WriteFailure(path, fault));
+      return false;
+    }
+    return PutPage(page, made, messages);
+  };
+  const RowSink sink{put, [&] { return LoadEarlierFiles(db); }, [&] { CloseDatabase(db); }};
+  bool written = RunPipeline(plan, rows, options.Jobs, sink, messages, walk_failure);
   end_if_interrupted();
   // A run that could not walk all it was given keeps the earlier database: its files would be gone.
   if (written && walk_failure.empty()) {
@@ -365,8 +454,29 @@ int CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOption
     written = error.empty();
   }
   end_if_interrupted();
-  messages.Progress(true);
-  return Status(messages, written, walk_failure);
+  return written;
+}
+
+// The run into a CSV or JSON Lines table; false when the table is not whole.
+bool CatalogIntoTable(const CatalogOptions& options, WalkPlan& plan, const RowOptions& rows,
+                      RunOutput* page, Messages& messages, std::string& walk_failure) {
+  RunOutput table;
+  if (!table.Open(options.OutputPath, messages)) return false;
+  plan.Written.push_back(table.File.TempPath);
+  if (!table.Write(TableHeader(options.Format), messages)) return false;
+  const auto put = [&](const RowOutput& made) {
+    return table.Write(made.Text, messages) && PutPage(page, made, messages);
+  };
+  const bool written = RunPipeline(plan, rows, options.Jobs, RowSink{put}, messages, walk_failure);
+  // A table of only the files walked before the list failed does not replace an earlier one.
+  return written && walk_failure.empty() && table.Finish(messages);
+}
+
+// The run's status: 2 when the table is not whole, 1 when it has error rows.
+int Status(Messages& messages, bool written, const std::string& walk_failure) {
+  if (!walk_failure.empty()) messages.Say(walk_failure);
+  if (!written || !walk_failure.empty()) return 2;
+  return messages.Errors > 0 ? 1 : 0;
 }
 
 }  // namespace
@@ -408,34 +518,33 @@ int RunCatalog(int argc, const char* const* argv) {
       (options.ShowProgress == CatalogOptions::Progress::WhenTerminal && isatty(STDERR_FILENO) &&
        // A table shown on the terminal is its own progress; a line between its rows would mar it.
        !(options.OutputPath.empty() && isatty(STDOUT_FILENO)));
-  if (options.Format == TableFormat::Sqlite)
-    return CatalogIntoDatabase(options, plan, rows, messages);
 
-  TableFile table;
-  if (std::string error = OpenTableFile(table, options.OutputPath); !error.empty()) {
-    messages.Say(error);
-    return 2;
+  PictureShelf pictures;
+  pictures.Folder = options.ThumbnailDir;
+  pictures.Width = options.ThumbnailWidth;
+  if (!options.ThumbnailDir.empty()) {
+    if (!MakePictureFolder(options.ThumbnailDir, messages)) return 2;
+    plan.Written.push_back(options.ThumbnailDir);
+    rows.Pictures = &pictures;
   }
-  plan.Table = table.TempPath;
-  auto out = std::make_unique<Output>();
-  out->Fd = table.Fd;
+  std::optional<RunOutput> page;
+  if (!options.PagePath.empty()) {
+    if (!page.emplace().Open(options.PagePath, messages)) return 2;
+    plan.Written.push_back(page->File.TempPath);
+    rows.Page = true;
+    if (!page->Write(PageHead(PicturesFromPage(options.ThumbnailDir, options.PagePath)), messages))
+      return 2;
+  }
+
   std::string walk_failure;
-  bool written = true;
-  try {
-    WriteText(*out, TableHeader(options.Format));
-    const RowSink sink{[&](const RowOutput& made) { WriteText(*out, made.Text); }};
-    written = RunPipeline(plan, rows, options.Jobs, sink, messages, TableName(table), walk_failure);
-    if (written) FlushOutput(*out);
-  } catch (const Fault& fault) {
-    messages.Say("cannot write " + TableName(table) + ": " + std::strerror(fault.ErrorNumber));
+  RunOutput* page_output = page ? &*page : nullptr;
+  bool written = options.Format == TableFormat::Sqlite
+                     ? CatalogIntoDatabase(options, plan, rows, page_output, messages, walk_failure)
+                     : CatalogIntoTable(options, plan, rows, page_output, messages, walk_failure);
+  written = written && (!page || (page->Write(PageTail(), messages) && page->Finish(messages)));
+  if (!pictures.Failure.empty()) {
+    messages.Say(pictures.Failure + "; no more pictures were made");
     written = false;
-  }
-  // A table of only the files walked before the list failed does not replace an earlier one.
-  if (written && walk_failure.empty()) {
-    if (std::string error = CommitTableFile(table); !error.empty()) {
-      messages.Say(error);
-      written = false;
-    }
   }
   messages.Progress(true);
   return Status(messages, written, walk_failure);

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "analysis/color_statistics.h"
+#include "catalog/gallery_page.h"
 #include "catalog/pack_rows.h"
 #include "catalog/screen_columns.h"
 #include "packs/pack_format.h"
@@ -121,15 +122,15 @@ std::string FaultText(const char* what, const Fault& fault) {
   return Reason(what, fault.ErrorNumber);
 }
 
-void AddRow(RowOutput& out, const Row& row, TableFormat format) {
-  InsertRow(out, RowPlace(out), row, format);
+void AddRow(RowOutput& out, const Row& row, const RowOptions& options) {
+  InsertRow(out, RowPlace(out), row, options);
 }
 
-void InsertRow(RowOutput& out, std::pair<std::size_t, std::size_t> at, const Row& row,
-               TableFormat format) {
-  out.Text.insert(at.first, FormatRow(row, format));
+void InsertRow(RowOutput& out, RowMark at, const Row& row, const RowOptions& options) {
+  out.Text.insert(at.Text, FormatRow(row, options.Format));
+  if (options.Page) out.Page.insert(at.Page, PageRecord(row));
   if (!row[kError].Value.empty())
-    out.Errors.insert(out.Errors.begin() + static_cast<std::ptrdiff_t>(at.second),
+    out.Errors.insert(out.Errors.begin() + static_cast<std::ptrdiff_t>(at.Errors),
                       {row[kPath].Value, row[kError].Value});
   ++out.Rows;
   out.Bytes += static_cast<uint64_t>(row[kSize].Number);
@@ -138,7 +139,7 @@ void InsertRow(RowOutput& out, std::pair<std::size_t, std::size_t> at, const Row
 bool StartRows(const std::string& path, const RowOptions& options, RowTools& tools, RowOutput& out,
                HeldFile& held) {
   auto fail = [&](const std::string& error) {
-    AddRow(out, ErrorRow(path, error), options.Format);
+    AddRow(out, ErrorRow(path, error), options);
     return false;
   };
   // A pipe or a device is not opened at all: opening may wait or act on the device.
@@ -226,20 +227,36 @@ bool StartRows(const std::string& path, const RowOptions& options, RowTools& too
   for (const std::optional<Fault>& fault : {analysis.ScanFault, analysis.DigestFault}) {
     if (fault) return fail(FaultText("cannot read", *fault));
   }
+  Row row = AnalysisRow(path, analysis, info, SummarizeScreen(tools.Drawing));
+  if (options.Pictures != nullptr) {
+    std::array<uint8_t, kPackSignatureSize> head;
+    std::size_t got = 0;
+    try {
+      got = ReadAt(file, head.data(), head.size(), 0, path);
+    } catch (const Fault& fault) {
+      return fail(FaultText("cannot read", fault));
+    }
+    ShelveScreenPicture(*options.Pictures, tools.Pictures, row, info, tools.Drawing,
+                        {head.data(), got});
+  }
   try {
     CloseFile(file, path);
   } catch (const Fault& fault) {
     return fail(FaultText("cannot close", fault));
   }
-  AddRow(out, AnalysisRow(path, analysis, info, SummarizeScreen(tools.Drawing)), options.Format);
+  AddRow(out, row, options);
   return false;
 }
 
 void FinishHeldFile(HeldFile& held, const Digest& whole, const Digest& art,
-                    const RowOptions& options, RowOutput& out) {
+                    const RowOptions& options, RowTools& tools, RowOutput& out) {
   held.Scanned.FileMd5 = whole;
   held.Scanned.ArtMd5 = art;
-  AddRow(out, AnalysisRow(held.Path, held.Scanned, held.Sauce, held.Shown), options.Format);
+  Row row = AnalysisRow(held.Path, held.Scanned, held.Sauce, held.Shown);
+  if (options.Pictures != nullptr)
+    ShelveHeldPicture(*options.Pictures, tools.Pictures, row, held.Sauce, held.Shown,
+                      {held.Bytes.get(), held.Size});
+  AddRow(out, row, options);
 }
 
 void CatalogRows(const std::string& path, const RowOptions& options, RowTools& tools,
@@ -249,7 +266,7 @@ void CatalogRows(const std::string& path, const RowOptions& options, RowTools& t
   FileDigest digest;
   DigestBytes(digest, held.Bytes.get(), held.Size);
   const Digest whole = FinishDigest(digest);
-  FinishHeldFile(held, whole, digest.Art, options, out);
+  FinishHeldFile(held, whole, digest.Art, options, tools, out);
 }
 
 }  // namespace tintrel

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "analysis/analysis.h"
+#include "catalog/pictures.h"
 #include "catalog/table.h"
 #include "meta/sauce_info.h"
 #include "packs/pack_source.h"
@@ -39,16 +40,19 @@ struct EarlierFile {
 using EarlierFiles = std::unordered_map<std::string, EarlierFile>;
 
 // What a worker keeps from file to file: the scan's cache of token effects and the screen, both
-// of which only their own bytes fill.
+// of which only their own bytes fill, and what it draws pictures with.
 struct RowTools {
   TokenCache Cache;
   Screen Drawing;
+  PictureWork Pictures;
 };
 
 // How a file becomes rows.
 struct RowOptions {
   TableFormat Format = TableFormat::Csv;
-  bool OpenPacks = true;  // false: a pack is a plain file
+  bool Page = false;                 // the gallery page's records are made too
+  PictureShelf* Pictures = nullptr;  // --thumbnails: where the pictures go
+  bool OpenPacks = true;             // false: a pack is a plain file
   PackLimits Limits;
   const EarlierFiles* Earlier = nullptr;  // an update: the files that need not be read again
 };
@@ -57,6 +61,7 @@ struct RowOptions {
 struct RowOutput {
   std::string Path;                                         // as walked
   std::string Text;                                         // every row, with its line end
+  std::string Page;                                         // their records for the gallery page
   std::vector<std::pair<std::string, std::string>> Errors;  // path and error of each error row
   uint64_t Rows = 0;
   uint64_t Bytes = 0;              // the sizes of the files and members analysed
@@ -64,16 +69,18 @@ struct RowOutput {
   bool Kept = false;               // unchanged since the earlier catalogue: its rows stand
 };
 
-// Formats a row onto the output; at `at`, a text offset and an error count the output had,
-// rather than at its end.
-void AddRow(RowOutput& out, const Row& row, TableFormat format);
-void InsertRow(RowOutput& out, std::pair<std::size_t, std::size_t> at, const Row& row,
-               TableFormat format);
+// Where the next row would go in each part of an output.
+struct RowMark {
+  std::size_t Text = 0, Page = 0, Errors = 0;
+};
 
-// Where the next row would go.
-inline std::pair<std::size_t, std::size_t> RowPlace(const RowOutput& out) {
-  return {out.Text.size(), out.Errors.size()};
+inline RowMark RowPlace(const RowOutput& out) {
+  return {out.Text.size(), out.Page.size(), out.Errors.size()};
 }
+
+// Formats a row onto the output; at `at`, a place the output had, rather than at its end.
+void AddRow(RowOutput& out, const Row& row, const RowOptions& options);
+void InsertRow(RowOutput& out, RowMark at, const Row& row, const RowOptions& options);
 
 // A file no larger than this is read whole, and its digests may be taken with others' at once.
 inline constexpr uint64_t kHeldFileSize = 1 << 20;
@@ -100,10 +107,10 @@ void CatalogRows(const std::string& path, const RowOptions& options, RowTools& t
 bool StartRows(const std::string& path, const RowOptions& options, RowTools& tools, RowOutput& out,
                HeldFile& held);
 
-// The held file's row, with its digests: of all its bytes and of its art, the bytes in front of
-// the first byte 26 (held.Scanned.ScannedBytes of them).
+// The held file's row, and its picture when pictures are made, with its digests: of all its bytes
+// and of its art, the bytes in front of the first byte 26 (held.Scanned.ScannedBytes of them).
 void FinishHeldFile(HeldFile& held, const Digest& whole, const Digest& art,
-                    const RowOptions& options, RowOutput& out);
+                    const RowOptions& options, RowTools& tools, RowOutput& out);
 
 // A row with nothing but the path and why it has nothing else.
 Row ErrorRow(const std::string& path, const std::string& error);

@@ -30,6 +30,7 @@ CREATE TABLE catalog_run (
   version TEXT NOT NULL,
   packs INTEGER NOT NULL,
   pack_limit INTEGER NOT NULL,
+  thumbnails TEXT NOT NULL,
   started_ns INTEGER NOT NULL
 );)";
 
@@ -162,7 +163,8 @@ std::string Refusal(sqlite3* connection, const std::string& path) {
 DatabaseSettings EarlierSettings(sqlite3* connection) {
   sqlite3_stmt* statement = nullptr;
   CheckSqlite(connection, sqlite3_prepare_v2(connection,
-                                             "SELECT version, packs, pack_limit, started_ns FROM "
+                                             "SELECT version, packs, pack_limit, thumbnails, "
+                                             "started_ns FROM "
                                              "catalog_run",
                                              -1, &statement, nullptr));
   DatabaseSettings settings;
@@ -171,7 +173,8 @@ DatabaseSettings EarlierSettings(sqlite3* connection) {
     settings.Version = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
     settings.OpenPacks = sqlite3_column_int(statement, 1) != 0;
     settings.PackLimit = static_cast<uint64_t>(sqlite3_column_int64(statement, 2));
-    settings.StartedNs = sqlite3_column_int64(statement, 3);
+    settings.Thumbnails = reinterpret_cast<const char*>(sqlite3_column_text(statement, 3));
+    settings.StartedNs = sqlite3_column_int64(statement, 4);
   }
   sqlite3_finalize(statement);
   CheckSqlite(connection, code);
@@ -267,9 +270,9 @@ std::string UpdateDatabase(Database& db, const std::string& path, const Database
     Prepare(db);
     const DatabaseSettings earlier = EarlierSettings(db.Connection);
     if (earlier.Version != settings.Version || earlier.OpenPacks != settings.OpenPacks ||
-        earlier.PackLimit != settings.PackLimit) {
-      note = path + " was made by another version of tintrel-catalog or with other pack " +
-             "options: every file is read again";
+        earlier.PackLimit != settings.PackLimit || earlier.Thumbnails != settings.Thumbnails) {
+      note = path + " was made by another version of tintrel-catalog or with other pack or " +
+             "picture options: every file is read again";
       Execute(db.Connection,
               "DELETE FROM sauce_comments; DELETE FROM sauce_warnings; DELETE FROM files");
       return "";
@@ -302,12 +305,13 @@ std::string FinishDatabase(Database& db) {
     CheckSqlite(db.Connection,
                 sqlite3_prepare_v2(db.Connection,
                                    "INSERT INTO catalog_run (version, packs, pack_limit, "
-                                   "started_ns) VALUES (?, ?, ?, ?)",
+                                   "thumbnails, started_ns) VALUES (?, ?, ?, ?, ?)",
                                    -1, &insert, nullptr));
     BindText(insert, 1, run.Version);
     sqlite3_bind_int(insert, 2, run.OpenPacks);
     sqlite3_bind_int64(insert, 3, static_cast<int64_t>(run.PackLimit));
-    sqlite3_bind_int64(insert, 4, run.StartedNs);
+    BindText(insert, 4, run.Thumbnails);
+    sqlite3_bind_int64(insert, 5, run.StartedNs);
     const int code = sqlite3_step(insert);
     sqlite3_finalize(insert);
     CheckSqlite(db.Connection, code);

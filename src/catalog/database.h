@@ -26,7 +26,8 @@ struct DatabaseSettings {
   std::string Version;  // the program's
   bool OpenPacks = true;
   uint64_t PackLimit = 0;
-  int64_t StartedNs = 0;  // when this run began, in nanoseconds since 1970
+  std::string Thumbnails;  // the pictures' folder as given, empty without pictures
+  int64_t StartedNs = 0;   // when this run began, in nanoseconds since 1970
   bool operator==(const DatabaseSettings&) const = default;
 };
 

@@ -11,6 +11,13 @@ namespace tintrel {
 namespace {
 
 constexpr unsigned kMostJobs = 1024;
+constexpr uint32_t kWidestThumbnail = 4096;
+
+// A whole number from 0 to `most`, all of `value`.
+bool TakeNumber(const std::string& value, uint32_t most, uint32_t& number) {
+  auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+  return error == std::errc() && end == value.data() + value.size() && number <= most;
+}
 
 // Sets what an option with a value asks for.
 std::string TakeValue(std::string_view name, const std::string& value, CatalogOptions& options) {
@@ -27,10 +34,19 @@ std::string TakeValue(std::string_view name, const std::string& value, CatalogOp
   } else if (name == "output") {
     if (value.empty()) return "the output file name is empty";
     options.OutputPath = value;
+  } else if (name == "thumbnails") {
+    if (value.empty()) return "the --thumbnails folder name is empty";
+    options.ThumbnailDir = value;
+  } else if (name == "thumbnail-width") {
+    if (!TakeNumber(value, kWidestThumbnail, options.ThumbnailWidth))
+      return "--thumbnail-width takes a whole number from 0 to " +
+             std::to_string(kWidestThumbnail) + ", not '" + value + "'";
+  } else if (name == "html") {
+    if (value.empty()) return "the --html file name is empty";
+    options.PagePath = value;
   } else if (name == "jobs") {
-    unsigned jobs = 0;
-    auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), jobs);
-    if (error != std::errc() || end != value.data() + value.size() || jobs == 0 || jobs > kMostJobs)
+    uint32_t jobs = 0;
+    if (!TakeNumber(value, kMostJobs, jobs) || jobs == 0)
       return "--jobs takes a whole number from 1 to " + std::to_string(kMostJobs) + ", not '" +
              value + "'";
     options.Jobs = jobs;
@@ -95,7 +111,8 @@ std::string_view LongName(char letter) {
 
 bool TakesValue(std::string_view name) {
   return name == "format" || name == "output" || name == "jobs" || name == "files-from" ||
-         name == "pack-limit";
+         name == "pack-limit" || name == "thumbnails" || name == "thumbnail-width" ||
+         name == "html";
 }
 
 }  // namespace
@@ -182,6 +199,13 @@ std::string CatalogHelp() {
          "                          rather than opening them\n"
          "      --pack-limit SIZE   the bytes one pack may expand to, nested packs included\n"
          "                          (default 4G; K, M, G, T are powers of 1024)\n"
+         "      --thumbnails DIR    draw each distinct art once into DIR/ART_MD5.png as a viewer\n"
+         "                          shows it, its top 50 lines at most, and name the picture\n"
+         "                          in the thumbnail column\n"
+         "      --thumbnail-width N the pictures at most N pixels wide (default 320; 0 draws\n"
+         "                          one pixel per font pixel)\n"
+         "      --html FILE         also write a gallery page of the table to FILE, one card a\n"
+         "                          drawing, showing the pictures of --thumbnails\n"
          "  -h, --help              show this help and exit\n"
          "      --version           show the version and exit\n"
          "\n"

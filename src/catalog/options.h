@@ -21,6 +21,9 @@ struct CatalogOptions {
   unsigned Jobs = 0;                       // 0: the number of processors
   bool OpenPacks = true;                   // --no-packs: every pack is a plain file
   uint64_t PackLimit = uint64_t{4} << 30;  // --pack-limit: bytes one pack may expand to
+  std::string ThumbnailDir;       // --thumbnails: a picture of each distinct art in this folder
+  uint32_t ThumbnailWidth = 320;  // 0: one pixel per font pixel
+  std::string PagePath;           // --html: the gallery page
   enum class Progress { WhenTerminal, On, Off } ShowProgress = Progress::WhenTerminal;
   bool Help = false, Version = false;
 };

@@ -49,7 +49,7 @@ Row PackRow(const PackWalk& walk, const std::string& member, std::optional<FileD
 
 void AddMemberRow(PackWalk& walk, Row row, const std::string& member) {
   SetPackColumns(row, walk.Path, member);
-  AddRow(walk.Out, row, walk.Options.Format);
+  AddRow(walk.Out, row, walk.Options);
 }
 
 void AddMemberError(PackWalk& walk, const std::string& member, const std::string& error) {
@@ -112,7 +112,7 @@ void NestedPack(PackWalk& walk, const std::string& member, MemberBytes& bytes,
       error = FaultText("cannot read", fault);
     }
   }
-  InsertRow(walk.Out, place, PackRow(walk, member, digest, error), walk.Options.Format);
+  InsertRow(walk.Out, place, PackRow(walk, member, digest, error), walk.Options);
 }
 
 // One member: a pack to open, or a file to analyse.
@@ -184,7 +184,11 @@ void VisitFile(PackWalk& walk, const std::string& member, MemberBytes& bytes, un
       return AddMemberError(walk, member, FaultText("cannot read", *fault));
     }
   }
-  AddMemberRow(walk, AnalysisRow(analysis.Name, analysis, info, shown), member);
+  Row row = AnalysisRow(analysis.Name, analysis, info, shown);
+  if (walk.Options.Pictures != nullptr)
+    ShelveScreenPicture(*walk.Options.Pictures, walk.Tools.Pictures, row, info, walk.Tools.Drawing,
+                        head);
+  AddMemberRow(walk, row, member);
 }
 
 PackOutcome ReadMembers(PackWalk& walk, const PackSource& source, PackFormat format,
@@ -254,7 +258,7 @@ void PackRows(const std::string& path, const FileHandle& file, uint64_t size, Pa
       error = FaultText("cannot read", fault);
     }
   }
-  InsertRow(out, place, PackRow(walk, "", digest, error), options.Format);
+  InsertRow(out, place, PackRow(walk, "", digest, error), options);
 }
 
 }  // namespace tintrel

@@ -23,34 +23,6 @@ void AppendCsvField(std::string& line, std::string_view text) {
   line += '"';
 }
 
-void AppendJsonString(std::string& line, std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  line += '"';
-  while (!text.empty()) {
-    const std::size_t length = Utf8SequenceAt(text);
-    if (length == 0) {
-      line += "\xEF\xBF\xBD";  // U+FFFD for a byte that begins no character
-      text.remove_prefix(1);
-      continue;
-    }
-    const char c = text[0];
-    if (c == '"' || c == '\\') {
-      line += '\\';
-      line += c;
-    } else if (c == '\n') {
-      line += "\\n";
-    } else if (static_cast<uint8_t>(c) < 0x20 || c == 0x7F) {
-      line += "\\u00";
-      line += kHex[static_cast<uint8_t>(c) >> 4];
-      line += kHex[c & 0xF];
-    } else {
-      line.append(text.substr(0, length));
-    }
-    text.remove_prefix(length);
-  }
-  line += '"';
-}
-
 std::string Base64(std::string_view bytes) {
   static constexpr char kDigits[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -129,6 +101,34 @@ std::string Record(const Row& row) {
 }
 
 }  // namespace
+
+void AppendJsonString(std::string& line, std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  line += '"';
+  while (!text.empty()) {
+    const std::size_t length = Utf8SequenceAt(text);
+    if (length == 0) {
+      line += "\xEF\xBF\xBD";  // U+FFFD for a byte that begins no character
+      text.remove_prefix(1);
+      continue;
+    }
+    const char c = text[0];
+    if (c == '"' || c == '\\') {
+      line += '\\';
+      line += c;
+    } else if (c == '\n') {
+      line += "\\n";
+    } else if (static_cast<uint8_t>(c) < 0x20 || c == 0x7F) {
+      line += "\\u00";
+      line += kHex[static_cast<uint8_t>(c) >> 4];
+      line += kHex[c & 0xF];
+    } else {
+      line.append(text.substr(0, length));
+    }
+    text.remove_prefix(length);
+  }
+  line += '"';
+}
 
 Row ReadRecord(std::string_view& records) {
   Row row;

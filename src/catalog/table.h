@@ -74,6 +74,7 @@ inline constexpr auto kColumns = std::to_array<Column>({
     {"font", ColumnType::kText},
     {"comments", ColumnType::kText},
     {"sauce_warnings", ColumnType::kText},
+    {"thumbnail", ColumnType::kText},
     {"error", ColumnType::kText},
 });
 
@@ -104,6 +105,9 @@ Field NumberListField(std::span<const int64_t> numbers);
 using Row = std::array<Field, kColumns.size()>;
 
 enum class TableFormat { Csv, JsonLines, Sqlite };
+
+// Appends `text` as a JSON string: UTF-8, a byte that begins no character as U+FFFD.
+void AppendJsonString(std::string& line, std::string_view text);
 
 // The CSV header row; the other formats have none.
 std::string TableHeader(TableFormat format);

@@ -14,17 +14,24 @@ namespace tintrel {
 
 namespace {
 
-// The temporary file an interrupt must remove; a signal handler can only reach it here.
-char interrupted_table[PATH_MAX] = {};
+// The temporary files an interrupt must remove, the table's and the gallery page's; a signal
+// handler can only reach them here.
+char interrupted_files[2][PATH_MAX] = {};
 
 void RemoveTableAndDie(int signal_number) {
-  if (interrupted_table[0] != '\0') unlink(interrupted_table);
+  for (const char* path : interrupted_files) {
+    if (path[0] != '\0') unlink(path);
+  }
   // The handler was reset on entry, so this ends the process as the signal would have.
   raise(signal_number);
 }
 
 // The signal noted while a table is changed in place; 0 while none came.
 volatile sig_atomic_t noted_signal = 0;
+
+// Whether signals are noted rather than ending the process: the run then ends itself, and the
+// temporary files go as their owners do.
+bool noting = false;
 
 void NoteSignal(int signal_number) {
   noted_signal = signal_number;
@@ -39,10 +46,18 @@ void HandleInterrupts(void (*handler)(int), int flags) {
     sigaction(signal_number, &action, nullptr);
 }
 
-void RemoveOnInterrupt(const std::string& temp_path) {
-  if (temp_path.size() >= sizeof interrupted_table) return;
-  std::memcpy(interrupted_table, temp_path.c_str(), temp_path.size() + 1);
-  HandleInterrupts(RemoveTableAndDie, SA_RESETHAND);
+// Returns the slot the path took, or -1 when none is free.
+int RemoveOnInterrupt(const std::string& temp_path) {
+  int slot = 0;
+  while (slot < 2 && interrupted_files[slot][0] != '\0') ++slot;
+  if (slot == 2 || temp_path.size() >= PATH_MAX) return -1;
+  std::memcpy(interrupted_files[slot], temp_path.c_str(), temp_path.size() + 1);
+  if (!noting) HandleInterrupts(RemoveTableAndDie, SA_RESETHAND);
+  return slot;
+}
+
+void ForgetOnInterrupt(int slot) {
+  if (slot >= 0) interrupted_files[slot][0] = '\0';
 }
 
 std::string Failure(const std::string& what, int error_number) {
@@ -53,7 +68,7 @@ std::string Failure(const std::string& what, int error_number) {
 
 TableFile::~TableFile() {
   if (TempPath.empty()) return;
-  interrupted_table[0] = '\0';
+  ForgetOnInterrupt(Slot);
   unlink(TempPath.c_str());
   if (Fd >= 0) close(Fd);
 }
@@ -78,7 +93,7 @@ std::string OpenTableFile(TableFile& table, const std::string& path) {
   table.Fd = mkostemp(temp.data(), O_CLOEXEC);
   if (table.Fd < 0) return Failure("cannot write " + path, errno);
   table.TempPath = temp;
-  RemoveOnInterrupt(temp);
+  table.Slot = RemoveOnInterrupt(temp);
   // The file gets the permissions a new file made by the shell would get, not mkstemp's 0600.
   const mode_t mask = umask(0);
   umask(mask);
@@ -98,7 +113,7 @@ std::string CommitTableFile(TableFile& table) {
   if (close(fd) != 0) return Failure("cannot write " + table.Path, errno);
   if (rename(table.TempPath.c_str(), table.Path.c_str()) != 0)
     return Failure("cannot write " + table.Path, errno);
-  interrupted_table[0] = '\0';
+  ForgetOnInterrupt(table.Slot);
   table.TempPath.clear();
   return "";
 }
@@ -108,6 +123,7 @@ std::string TableName(const TableFile& table) {
 }
 
 void NoteInterrupts() {
+  noting = true;
   HandleInterrupts(NoteSignal, SA_RESTART);
 }
 
@@ -116,6 +132,9 @@ bool Interrupted() {
 }
 
 void EndByInterrupt() {
+  for (const char* path : interrupted_files) {
+    if (path[0] != '\0') unlink(path);
+  }
   const int signal_number = noted_signal;
   signal(signal_number, SIG_DFL);
   raise(signal_number);

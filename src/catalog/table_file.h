@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Where the table goes: standard output, or FILE by way of a temporary file beside it that takes
-// FILE's name only when the whole table is written. A run that fails or is interrupted leaves an
-// earlier FILE whole and no temporary file behind. A FILE that is a device or a pipe is written
-// directly.
+// Where the table (or the gallery page) goes: standard output, or FILE by way of a temporary file
+// beside it that takes FILE's name only when the whole table is written. A run that fails or is
+// interrupted leaves an earlier FILE whole and no temporary file behind. A FILE that is a device or
+// a pipe is written directly.
 #pragma once
 
 #include <string>
@@ -13,6 +13,7 @@ struct TableFile {
   std::string Path;      // FILE; empty for standard output
   std::string TempPath;  // the temporary file while it exists
   int Fd = 1;
+  int Slot = -1;  // where an interrupt finds the temporary file
 
   TableFile() = default;
   TableFile(const TableFile&) = delete;
@@ -34,6 +35,7 @@ std::string TableName(const TableFile& table);
 // would end the run is only noted, and the run ends by it (EndByInterrupt) once it has undone it.
 void NoteInterrupts();
 bool Interrupted();
+// Ends the run by the noted signal, the temporary files that are not in place yet removed.
 [[noreturn]] void EndByInterrupt();
 
 }  // namespace tintrel

@@ -26,7 +26,7 @@ struct Walker {
   const WalkPlan& Plan;
   const std::function<void(WalkItem&&)>& Take;
   std::vector<FileId> Open;     // the folders being walked, outermost first
-  std::optional<FileId> Table;  // where the table being written is
+  std::vector<FileId> Written;  // what the run writes
 };
 
 std::string Joined(const std::string& folder, const std::string& name) {
@@ -44,10 +44,9 @@ struct Entry {
 
 void WalkFolder(Walker& walker, const std::string& folder, const struct stat& status);
 
-bool IsTable(const Walker& walker, const std::string& path) {
-  struct stat status;
-  return walker.Table && stat(path.c_str(), &status) == 0 &&
-         *walker.Table == FileId{status.st_dev, status.st_ino};
+bool IsWritten(const Walker& walker, const struct stat& status) {
+  return std::find(walker.Written.begin(), walker.Written.end(),
+                   FileId{status.st_dev, status.st_ino}) != walker.Written.end();
 }
 
 // What a path is when met inside a folder: links are passed over unless followed, and a link
@@ -100,7 +99,9 @@ void WalkFolder(Walker& walker, const std::string& folder, const struct stat& st
     if (name == "." || name == "..") continue;
     const std::string path = Joined(folder, name);
     Kind type = KindInFolder(walker, path, entry->d_type);
-    if (type == Kind::File && name[0] == '.' && IsTable(walker, path)) continue;
+    if (struct stat file; type == Kind::File && name[0] == '.' && !walker.Written.empty() &&
+                          stat(path.c_str(), &file) == 0 && IsWritten(walker, file))
+      continue;
     if (type != Kind::Other)
       entries.push_back({path, type, type == Kind::Folder ? name + "/" : name});
   }
@@ -114,7 +115,8 @@ void WalkFolder(Walker& walker, const std::string& folder, const struct stat& st
       continue;
     }
     struct stat inner;
-    if (stat(entry.Path.c_str(), &inner) == 0 && S_ISDIR(inner.st_mode))
+    if (stat(entry.Path.c_str(), &inner) == 0 && S_ISDIR(inner.st_mode) &&
+        !IsWritten(walker, inner))
       WalkFolder(walker, entry.Path, inner);
   }
   walker.Open.pop_back();
@@ -124,9 +126,11 @@ void WalkFolder(Walker& walker, const std::string& folder, const struct stat& st
 }  // namespace
 
 std::string Walk(const WalkPlan& plan, const std::function<void(WalkItem&&)>& take) {
-  Walker walker{plan, take, {}, std::nullopt};
-  if (struct stat status; !plan.Table.empty() && stat(plan.Table.c_str(), &status) == 0)
-    walker.Table = FileId{status.st_dev, status.st_ino};
+  Walker walker{plan, take, {}, {}};
+  for (const std::string& path : plan.Written) {
+    if (struct stat status; stat(path.c_str(), &status) == 0)
+      walker.Written.push_back({status.st_dev, status.st_ino});
+  }
   for (const std::string& path : plan.Paths) WalkNamed(walker, path);
   if (plan.List == nullptr) return "";
   char* line = nullptr;

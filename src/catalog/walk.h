@@ -23,9 +23,10 @@ struct WalkPlan {
   std::string ListName;            // the list as messages name it
   bool NulSeparated = false;       // the list's paths end with NUL bytes, not line feeds
   bool Follow = false;             // follow symbolic links inside folders
-  // The table being written, when it is a file that the walk may meet: it is not art. Its
-  // temporary name is hidden, so only hidden files are looked at for it.
-  std::string Table;
+  // What the run writes, where the walk may meet it: the temporary files of the table and the
+  // gallery page, whose hidden names are all that is looked at for them, and the pictures'
+  // folder. None of it is art.
+  std::vector<std::string> Written;
 };
 
 // Hands every item to `take`, in order. Returns an error message when the list of paths failed

@@ -22,6 +22,9 @@ std::string Summary(const CatalogOptions& o) {
   if (o.PackLimit != uint64_t{4} << 30) text += " limit=" + std::to_string(o.PackLimit);
   if (o.ShowProgress != CatalogOptions::Progress::WhenTerminal)
     text += o.ShowProgress == CatalogOptions::Progress::On ? " progress" : " quiet";
+  if (!o.ThumbnailDir.empty()) text += " pictures=" + o.ThumbnailDir;
+  if (o.ThumbnailWidth != 320) text += " wide=" + std::to_string(o.ThumbnailWidth);
+  if (!o.PagePath.empty()) text += " page=" + o.PagePath;
   for (const std::string& path : o.Paths) text += " [" + path + "]";
   return text;
 }
@@ -56,6 +59,11 @@ TEST(CatalogOptions, ShortLongAttachedAndSeparateValues) {
       {{"--pack-limit=0", "a"}, "--pack-limit takes a size such as 4G, 512M or 1000000, not '0'"},
       {{"--pack-limit=4X", "a"}, "--pack-limit takes a size such as 4G, 512M or 1000000, not '4X'"},
       {{"--pack-limit=G", "a"}, "--pack-limit takes a size such as 4G, 512M or 1000000, not 'G'"},
+      {{"--thumbnails", "t", "--html=g.html", "a"}, "csv j0 out= list= pictures=t page=g.html [a]"},
+      {{"--thumbnail-width=0", "a"}, "csv j0 out= list= wide=0 [a]"},
+      {{"--thumbnail-width", "4097", "a"},
+       "--thumbnail-width takes a whole number from 0 to 4096, not '4097'"},
+      {{"--thumbnails=", "a"}, "the --thumbnails folder name is empty"},
       {{"--pack-limit=16777216T", "a"},
        "--pack-limit takes a size such as 4G, 512M or 1000000, not '16777216T'"},
   };

@@ -37,7 +37,7 @@ def dump(path):
         db.text_factory = bytes
         tables = [t for (t,) in db.execute("SELECT name FROM sqlite_schema WHERE type = 'table'")]
         out = {t: sorted(db.execute(f"SELECT * FROM {t.decode()}"), key=repr) for t in tables}
-        out[b"catalog_run"] = [r[:3] for r in out[b"catalog_run"]]
+        out[b"catalog_run"] = [r[:4] for r in out[b"catalog_run"]]
         out[b"schema"] = sorted(db.execute("SELECT sql FROM sqlite_schema"), key=repr)
         return out
 
@@ -79,8 +79,10 @@ class Database(unittest.TestCase):
         return run.stderr.decode(), run.returncode
 
     def test_types_and_nulls_are_those_of_the_columns(self):
-        self.assertEqual(self.run_catalog("-f", "sqlite", "-o", "art.db", "art", "gone.ans")[1], 1)
-        lines = subprocess.run([CATALOG, "-f", "jsonl", "art", "gone.ans"], cwd=self.root,
+        pictures = ("--thumbnails", "pictures")  # the thumbnail column filled too
+        self.assertEqual(self.run_catalog("-f", "sqlite", *pictures, "-o", "art.db", "art",
+                                          "gone.ans")[1], 1)
+        lines = subprocess.run([CATALOG, "-f", "jsonl", *pictures, "art", "gone.ans"], cwd=self.root,
                                capture_output=True).stdout.splitlines()
         want = {}
         for row in map(json.loads, lines):

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+// The pictures of a catalogue run (--thumbnails): each distinct art drawn once, by whichever
+// worker meets it first, into FOLDER/<art_md5>.png, and every row of that art naming the file.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <string>
+#include <unordered_set>
+
+#include "catalog/table.h"
+#include "meta/sauce_info.h"
+#include "render/text_picture.h"
+#include "screen/screen.h"
+
+namespace tintrel {
+
+// A picture shows at most the top this many lines of its drawing: a gallery shows the top of a
+// tall drawing, and the picture's size, memory and time stay bounded however tall it is.
+inline constexpr uint32_t kPictureLines = 50;
+
+struct PictureShelf {
+  std::string Folder;  // as given on the command line
+  uint32_t Width = 320;
+
+  std::mutex Lock;
+  std::unordered_set<std::string> Claimed;  // the art digests drawn, or being drawn
+  std::string Failure;                      // the first picture that could not be written
+};
+
+// What a worker keeps from picture to picture.
+struct PictureWork {
+  Screen Drawing;  // a held file's art, drawn again once its digest makes it this worker's
+  GlyphShades Shades;
+  Picture Canvas;
+};
+
+// Whether a file's art is drawn at all: not when its record says it is no character art (a
+// bitmap, sound, binary text or an executable, which this screen does not draw), nor when it
+// looks like a binary: a NUL byte among its first bytes, in front of any byte 26. `first_bytes`
+// are up to the first 512 bytes of the file.
+bool IsDrawnArt(const SauceInfo& info, std::span<const uint8_t> first_bytes);
+
+// How the record asks for the art to be shown: iCE colours when its flag is set (the screen
+// adds them when it finds a bright background), 9-pixel cells when it asks for them.
+PictureStyle StyleFor(const PictureShelf& shelf, const SauceInfo& info);
+
+// The picture of a row's art, when it is drawn art that shows something (`shown`): named in the
+// row's thumbnail column, and drawn and written unless another worker has claimed this art. A
+// picture that cannot be written leaves the column empty, is told once in the shelf's Failure,
+// and no picture is tried after it.
+//
+// Of a file read whole, whose screen is drawn again from its bytes when the picture is this
+// worker's to draw.
+void ShelveHeldPicture(PictureShelf& shelf, PictureWork& work, Row& row, const SauceInfo& info,
+                       const ScreenSummary& shown, std::span<const uint8_t> bytes);
+// Of a file or member whose screen still holds it.
+void ShelveScreenPicture(PictureShelf& shelf, PictureWork& work, Row& row, const SauceInfo& info,
+                         const Screen& screen, std::span<const uint8_t> first_bytes);
+
+}  // namespace tintrel

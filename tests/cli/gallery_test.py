@@ -1,0 +1,157 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
+"""tintrel-catalog --thumbnails and --html run as a user runs them: the pictures' pixels read
+back with zlib, one picture per art, and the gallery page loaded in headless Chromium.
+Usage: gallery_test.py TINTREL_CATALOG [unittest arguments]. Exits 77 when a test needs
+Chromium and there is none."""
+import csv, io, os, shutil, struct, subprocess, sys, tempfile, unittest, zipfile, zlib
+
+CATALOG = sys.argv[1]
+CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
+NEEDS_CHROMIUM = ("page",)
+
+
+def read_png(path):
+    """Width, height and rows of RGB triples of an 8-bit indexed PNG without filters."""
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n"
+    chunks, at = {}, 8
+    while at < len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        chunks[kind] = chunks.get(kind, b"") + data[at + 8:at + 8 + length]
+        at += 12 + length
+    width, height, depth, color = struct.unpack(">IIBB", chunks[b"IHDR"][:10])
+    assert (depth, color) == (8, 3)
+    palette = [tuple(chunks[b"PLTE"][i:i + 3]) for i in range(0, len(chunks[b"PLTE"]), 3)]
+    pixels = zlib.decompress(chunks[b"IDAT"])
+    rows = []
+    for y in range(height):
+        line = pixels[y * (width + 1):(y + 1) * (width + 1)]
+        assert line[0] == 0  # no filter
+        rows.append([palette[i] for i in line[1:]])
+    return width, height, rows
+
+
+def sauce(title, group, date=b"19960704", ice=True, spacing=0):
+    """A record of ANSi art, 80 columns by 25 lines."""
+    fields = b"".join(f.ljust(n)[:n] for f, n in ((b"SAUCE00", 7), (title, 35), (b"ink", 20),
+                                                     (group, 20), (date, 8)))
+    numbers = (0).to_bytes(4, "little") + bytes([1, 1]) + (80).to_bytes(2, "little")
+    numbers += (25).to_bytes(2, "little") + bytes(4) + bytes([0, ice | spacing << 1])
+    return b"\x1a" + fields + numbers + b"IBM VGA".ljust(22, b"\0")
+
+
+class Gallery(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.root = self.dir.name
+        os.makedirs(self.path("art/more"))
+        drawings = {
+            "sunset.ans": b"\x1b[1;33;44m\xdb\xdb\xb1 sun \x1b[0m\r\n" + sauce(b"Sunset", b"Crew"),
+            "more/sunset copy.ans": b"\x1b[1;33;44m\xdb\xdb\xb1 sun \x1b[0m\r\n" +
+                                    sauce(b"Sunset again", b"Other"),
+            "more/moon.ans": b"\x1b[37m moon \xdc\xdf\r\n" + sauce(b"Moon", b"Crew"),
+            "more/sea.ans": b"\x1b[36;44m~~~~\r\n" + sauce(b"Sea <b>", b"Crew", date=b"19961399"),
+            "plain.txt": b"just words\r\n",
+            "program.exe": b"MZ\x90\x00\x03\x00\x00\x00\x04\x00" * 40,
+        }
+        for name, data in drawings.items():
+            with open(self.path("art/" + name), "wb") as f:
+                f.write(data)
+
+    def tearDown(self):
+        self.dir.cleanup()
+
+    def path(self, name):
+        return os.path.join(self.root, name)
+
+    def catalog(self, *args):
+        run = subprocess.run([CATALOG, *args], cwd=self.root, capture_output=True)
+        return run.stdout, run.stderr, run.returncode
+
+    def dom(self, page, fragment=""):
+        """The page's document once loaded, as headless Chromium leaves it."""
+        profile = tempfile.mkdtemp(dir=self.root)
+        run = subprocess.run(
+            [CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+             "--no-first-run", "--disable-background-networking", "--disable-component-update",
+             "--disable-sync", "--user-data-dir=" + profile, "--dump-dom",
+             "file://" + self.path(page) + fragment], capture_output=True, timeout=120)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        return run.stdout.decode()
+
+    def test_pictures_are_drawn_once_per_art_and_named_in_the_table(self):
+        with open(self.path("art/blocks.ans"), "wb") as f:  # yellow, blue, then bright blue on iCE
+            f.write(b"\x1b[1;33m\xdb\x1b[0;44m \x1b[0;5;44m \x1b[0m\r\n" + sauce(b"B", b"C", ice=True))
+        with open(self.path("art/wide.ans"), "wb") as f:  # 9-pixel cells; the drawing uses iCE
+            f.write(b"\x1b[0;5;44m\xc4\xc4\xb3\x1b[0m\r\n" * 3 + sauce(b"W", b"C", ice=False, spacing=2))
+        with zipfile.ZipFile(self.path("art/pack.zip"), "w") as pack:  # the same art in a pack
+            pack.write(self.path("art/sunset.ans"), "SUNSET.ANS")
+        table, errors, status = self.catalog("--thumbnails", "pics", "-j", "4", "art")
+        self.assertEqual((errors, status), (b"", 0))
+        rows = {r["path"]: r for r in csv.DictReader(io.StringIO(table.decode(), newline=""))}
+        pictures = {path: row["thumbnail"] for path, row in rows.items()}
+        self.assertEqual(pictures["art/sunset.ans"], pictures["art/more/sunset copy.ans"])
+        self.assertEqual(pictures["art/sunset.ans"], pictures["art/pack.zip/SUNSET.ANS"])
+        self.assertEqual(pictures["art/pack.zip"], "")
+        self.assertEqual(pictures["art/sunset.ans"], "pics/%s.png" % rows["art/sunset.ans"]["art_md5"])
+        self.assertEqual(pictures["art/program.exe"], "")  # a binary has none
+        self.assertEqual(sorted(os.listdir(self.path("pics"))),  # no temporary file is left
+                         sorted({p[5:] for p in pictures.values() if p}))
+        width, height, pixels = read_png(self.path(pictures["art/blocks.ans"]))
+        self.assertEqual((width, height), (320, 8))
+        for x, color in ((1, (255, 255, 85)), (5, (0, 0, 170)), (9, (85, 85, 255)), (13, (0, 0, 0))):
+            self.assertEqual({pixels[y][x] for y in range(8)}, {color}, x)
+        # 9-pixel cells are 4 pixels by 7 here. A bright background the record does not flag is
+        # still shown, since the drawing uses it.
+        width, height, pixels = read_png(self.path(pictures["art/wide.ans"]))
+        self.assertEqual((width, height), (320, 21))
+        self.assertEqual(pixels[0][0], (85, 85, 255))
+        # At one pixel per font pixel the 9th column of the line repeats its 8th; that of the
+        # vertical bar (0xB3, outside 0xC0-0xDF) is background.
+        width, height, pixels = read_png(self.catalog_picture("--thumbnail-width", "0", "art/wide.ans"))
+        self.assertEqual((width, height), (720, 48))
+        line = [y for y in range(16) if pixels[y][7] == (170, 170, 170)]
+        self.assertTrue(line)
+        self.assertEqual({pixels[y][8] for y in line}, {(170, 170, 170)})
+        self.assertEqual({pixels[y][26] for y in range(16)}, {(85, 85, 255)})
+
+    def catalog_picture(self, *args):
+        table, _, status = self.catalog("--thumbnails", "full", *args)
+        self.assertEqual(status, 0)
+        return self.path(next(csv.DictReader(io.StringIO(table.decode())))["thumbnail"])
+
+    def test_page_shows_a_card_per_art_and_search_narrows_them(self):
+        plain = self.catalog("art")[0]
+        table, errors, status = self.catalog("--html", "out.html", "art")
+        self.assertEqual((table, errors, status), (plain, b"", 0))
+        os.mkdir(self.path("site"))
+        self.assertEqual(self.catalog("--thumbnails", "pics", "--html", "site/out.html", "art")[2], 0)
+        with open(self.path("site/out.html"), encoding="utf-8") as f:
+            page = f.read()
+        self.assertIn('data-pictures="../pics/"', page)
+        self.assertNotIn("Sea <b>", page)  # no markup comes out of a title
+        self.assertNotIn("http", page.replace("http-equiv", ""))  # nothing from the network
+        # Six files, two of them the same art: five cards, the copies listed on one.
+        dom = self.dom("site/out.html")
+        self.assertEqual(dom.count('<article class="card">'), 5)
+        self.assertEqual(dom.count(self.path("pics/")), 4)  # a picture for each card but the binary
+        self.assertIn("2 copies", dom)
+        self.assertIn("5 of 5 drawings", dom)
+        self.assertIn("Sea &lt;b&gt;", dom)
+        self.assertIn("bad-date", dom)
+        self.assertIn('data-ready-ms="', dom)
+        # Search words all match, in any field of any copy, whatever their case.
+        for query, cards in (("crew", 3), ("CREW%20moon", 1), ("again", 1), ("nothing", 0)):
+            dom = self.dom("site/out.html", "#q=" + query)
+            self.assertEqual(dom.count('<article class="card">'), cards, query)
+            self.assertIn("%d of 5 drawings" % cards, dom)
+
+
+if __name__ == "__main__":
+    wanted = sys.argv[2:]
+    if not CHROMIUM and any(word in name for name in wanted for word in NEEDS_CHROMIUM):
+        print("chromium is not installed: skipped")
+        sys.exit(77)
+    unittest.main(argv=sys.argv[:1] + wanted)
