@@ -298,14 +298,14 @@ if [ "$archive_files" -gt 0 ]; then
   echo "== 9. --thumbnails over the archive of $archive_files files" >&2
   # Each run draws into a folder of its own: a folder just emptied of 20,000 files makes the file
   # system hunt for inodes, which a first run into a new folder never meets.
-  fresh="\$(mktemp -d -u -p $work pictures.XXXXXX)"
+  fresh="\$(mktemp -d -u -p $work drawn.XXXXXX)"
   hyperfine --warmup 1 --runs $((rounds + 2)) --export-json "$work/pictures.json" \
     "$catalog $work/archive >/dev/null" "$catalog --thumbnails $fresh $work/archive >/dev/null" >&2
   hyperfine --warmup 1 --runs "$rounds" --export-json "$work/pictures-one-core.json" \
     "taskset -c 0 $catalog $work/archive >/dev/null" \
     "taskset -c 0 $catalog --thumbnails $fresh $work/archive >/dev/null" >&2
   "$catalog" --thumbnails "$work/pictures" "$work/archive" >/dev/null
-  rm -rf "$work"/pictures.*
+  rm -rf "$work"/drawn.*
   png_share=""
   if command -v valgrind >/dev/null; then
     valgrind --tool=callgrind --callgrind-out-file="$work/pictures.callgrind" \
