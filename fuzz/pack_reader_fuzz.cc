@@ -112,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   // Nested packs add rows of their own, unless they spend the budget the outer members needed.
   Check(out.Rows >= 1 + members || out.Text.find("limit reached") != std::string::npos,
         "fewer rows than members", held + "--\n" + out.Text);
-  const std::string pack_row = "{\"path\":\"" + name + "\",\"pack\":\"" + name + "\",\"member\":null";
+  const std::string pack_row =
+      "{\"path\":\"" + name + "\",\"pack\":\"" + name + "\",\"member\":null";
   Check(out.Text.starts_with(pack_row), "the pack's own row is not first", out.Text);
   std::size_t at = 0;
   for (std::size_t line = 0; line < lines; ++line) {

@@ -10,11 +10,11 @@
 #include <string>
 #include <string_view>
 
-#include "text/utf8.h"
 #include "io/file_handle.h"
 #include "memory_file.h"
 #include "meta/sauce_info.h"
 #include "meta/sauce_types.h"
+#include "text/utf8.h"
 
 namespace tintrel {
 namespace {

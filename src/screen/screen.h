@@ -34,10 +34,11 @@
 //   (reverse), 8 (conceal), 22, 25, 27, 28, 30-37, 39, 40-47, 49, 90-97, 100-107, and 38 / 48
 //   with 5;n or 2;r;g;b; other values do nothing. A colour leaves bold and blink as they were.
 //   Reverse swaps the two colours first; bold then brightens the foreground and blink the
-//   background when they were set by 30-37, 39, 40-47 or 49. "ESC[0;r;g;bt" sets a 24-bit background, "ESC[1;r;g;bt" a foreground (a missing number
-//   counts 0, one above 255 counts 255). A 256-colour or 24-bit colour becomes the nearest VGA
-//   colour (distance in RGB; 256-colour 0-15 are the 16 colours themselves). Pipe codes |00-|15
-//   set the foreground (|08-|15 as bold), |16-|23 the background, blink off.
+//   background when they were set by 30-37, 39, 40-47 or 49. "ESC[0;r;g;bt" sets a 24-bit
+//   background, "ESC[1;r;g;bt" a foreground (a missing number counts 0, one above 255 counts 255).
+//   A 256-colour or 24-bit colour becomes the nearest VGA colour (distance in RGB; 256-colour 0-15
+//   are the 16 colours themselves). Pipe codes |00-|15 set the foreground (|08-|15 as bold),
+//   |16-|23 the background, blink off.
 // - The art ends at the first byte 26; a SAUCE record behind it is never drawn.
 // - Character set: ASCII until the first byte of 128 or more. From that byte on, up to 4 KiB
 //   (kSniffSize, or up to the end of the art) are held back and looked at whole: valid UTF-8
