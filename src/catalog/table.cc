@@ -37,27 +37,6 @@ std::string Base64(std::string_view bytes) {
   return text;
 }
 
-void AppendJsonValue(std::string& line, const Field& field) {
-  switch (field.Type) {
-    case Field::kNull: line += "null"; return;
-    case Field::kText: return AppendJsonString(line, field.Value);
-    case Field::kNumber:
-    case Field::kFlag: line += field.Value; return;
-    case Field::kList:
-    case Field::kNumberList:
-      line += '[';
-      for (std::size_t i = 0; i < field.Items.size(); ++i) {
-        if (i > 0) line += ',';
-        if (field.Type == Field::kList)
-          AppendJsonString(line, field.Items[i]);
-        else
-          line += field.Items[i];
-      }
-      line += ']';
-      return;
-  }
-}
-
 // A record is each field's kind, then its value's length and bytes, or a list's count, separator
 // and items; lengths are 4 bytes in the machine's order, since records never leave the process.
 void AppendLength(std::string& record, std::size_t length) {
@@ -128,6 +107,27 @@ void AppendJsonString(std::string& line, std::string_view text) {
     text.remove_prefix(length);
   }
   line += '"';
+}
+
+void AppendJsonValue(std::string& line, const Field& field) {
+  switch (field.Type) {
+    case Field::kNull: line += "null"; return;
+    case Field::kText: return AppendJsonString(line, field.Value);
+    case Field::kNumber:
+    case Field::kFlag: line += field.Value; return;
+    case Field::kList:
+    case Field::kNumberList:
+      line += '[';
+      for (std::size_t i = 0; i < field.Items.size(); ++i) {
+        if (i > 0) line += ',';
+        if (field.Type == Field::kList)
+          AppendJsonString(line, field.Items[i]);
+        else
+          line += field.Items[i];
+      }
+      line += ']';
+      return;
+  }
 }
 
 Row ReadRecord(std::string_view& records) {

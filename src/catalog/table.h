@@ -109,6 +109,9 @@ enum class TableFormat { Csv, JsonLines, Sqlite };
 // Appends `text` as a JSON string: UTF-8, a byte that begins no character as U+FFFD.
 void AppendJsonString(std::string& line, std::string_view text);
 
+// Appends a field as JSON: text, a number, a flag, an array for a list, null where it is null.
+void AppendJsonValue(std::string& line, const Field& field);
+
 // The CSV header row; the other formats have none.
 std::string TableHeader(TableFormat format);
 

@@ -4,7 +4,7 @@
 back with zlib, one picture per art, and the gallery page loaded in headless Chromium.
 Usage: gallery_test.py TINTREL_CATALOG [unittest arguments]. Exits 77 when a test needs
 Chromium and there is none."""
-import csv, io, os, shutil, struct, subprocess, sys, tempfile, unittest, zipfile, zlib
+import csv, io, json, os, re, shutil, struct, subprocess, sys, tempfile, unittest, zipfile, zlib
 
 CATALOG = sys.argv[1]
 CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
@@ -147,6 +147,36 @@ class Gallery(unittest.TestCase):
             dom = self.dom("site/out.html", "#q=" + query)
             self.assertEqual(dom.count('<article class="card">'), cards, query)
             self.assertIn("%d of 5 drawings" % cards, dom)
+
+    def test_records_hold_the_table_values_by_column_name(self):
+        with zipfile.ZipFile(self.path("art/pack.zip"), "w") as pack:
+            pack.write(self.path("art/sunset.ans"), "SUNSET.ANS")
+        with open(self.path("art/broken.zip"), "wb") as f:  # a pack's own row that failed
+            f.write(b"PK\x03\x04" + bytes(40))
+        table, _, status = self.catalog("-f", "jsonl", "--thumbnails", "pics", "--html", "out.html",
+                                        "art")
+        self.assertEqual(status, 1)
+        with open(self.path("out.html"), encoding="utf-8") as f:
+            page = f.read()
+        start = page.index('<script id="rows" type="application/json">')
+        data = json.loads(page[page.index(">", start) + 1:page.index("</script>", start)])
+        names, records = data[0], data[1:-1]
+        self.assertIsNone(data[-1])
+        # The rows, in table order.
+        paths = [record[names.index("path")] for record in records]
+        self.assertIn("art/broken.zip", paths)
+        self.assertIn("art/pack.zip/SUNSET.ANS", paths)
+        rows = [json.loads(line) for line in table.decode().splitlines()]
+        shown = [row for row in rows if row["path"] in paths]
+        self.assertEqual(len(records), len(shown))
+        for row, record in zip(shown, records):
+            self.assertEqual(len(record), len(names))
+            self.assertEqual(dict(zip(names, record)), {name: row[name] for name in names})
+        # The script reads no field that the page does not name.
+        script = page[page.rindex("<script>"):]
+        wanted = set(re.findall(r"\bF\.(\w+)", script) + re.findall(r'\["(\w+)", "#', script))
+        self.assertTrue({"path", "blue", "gray", "sauce_warnings"} <= wanted)
+        self.assertLessEqual(wanted, set(names))
 
 
 if __name__ == "__main__":
