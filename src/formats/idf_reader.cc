@@ -59,20 +59,28 @@ void ReadIdf(Drawing& drawing, ArtSpan art) {
                       static_cast<uint8_t>(art[at + 2] & 63)};
   }
 
+  // Cells are drawn a batch at a time, and a run alone.
+  std::array<Cell, 1024> batch;
+  std::size_t held = 0;
   std::size_t at = kHeaderSize;
   while (at + 1 < font_at) {
-    Cell cell{art[at], art[at + 1]};
+    const Cell cell{art[at], art[at + 1]};
     at += 2;
     if (cell.Glyph != 1 || cell.Attr != 0) {
-      DrawArtCells(drawing, &cell, 1);
+      batch[held++] = cell;
+      if (held == batch.size()) {
+        DrawArtCells(drawing, batch.data(), held);
+        held = 0;
+      }
       continue;
     }
     if (font_at - at < 4) throw FormatError("IDF: a run goes past the end of the cells");
-    const unsigned count = WordAt(art, at);
-    cell = {art[at + 2], art[at + 3]};
+    DrawArtCells(drawing, batch.data(), held);
+    held = 0;
+    DrawRun(drawing, {art[at + 2], art[at + 3]}, WordAt(art, at));
     at += 4;
-    DrawRun(drawing, cell, count);
   }
+  DrawArtCells(drawing, batch.data(), held);
 }
 
 }  // namespace tintrel
