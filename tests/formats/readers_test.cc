@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/xbin_runs.h"
+
 namespace tintrel {
 namespace {
 
@@ -130,6 +132,31 @@ TEST(Readers, TheSameDrawingInEveryFormatGivesTheSameCells) {
     EXPECT_EQ(tally.LowAsciiCount, 4);
     EXPECT_EQ(tally.HighAsciiCount, 4);
   }
+}
+
+// Runs of every kind and length, long enough that whole runs are taken at their longest: the
+// cells must be those of taking them a cell at a time, which never does.
+TEST(Readers, XbinRunsTakenWholeGiveTheCellsOfRunsTakenCellByCell) {
+  std::string runs;
+  for (int length = 1; length <= 64; length += 7) {
+    for (int kind = 0; kind < 4; ++kind) {
+      runs += char(kind << 6 | (length - 1));
+      const int bytes = kind == 0 ? 2 * length : kind == 3 ? 2 : 1 + length;
+      for (int i = 0; i < bytes; ++i) runs += char(length * 31 + kind * 7 + i);
+    }
+  }
+  auto decode = [&runs](std::size_t step) {
+    const auto* bytes = reinterpret_cast<const uint8_t*>(runs.data());
+    XbinRuns decoder{bytes, bytes + runs.size()};
+    std::vector<Cell> cells(2000);
+    std::size_t filled = 0;
+    while (std::size_t got = DecodeXbinRuns(decoder, cells.data() + filled, step)) filled += got;
+    cells.resize(filled);
+    return cells;
+  };
+  const std::vector<Cell> whole = decode(1000), one_by_one = decode(1);
+  EXPECT_EQ(whole.size(), 4u * (1 + 8 + 15 + 22 + 29 + 36 + 43 + 50 + 57 + 64));
+  EXPECT_EQ(whole, one_by_one);
 }
 
 TEST(Readers, TrueColourKeepsItsValuesBesideTheNearestVgaColour) {
