@@ -7,7 +7,8 @@
 //
 // A cell's attribute is a palette index: bits 0-3 the foreground, 4-7 the background. Where the
 // format blinks rather than shows iCE colours, the reader clears the blink bit, as a still
-// picture shows it. True colour keeps the nearest VGA colour in the attribute as well.
+// picture shows it. True colour keeps the nearest VGA colour in the attribute as well, and a
+// 512-glyph font the half of the font apart from it.
 #pragma once
 
 #include <array>
@@ -66,6 +67,9 @@ struct Drawing {
   ArtFont Font;
   // One per cell of Grid.Cells where the format has true colour; empty where it has none.
   std::vector<CellColors> TrueColors;
+  // One per cell of Grid.Cells with a font of 512 glyphs: the half of the font its glyph is in,
+  // which the foreground's bright bit chose (the attribute keeps the other three bits).
+  std::vector<uint8_t> FontBanks;
 
   // Every cell drawn, by the attribute it was drawn in; how many were high characters (127 and
   // up) and how many no character at all (erased).

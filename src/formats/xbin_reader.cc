@@ -84,6 +84,19 @@ std::size_t DecodeWholeRuns(XbinRuns& runs, Cell* cells, std::size_t count) {
   return filled;
 }
 
+// The foreground's bright bit of a 512-glyph font picks the glyph's half of the font: kept beside
+// the stored cells, and taken out of the attribute, whose foreground has 8 colours.
+void KeepBanks(Drawing& drawing, Cell* cells, std::size_t count) {
+  const Screen& grid = drawing.Grid;
+  const bool stored = grid.Row < grid.RowCap;
+  const std::size_t from = std::size_t{grid.Row} * grid.Width;
+  if (stored) drawing.FontBanks.resize(from + grid.Width);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (stored) drawing.FontBanks[from + i] = (cells[i].Attr >> 3) & 1;
+    cells[i].Attr &= 0xF7;
+  }
+}
+
 }  // namespace
 
 std::size_t DecodeXbinRuns(XbinRuns& runs, Cell* cells, std::size_t count) {
@@ -169,6 +182,7 @@ void ReadXbin(Drawing& drawing, ArtSpan art) {
     if (!drawing.Ice) {
       for (std::size_t i = 0; i < filled; ++i) row[i].Attr &= 0x7F;
     }
+    if (drawing.Font.Glyphs == 512) KeepBanks(drawing, row.data(), filled);
     DrawArtCells(drawing, row.data(), filled);
     if (filled < width) break;
   }

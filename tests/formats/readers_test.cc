@@ -184,6 +184,17 @@ TEST(Readers, BlinkIsClearedWithoutIceAndKeptWithIt) {
   EXPECT_EQ(ScreenRow(drawing.Grid, 0)[0].Attr, 0x9F);
 }
 
+TEST(Readers, AFontOf512GlyphsTakesTheForegroundsBrightBitForItsHalf) {
+  Drawing drawing;
+  ReadXbin(drawing, Bytes("XBIN\x1a\x02\0\x01\0\x01\x1a"s + std::string(512, '\x81') +
+                          "A\x1f"
+                          "B\x17"));
+  EXPECT_EQ(drawing.Font.Glyphs, 512);
+  EXPECT_EQ(drawing.FontBanks, (std::vector<uint8_t>{1, 0}));
+  EXPECT_EQ(ScreenRow(drawing.Grid, 0)[0].Attr, 0x17);
+  EXPECT_EQ(ScreenRow(drawing.Grid, 0)[1].Attr, 0x17);
+}
+
 struct Hostile {
   std::string Name;
   ArtFormat Format;
