@@ -3,7 +3,8 @@
 // and so does each reader in turn, with SAUCE facts the first byte picks. A reader may only give
 // a FormatError; what it draws must stay within the bounds it promises: no more cells drawn than
 // the budget, the screen's rows no more than it stores, true colours only beside stored cells,
-// and a tally that charges every cell drawn. Aborts on any difference.
+// font halves only beside stored cells, and a tally that charges every cell drawn. Aborts on any
+// difference.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +33,7 @@ void Read(Drawing& drawing, ArtFormat format, std::span<const uint8_t> bytes,
   Check(drawing.Drawn <= kMaxDrawnCells, "cells past the budget");
   Check(drawing.Grid.RowsReady <= drawing.Grid.RowCap, "rows past the stored rows");
   Check(drawing.TrueColors.size() <= drawing.Grid.Cells.size(), "true colours past the cells");
+  Check(drawing.FontBanks.size() <= drawing.Grid.Cells.size(), "font halves past the cells");
   const bool font = drawing.Font.Height != 0;
   Check(drawing.Font.Rows.size() == (font ? drawing.Font.Height * drawing.Font.Glyphs : 0u),
         "a font's size");
