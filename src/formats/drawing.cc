@@ -17,10 +17,17 @@ void Count(Drawing& drawing, int64_t cells) {
     throw FormatError("the drawing draws more than " + std::to_string(kMaxDrawnCells) + " cells");
 }
 
-// The formats other than ANSI and ASCII are code page 437 throughout.
-void NoteHigh(Drawing& drawing, int64_t high) {
+// The tally's high characters (127 and up); and the character set, which, as the screen's, is
+// code page 437 from the first glyph of 128 or more on.
+void NoteGlyphs(Drawing& drawing, const uint8_t* glyphs, std::size_t count) {
+  int64_t high = 0;
+  bool eight_bit = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    high += glyphs[i] >= kLowestHigh;
+    eight_bit |= glyphs[i] >= 128;
+  }
   drawing.High += high;
-  if (high > 0) drawing.Grid.Characters = Charset::kCp437;
+  if (eight_bit) drawing.Grid.Characters = Charset::kCp437;
 }
 
 }  // namespace
@@ -49,23 +56,21 @@ void DrawArtCells(Drawing& drawing, const Cell* cells, std::size_t count) {
   Screen& grid = drawing.Grid;
   const uint8_t attr = grid.Attr;
   std::array<uint8_t, 64> glyphs;
-  int64_t high = 0;
   for (std::size_t done = 0; done < count;) {
     // A run of one attribute, drawn as the screen draws a run of glyphs.
     const uint8_t run_attr = cells[done].Attr;
     std::size_t run = 0;
     while (done + run < count && run < glyphs.size() && cells[done + run].Attr == run_attr) {
       glyphs[run] = cells[done + run].Glyph;
-      high += glyphs[run] >= kLowestHigh;
       ++run;
     }
     grid.Attr = run_attr;
+    NoteGlyphs(drawing, glyphs.data(), run);
     DrawGlyphs(grid, glyphs.data(), run);
     drawing.DrawnByAttr[run_attr] += static_cast<int64_t>(run);
     done += run;
   }
   grid.Attr = attr;
-  NoteHigh(drawing, high);
 }
 
 void DrawStoredCells(Drawing& drawing, const uint8_t* bytes, std::size_t size) {
@@ -83,8 +88,7 @@ void DrawStoredCells(Drawing& drawing, const uint8_t* bytes, std::size_t size) {
 
 void DrawArtGlyphs(Drawing& drawing, const uint8_t* glyphs, std::size_t count) {
   Count(drawing, static_cast<int64_t>(count));
-  NoteHigh(drawing,
-           std::count_if(glyphs, glyphs + count, [](uint8_t b) { return b >= kLowestHigh; }));
+  NoteGlyphs(drawing, glyphs, count);
   drawing.DrawnByAttr[drawing.Grid.Attr] += static_cast<int64_t>(count);
   DrawGlyphs(drawing.Grid, glyphs, count);
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -294,6 +295,7 @@ TEST(Readers, TheCodesOfTextFormatsActAsTheirDescriptionsSay) {
        "b",
        "ab", 0x1F},
       {ArtFormat::kAvatar, "ab\x1b[1;31mc", "abc"},
+      {ArtFormat::kAvatar, "\x7f", "\x7f"},
       {ArtFormat::kPcboard, "ab@CLS@cd", "cd.."},
       {ArtFormat::kPcboard, "ab@POS:6@c", "ab...c"},
       {ArtFormat::kPcboard, "a@b@Xzz@POS:x@", "a@b@Xzz@POS:x@"},
@@ -307,6 +309,8 @@ TEST(Readers, TheCodesOfTextFormatsActAsTheirDescriptionsSay) {
     ReadDrawing(drawing, c.Format, Bytes(c.Bytes), {});
     EXPECT_EQ(RowText(drawing, c.Row.size()), c.Row) << testing::PrintToString(c.Bytes);
     EXPECT_EQ(ScreenRow(drawing.Grid, 0)[0].Attr, c.Attr) << testing::PrintToString(c.Bytes);
+    const bool eight_bit = std::any_of(c.Row.begin(), c.Row.end(), [](char b) { return b & 0x80; });
+    EXPECT_EQ(drawing.Grid.Characters, eight_bit ? Charset::kCp437 : Charset::kAscii);
   }
 }
 
