@@ -90,6 +90,24 @@ std::vector<std::string> Seeds() {
       Times("\x1b[2J\x1b[H\x1b[44mframe\x1b[3A\rup\x1b[s\x1b[5;70Hx\x1b[u\x1b[K\r\n", 40),
       Times("\x1b[38;5;196;48;2;0;0;170mX\x1b[1;255;85;0tY\x1b[0;9;9;9t\x1b[93;104;7mZ", 60),
       "\x1b[2500B\x1b[44mbelow\x1b[2000A\x1b[5;40m" + std::string(300, ' ') + "\x1b[9999C!",
+      // The other art formats: headers of their own, runs, and text with codes of its own.
+      std::string("XBIN\x1a\x04\0\x02\0\x10\x0d", 11) + std::string(48, '\x2a') +
+          "\x81\x1f"
+          "AB\xc1\xdb\x4e\x01 \x07x\x02\x41\xb0\x13\x13",
+      std::string("\x18TUNDRA24\x06"
+                  "A\0\xff\xff\xff\0\0\0\xaa"
+                  "B\x01\0\0\0\x01\0\0\0\0",
+                  29),
+      std::string("\x04"
+                  "1.4\0\0\0\0\x4f\0\x18\0A\x1f\x01\0\x05\0\xdb\x4e",
+                  20) +
+          std::string(4096, '\x18') + std::string(48, '\x15'),
+      "\x01" + std::string(192, '\x15') + std::string(4096, '\x3c') + Times("A\x1f\xdb\x4e", 90),
+      "@X1FAB@X4E\xdb\xdb\r\n@CLS@@POS:10@@X07 @x02x",
+      "\x16\x01\x1f"
+      "AB\x19\xdb\x1a\r\n\x16\x08\x02\x03\x16\x09XY\x16\x19\x02"
+      "ab\x03"
+      "\x16\x0a\x01\x01\x01\x05\x05\x16\x0d\x4e*\x03\x04\x0c\x16\x0e",
   };
   for (uint64_t seed = 1; seed <= 4; ++seed) {
     seeds.push_back(TypicalArt(seed, 1000 * seed * seed, seed % 2 == 0));

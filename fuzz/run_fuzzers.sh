@@ -3,9 +3,10 @@
 # Builds the fuzz targets (clang, libFuzzer, the sanitizers) twice, over the scan with SIMD and
 # over the scan built without it, makes the seed corpus and runs the targets of each build in turn
 # for the given seconds (60 by default), single process; the SAUCE decoder, which has no SIMD,
-# runs in the first build only, and so does the pack reader, whose seeds are packs of every kind;
-# the MD5 lanes run with SSE2, AVX2 and AVX-512 (where the processor has them) in the first and
-# through Nettle's block function in the second. A finding stops the run with a failure; its input
+# runs in the first build only, and so does the pack reader, whose seeds are packs of every kind,
+# and so do the format readers, on inputs of up to 9000 bytes (past the headers, fonts and
+# palettes of ADF and IDF); the MD5 lanes run with SSE2, AVX2 and AVX-512 (where the processor
+# has them) in the first and through Nettle's block function in the second. A finding stops the run with a failure; its input
 # is kept in build/<build>/findings/.
 # Inputs reach 4200 bytes, past the first 4096-byte block; for the record's decoder 16700, past
 # the longest tail it reads (a record, 255 comment lines, the byte 26 and a record in front); for
@@ -25,12 +26,13 @@ for preset in fuzz fuzz-scalar; do
   mkdir -p "$build/pack-seeds"
   python3 fuzz/make_pack_seeds.py "$build/pack-seeds"
   targets="fast_path_fuzz whole_analysis_fuzz md5_lanes_fuzz screen_fuzz"
-  [ "$preset" = fuzz ] && targets="$targets sauce_info_fuzz pack_reader_fuzz"
+  [ "$preset" = fuzz ] && targets="$targets sauce_info_fuzz pack_reader_fuzz format_readers_fuzz"
   for target in $targets; do
     seeds="$build/seeds"
     case "$target" in
       sauce_info_fuzz) max_len=16700 ;;
       pack_reader_fuzz) max_len=20000 seeds="$build/pack-seeds" ;;
+      format_readers_fuzz) max_len=9000 ;;
       *) max_len=4200 ;;
     esac
     mkdir -p "$build/corpus/$target"
