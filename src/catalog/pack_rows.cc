@@ -7,7 +7,6 @@
 #include <optional>
 #include <vector>
 
-#include "catalog/screen_columns.h"
 #include "meta/file_digest.h"
 #include "packs/pack_reader.h"
 
@@ -41,8 +40,8 @@ Row PackRow(const PackWalk& walk, const std::string& member, std::optional<FileD
   Row row = ErrorRow(member.empty() ? walk.Path : walk.Path + "/" + member, error);
   SetPackColumns(row, walk.Path, member);
   if (digest) {
-    row[ColumnIndex("size")] = NumberField(static_cast<int64_t>(digest->Size));
-    row[ColumnIndex("md5")] = TextField(DigestToHex(FinishDigest(*digest)));
+    row[Col("size")] = NumberField(static_cast<int64_t>(digest->Size));
+    row[Col("md5")] = TextField(DigestToHex(FinishDigest(*digest)));
   }
   return row;
 }
@@ -112,7 +111,25 @@ void NestedPack(PackWalk& walk, const std::string& member, MemberBytes& bytes,
       error = FaultText("cannot read", fault);
     }
   }
-  InsertRow(walk.Out, place, PackRow(walk, member, digest, error), walk.Options);
+  AddRow(walk.Out, PackRow(walk, member, digest, error), walk.Options, place);
+}
+
+// Gathers a streamed member whole into `gathered`, the bytes peeked at first: true when it ends
+// within kHoldLimit bytes (or fails, `failure` then set), false when it is larger and streams on.
+bool Gather(std::vector<uint8_t>& gathered, std::span<const uint8_t> peeked, MemberBytes& bytes,
+            std::optional<Fault>& failure) {
+  gathered.assign(peeked.begin(), peeked.end());
+  try {
+    while (gathered.size() <= kHoldLimit) {
+      const std::span<const uint8_t> chunk = bytes.Next();
+      if (chunk.empty()) return true;
+      gathered.insert(gathered.end(), chunk.begin(), chunk.end());
+    }
+  } catch (const Fault& fault) {
+    failure = fault;
+    return true;
+  }
+  return false;
 }
 
 // One member: a pack to open, or a file to analyse.
@@ -151,44 +168,35 @@ void VisitFile(PackWalk& walk, const std::string& member, MemberBytes& bytes, un
                               std::to_string(walk.Options.Limits.Depth) + " packs");
   }
 
-  MemberBytes replay;
-  replay.Size = bytes.Size;
-  bool replayed = false;
-  replay.Next = [&]() -> std::span<const uint8_t> {
-    if (!replayed) {
-      replayed = true;
-      if (!peeked.empty()) return peeked;
-    }
-    return ended ? std::span<const uint8_t>() : bytes.Next();
-  };
-  Analysis analysis;
-  analysis.Name = walk.Path + "/" + member;
-  SauceInfo info;
-  ScreenSummary shown;
+  ArtFacts facts;
+  const std::string path = walk.Path + "/" + member;
   if (bytes.IsWhole) {
-    ScanHeld(analysis, info, bytes.Whole, &walk.Tools.Cache);
-    FileDigest digest;
-    DigestBytes(digest, bytes.Whole.data(), bytes.Whole.size());
-    analysis.FileMd5 = FinishDigest(digest);
-    analysis.ArtMd5 = digest.Art;
-    shown = DrawHeld(walk.Tools.Drawing, info, bytes.Whole);
+    HeldFacts(facts, path, bytes.Whole, walk.Tools.Art);
+    DigestHeld(facts, bytes.Whole);
+  } else if (!ended && !Gather(walk.Tools.Gathered, peeked, bytes, failure)) {
+    // Too large to hold: what was gathered is given again, then the rest as it comes.
+    bool replayed = false;
+    const NextChunk next = [&]() -> std::span<const uint8_t> {
+      if (!replayed) {
+        replayed = true;
+        return walk.Tools.Gathered;
+      }
+      return bytes.Next();
+    };
+    StreamFacts(facts, path, next, std::nullopt, walk.Tools.Art);
+  } else if (failure) {
+    return AddMemberError(walk, member, FaultText("cannot read", *failure));
   } else {
-    // Its record comes at its end: it is drawn at the width every viewer starts with.
-    ResetScreen(walk.Tools.Drawing, kDefaultScreenWidth);
-    AnalyseStream(analysis, info, replay, &walk.Tools.Cache, &walk.Tools.Drawing);
-    shown = SummarizeScreen(walk.Tools.Drawing);
+    const std::span<const uint8_t> held =
+        ended ? std::span<const uint8_t>(peeked) : std::span<const uint8_t>(walk.Tools.Gathered);
+    HeldFacts(facts, path, held, walk.Tools.Art);
+    DigestHeld(facts, held);
   }
-  for (const std::optional<Fault>& fault : {analysis.ScanFault, analysis.DigestFault}) {
-    if (fault) {
-      Drain(bytes);
-      return AddMemberError(walk, member, FaultText("cannot read", *fault));
-    }
+  if (const std::optional<Fault>& fault = ReadFault(facts)) {
+    Drain(bytes);
+    return AddMemberError(walk, member, FaultText("cannot read", *fault));
   }
-  Row row = AnalysisRow(analysis.Name, analysis, info, shown);
-  if (walk.Options.Pictures != nullptr)
-    ShelveScreenPicture(*walk.Options.Pictures, walk.Tools.Pictures, row, info, walk.Tools.Drawing,
-                        head);
-  AddMemberRow(walk, row, member);
+  AddMemberRow(walk, ArtRow(path, facts, walk.Options, walk.Tools), member);
 }
 
 PackOutcome ReadMembers(PackWalk& walk, const PackSource& source, PackFormat format,
@@ -258,7 +266,7 @@ void PackRows(const std::string& path, const FileHandle& file, uint64_t size, Pa
       error = FaultText("cannot read", fault);
     }
   }
-  InsertRow(out, place, PackRow(walk, "", digest, error), options);
+  AddRow(out, PackRow(walk, "", digest, error), options, place);
 }
 
 }  // namespace tintrel
