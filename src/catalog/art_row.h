@@ -4,26 +4,13 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "analysis/art_facts.h"
-#include "catalog/pictures.h"
 #include "catalog/row_output.h"
+#include "catalog/row_tools.h"
 #include "catalog/table.h"
 
 namespace tintrel {
-
-// What a worker keeps from file to file to make rows: the scan's and the screen's tools, what it
-// draws pictures with, and the buffer a streamed member is gathered in.
-struct RowTools {
-  ArtTools Art;
-  PictureWork Pictures;
-  std::vector<uint8_t> Gathered;
-
-  explicit RowTools(const RowOptions& options) {
-    Art.TopLines = options.Pictures != nullptr ? kPictureLines : 0;
-  }
-};
 
 // The row of the facts of the bytes named `path`, and their picture when pictures are made; the
 // row of the fault instead when the bytes could not all be read.

@@ -12,11 +12,9 @@
 #include "analysis/art_facts.h"
 #include "catalog/art_row.h"
 #include "catalog/row_output.h"
+#include "catalog/row_tools.h"
 
 namespace tintrel {
-
-// A file no larger than this is read whole, and its digests may be taken with others' at once.
-inline constexpr uint64_t kHeldFileSize = 1 << 20;
 
 // A file read whole and scanned, its record decoded and its screen drawn, waiting for its digests.
 struct HeldFile {

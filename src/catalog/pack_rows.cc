@@ -26,6 +26,17 @@ struct PackWalk {
   RowOutput& Out;
   PackBudget Budget;
   uint64_t Members = 0;
+  bool PackInLane = false;  // the digest of the pack on disk, held in memory, is in the lanes
+  Digest PackMd5{};
+};
+
+// The lanes' tag of the pack's own digest.
+constexpr uint64_t kPackTag = kMaxMd5Lanes;
+
+// A pack's size and digest, once all of it could be read.
+struct PackDigest {
+  uint64_t Size = 0;
+  Digest Md5{};
 };
 
 // A nested pack's bytes where its reader can reach any of them.
@@ -35,20 +46,72 @@ struct HeldPack {
 };
 
 // The pack's own row: its size and digest when all of it could be read.
-Row PackRow(const PackWalk& walk, const std::string& member, std::optional<FileDigest> digest,
+Row PackRow(const PackWalk& walk, const std::string& member, std::optional<PackDigest> digest,
             const std::string& error) {
   Row row = ErrorRow(member.empty() ? walk.Path : walk.Path + "/" + member, error);
   SetPackColumns(row, walk.Path, member);
   if (digest) {
     row[Col("size")] = NumberField(static_cast<int64_t>(digest->Size));
-    row[Col("md5")] = TextField(DigestToHex(FinishDigest(*digest)));
+    row[Col("md5")] = TextField(DigestToHex(digest->Md5));
   }
   return row;
 }
 
-void AddMemberRow(PackWalk& walk, Row row, const std::string& member) {
+void PutMemberRow(PackWalk& walk, Row row, const std::string& member) {
   SetPackColumns(row, walk.Path, member);
   AddRow(walk.Out, row, walk.Options);
+}
+
+// Runs the lanes until a member is digested, and puts out the rows of the members at the front of
+// the pack's order that are.
+void CollectMembers(PackWalk& walk) {
+  MemberLanes& lanes = walk.Tools.InLanes;
+  const std::size_t count = RunMd5Lanes(lanes.Lanes, lanes.Done);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (lanes.Done[i].Tag == kPackTag) {
+      walk.PackMd5 = lanes.Done[i].Whole;
+      walk.PackInLane = false;
+      continue;
+    }
+    MemberInLane& done = lanes.Members[lanes.Done[i].Tag];
+    SetDigests(done.Facts, lanes.Done[i].Whole, lanes.Done[i].Prefix);
+    done.Digested = true;
+  }
+  while (!lanes.Order.empty() && lanes.Members[lanes.Order.front()].Digested) {
+    MemberInLane& member = lanes.Members[lanes.Order.front()];
+    PutMemberRow(walk, ArtRow(member.Facts.Scanned.Name, member.Facts, walk.Options, walk.Tools),
+                 member.Member);
+    std::vector<uint8_t>().swap(member.Bytes);
+    member.Busy = member.Digested = false;
+    lanes.Order.pop_front();
+  }
+}
+
+// Puts out the rows of every member in the lanes: any other row comes after them.
+void FinishMembers(PackWalk& walk) {
+  while (!walk.Tools.InLanes.Order.empty()) CollectMembers(walk);
+}
+
+// A small member held whole, into the lanes for its digests, its facts taken meanwhile.
+void StartMember(PackWalk& walk, const std::string& member, std::span<const uint8_t> bytes) {
+  MemberLanes& lanes = walk.Tools.InLanes;
+  while (FreeMd5Lanes(lanes.Lanes) == 0 || lanes.Order.size() == lanes.Members.size())
+    CollectMembers(walk);
+  std::size_t tag = 0;
+  while (lanes.Members[tag].Busy) ++tag;
+  MemberInLane& slot = lanes.Members[tag];
+  slot.Busy = true;
+  slot.Member = member;
+  slot.Bytes.assign(bytes.begin(), bytes.end());
+  HeldFacts(slot.Facts, walk.Path + "/" + member, slot.Bytes, walk.Tools.Art);
+  AddMd5Job(lanes.Lanes, {slot.Bytes.data(), slot.Bytes.size(),
+                          static_cast<std::size_t>(slot.Facts.Scanned.ScannedBytes), tag});
+  lanes.Order.push_back(tag);
+}
+
+void AddMemberRow(PackWalk& walk, Row row, const std::string& member) {
+  FinishMembers(walk);
+  PutMemberRow(walk, std::move(row), member);
 }
 
 void AddMemberError(PackWalk& walk, const std::string& member, const std::string& error) {
@@ -79,6 +142,7 @@ PackOutcome ReadMembers(PackWalk& walk, const PackSource& source, PackFormat for
 // A pack inside a pack: its own row, then its members, named through it.
 void NestedPack(PackWalk& walk, const std::string& member, MemberBytes& bytes,
                 std::span<const uint8_t> peeked, PackFormat format, unsigned depth) {
+  FinishMembers(walk);
   const auto place = RowPlace(walk.Out);
   HeldPack pack;
   std::optional<FileDigest> digest;
@@ -111,7 +175,10 @@ void NestedPack(PackWalk& walk, const std::string& member, MemberBytes& bytes,
       error = FaultText("cannot read", fault);
     }
   }
-  AddRow(walk.Out, PackRow(walk, member, digest, error), walk.Options, place);
+  FinishMembers(walk);
+  std::optional<PackDigest> read;
+  if (digest) read = PackDigest{digest->Size, FinishDigest(*digest)};
+  AddRow(walk.Out, PackRow(walk, member, read, error), walk.Options, place);
 }
 
 // Gathers a streamed member whole into `gathered`, the bytes peeked at first: true when it ends
@@ -168,27 +235,27 @@ void VisitFile(PackWalk& walk, const std::string& member, MemberBytes& bytes, un
                               std::to_string(walk.Options.Limits.Depth) + " packs");
   }
 
-  ArtFacts facts;
   const std::string path = walk.Path + "/" + member;
-  if (bytes.IsWhole) {
-    HeldFacts(facts, path, bytes.Whole, walk.Tools.Art);
-    DigestHeld(facts, bytes.Whole);
-  } else if (!ended && !Gather(walk.Tools.Gathered, peeked, bytes, failure)) {
-    // Too large to hold: what was gathered is given again, then the rest as it comes.
-    bool replayed = false;
-    const NextChunk next = [&]() -> std::span<const uint8_t> {
-      if (!replayed) {
-        replayed = true;
-        return walk.Tools.Gathered;
-      }
-      return bytes.Next();
-    };
-    StreamFacts(facts, path, next, std::nullopt, walk.Tools.Art);
-  } else if (failure) {
-    return AddMemberError(walk, member, FaultText("cannot read", *failure));
-  } else {
-    const std::span<const uint8_t> held =
-        ended ? std::span<const uint8_t>(peeked) : std::span<const uint8_t>(walk.Tools.Gathered);
+  std::span<const uint8_t> held = bytes.IsWhole ? bytes.Whole : peeked;
+  ArtFacts facts;
+  if (!bytes.IsWhole && !ended) {
+    if (!Gather(walk.Tools.Gathered, peeked, bytes, failure)) {
+      // Too large to hold: what was gathered is given again, then the rest as it comes.
+      bool replayed = false;
+      const NextChunk next = [&]() -> std::span<const uint8_t> {
+        if (!replayed) {
+          replayed = true;
+          return walk.Tools.Gathered;
+        }
+        return bytes.Next();
+      };
+      StreamFacts(facts, path, next, std::nullopt, walk.Tools.Art);
+    }
+    if (failure) return AddMemberError(walk, member, FaultText("cannot read", *failure));
+    held = walk.Tools.Gathered;
+  }
+  if (!facts.Scanned.Opened) {
+    if (!held.empty() && held.size() <= kHeldFileSize) return StartMember(walk, member, held);
     HeldFacts(facts, path, held, walk.Tools.Art);
     DigestHeld(facts, held);
   }
@@ -217,11 +284,12 @@ PackOutcome ReadMembers(PackWalk& walk, const PackSource& source, PackFormat for
   return outcome;
 }
 
-// Reads the pack file through the digest, every byte in order; a small pack is held for its
-// members as well, a large one is read again where they lie.
+// Reads the pack file: a small pack is held, for its digest and its members alike; a large one is
+// read through `digest`, every byte in order, and read again where its members lie.
 PackSource ReadPackFile(const FileHandle& file, uint64_t size, const std::string& path,
-                        FileDigest& digest, std::unique_ptr<uint8_t[]>& held) {
+                        std::optional<FileDigest>& digest, std::unique_ptr<uint8_t[]>& held) {
   const bool hold = size <= kHeldPackSize;
+  if (!hold) digest.emplace();
   held = std::make_unique_for_overwrite<uint8_t[]>(hold ? size : kReadSize);
   for (uint64_t at = 0; at < size;) {
     uint8_t* into = held.get() + (hold ? at : 0);
@@ -229,7 +297,7 @@ PackSource ReadPackFile(const FileHandle& file, uint64_t size, const std::string
         static_cast<std::size_t>(hold ? size - at : std::min<uint64_t>(size - at, kReadSize));
     const std::size_t got = ReadAt(file, into, want, at, path);
     if (got == 0) throw PackError("cannot read: the pack got shorter while it was read");
-    DigestBytes(digest, into, got);
+    if (digest) DigestBytes(*digest, into, got);
     at += got;
   }
   return hold ? MemorySource({held.get(), size}, path) : FileSource(file, size, path);
@@ -242,23 +310,26 @@ void PackRows(const std::string& path, const FileHandle& file, uint64_t size, Pa
               std::span<const uint8_t> held_already) {
   PackWalk walk{path, options, tools, out, {options.Limits.ExpandedBytes, 0, false, ""}, 0};
   const auto place = RowPlace(out);
-  std::optional<FileDigest> digest;
+  std::optional<FileDigest> digest;  // of a pack too large to hold
   std::unique_ptr<uint8_t[]> held;
   PackSource source;
   std::string error;
+  bool read = false;
   try {
-    digest.emplace();
-    if (!held_already.empty()) {
-      DigestBytes(*digest, held_already.data(), held_already.size());
-      source = MemorySource(held_already, path);
-    } else {
-      source = ReadPackFile(file, size, path, *digest, held);
-    }
+    source = !held_already.empty() ? MemorySource(held_already, path)
+                                   : ReadPackFile(file, size, path, digest, held);
+    read = true;
   } catch (const Fault& fault) {
-    digest.reset();
     error = FaultText("cannot read", fault);
   }
-  if (digest) {
+  if (read) {
+    // A pack held in memory is digested in the lanes, beside its members.
+    if (source.File == nullptr) {
+      MemberLanes& lanes = tools.InLanes;
+      while (FreeMd5Lanes(lanes.Lanes) == 0) CollectMembers(walk);
+      AddMd5Job(lanes.Lanes, {source.Bytes.data(), source.Bytes.size(), 0, kPackTag});
+      walk.PackInLane = true;
+    }
     try {
       error = ReadMembers(walk, source, format, "", 1).Error;
     } catch (const Fault& fault) {
@@ -266,7 +337,14 @@ void PackRows(const std::string& path, const FileHandle& file, uint64_t size, Pa
       error = FaultText("cannot read", fault);
     }
   }
-  AddRow(out, PackRow(walk, "", digest, error), options, place);
+  FinishMembers(walk);
+  while (walk.PackInLane) CollectMembers(walk);
+  std::optional<PackDigest> whole;
+  if (read) {
+    whole = digest ? PackDigest{digest->Size, FinishDigest(*digest)}
+                   : PackDigest{source.Size, walk.PackMd5};
+  }
+  AddRow(out, PackRow(walk, "", whole, error), options, place);
 }
 
 }  // namespace tintrel
