@@ -181,22 +181,23 @@ void NestedPack(PackWalk& walk, const std::string& member, MemberBytes& bytes,
   AddRow(walk.Out, PackRow(walk, member, read, error), walk.Options, place);
 }
 
-// Gathers a streamed member whole into `gathered`, the bytes peeked at first: true when it ends
-// within kHoldLimit bytes (or fails, `failure` then set), false when it is larger and streams on.
-bool Gather(std::vector<uint8_t>& gathered, std::span<const uint8_t> peeked, MemberBytes& bytes,
-            std::optional<Fault>& failure) {
+// Gathers a streamed member whole into `gathered`, after the bytes peeked at first. Returns the
+// chunk that would take it past kHoldLimit bytes, to be read on from; an empty one when the member
+// ended within them, or failed (`failure` then set).
+std::span<const uint8_t> Gather(std::vector<uint8_t>& gathered, std::span<const uint8_t> peeked,
+                                MemberBytes& bytes, std::optional<Fault>& failure) {
+  gathered.reserve(kHoldLimit);
   gathered.assign(peeked.begin(), peeked.end());
   try {
-    while (gathered.size() <= kHoldLimit) {
+    for (;;) {
       const std::span<const uint8_t> chunk = bytes.Next();
-      if (chunk.empty()) return true;
+      if (chunk.empty() || gathered.size() + chunk.size() > kHoldLimit) return chunk;
       gathered.insert(gathered.end(), chunk.begin(), chunk.end());
     }
   } catch (const Fault& fault) {
     failure = fault;
-    return true;
   }
-  return false;
+  return {};
 }
 
 // One member: a pack to open, or a file to analyse.
@@ -239,15 +240,16 @@ void VisitFile(PackWalk& walk, const std::string& member, MemberBytes& bytes, un
   std::span<const uint8_t> held = bytes.IsWhole ? bytes.Whole : peeked;
   ArtFacts facts;
   if (!bytes.IsWhole && !ended) {
-    if (!Gather(walk.Tools.Gathered, peeked, bytes, failure)) {
+    if (const std::span<const uint8_t> beyond = Gather(walk.Tools.Gathered, peeked, bytes, failure);
+        !beyond.empty()) {
       // Too large to hold: what was gathered is given again, then the rest as it comes.
-      bool replayed = false;
+      int replayed = 0;
       const NextChunk next = [&]() -> std::span<const uint8_t> {
-        if (!replayed) {
-          replayed = true;
-          return walk.Tools.Gathered;
+        switch (replayed++) {
+          case 0: return walk.Tools.Gathered;
+          case 1: return beyond;
+          default: return bytes.Next();
         }
-        return bytes.Next();
       };
       StreamFacts(facts, path, next, std::nullopt, walk.Tools.Art);
     }
