@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "catalog/catalog_row.h"
+#include "catalog/file_rows.h"
 #include "io/file_handle.h"
 #include "kit/md5_hex.h"
 #include "memory_file.h"
@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   RowOptions options;
   options.Format = TableFormat::JsonLines;
   options.Limits.ExpandedBytes = kBudget;
-  RowTools tools;
+  RowTools tools(options);
   RowOutput out;
   CatalogRows(name, options, tools, out);
   std::size_t lines = 0, members = 0;

@@ -10,8 +10,6 @@
 #include <stop_token>
 #include <thread>
 
-#include "meta/sauce_info.h"
-#include "packs/pack_source.h"
 #include "scan/scanner.h"
 #include "screen/screen.h"
 
@@ -19,9 +17,6 @@ namespace tintrel {
 
 namespace {
 
-// The end-of-text byte: the scan stops at the first one, and the art's digest covers what is in
-// front of it.
-constexpr uint8_t kEndOfArt = 26;
 // Reads of this size feed the scan and the digest on one thread.
 constexpr std::size_t kReadSize = 64 * 1024;
 // Regular files of this size and more are digested on a second thread.
@@ -146,61 +141,7 @@ void ReadWithDigestBeside(Analysis& analysis, const FileHandle& file, ArtReaders
   beside.Finish();
 }
 
-// Keeps the last bytes of a stream, where its SAUCE record and comments stand.
-void KeepTail(std::string& tail, std::span<const uint8_t> chunk) {
-  if (chunk.size() >= kSauceTailMax) {
-    tail.assign(reinterpret_cast<const char*>(chunk.data() + chunk.size() - kSauceTailMax),
-                kSauceTailMax);
-    return;
-  }
-  if (tail.size() + chunk.size() > 2 * kSauceTailMax)
-    tail.erase(0, tail.size() + chunk.size() - kSauceTailMax);
-  tail.append(reinterpret_cast<const char*>(chunk.data()), chunk.size());
-}
-
 }  // namespace
-
-void ScanHeld(Analysis& analysis, SauceInfo& sauce, std::span<const uint8_t> bytes,
-              TokenCache* cache) {
-  Scanner scanner(analysis.Scan, {}, cache);
-  analysis.Opened = true;
-  if (!ScanChunk(scanner, bytes.data(), bytes.size())) FinishScan(scanner);
-  const void* mark = std::memchr(bytes.data(), kEndOfArt, bytes.size());
-  analysis.ScannedBytes =
-      mark ? static_cast<uint64_t>(static_cast<const uint8_t*>(mark) - bytes.data()) : bytes.size();
-  analysis.FileSize = bytes.size();
-  const std::size_t tail = std::min(bytes.size(), kSauceTailMax);
-  sauce = DecodeSauceTail({reinterpret_cast<const char*>(bytes.data() + bytes.size() - tail), tail},
-                          bytes.size());
-}
-
-void AnalyseStream(Analysis& analysis, SauceInfo& sauce, MemberBytes& bytes, TokenCache* cache,
-                   Screen* screen) {
-  Scanner scanner(analysis.Scan, {}, cache);
-  FileDigest digest;
-  ArtReaders readers{scanner, screen};
-  analysis.Opened = true;
-  std::string tail;
-  for (;;) {
-    std::span<const uint8_t> chunk;
-    try {
-      chunk = bytes.Next();
-    } catch (Fault& fault) {
-      return RecordReadFault(analysis, std::move(fault), readers.Scanning);
-    }
-    if (chunk.empty()) break;
-    DigestBytes(digest, chunk.data(), chunk.size());
-    readers.Take(chunk.data(), chunk.size());
-    KeepTail(tail, chunk);
-  }
-  FinishScan(scanner);
-  if (readers.Drawing != nullptr) FinishScreen(*readers.Drawing);
-  analysis.ScannedBytes = digest.ArtSize;
-  analysis.FileMd5 = FinishDigest(digest);
-  analysis.FileSize = digest.Size;
-  analysis.ArtMd5 = digest.Art;
-  sauce = DecodeSauceTail(tail, digest.Size);
-}
 
 void ScanAndDigest(Analysis& analysis, const FileHandle& file, const PositionSink& positions,
                    DigestThread digest_thread, TokenCache* cache, Screen* screen) {

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 
 #include "io/fault.h"
@@ -18,8 +17,6 @@
 namespace tintrel {
 
 struct TokenCache;
-struct MemberBytes;
-struct SauceInfo;
 struct Screen;
 
 struct Analysis {
@@ -62,19 +59,6 @@ Analysis AnalyseFile(const std::string& name, const PositionSink& positions,
 void ScanAndDigest(Analysis& analysis, const FileHandle& file, const PositionSink& positions,
                    DigestThread digest_thread, TokenCache* cache = nullptr,
                    Screen* screen = nullptr);
-
-// Bytes held whole in memory, a file's or a member's: the scan, the size and the art's end, and
-// the whole record decoded from the last bytes. The digests are the caller's, who may take
-// those of several files at once.
-void ScanHeld(Analysis& analysis, SauceInfo& sauce, std::span<const uint8_t> bytes,
-              TokenCache* cache);
-
-// A pack's member too large to hold, analysed from its bytes as they expand: the scan, both
-// digests and the screen (reset by the caller) as for a file, and the whole record decoded from
-// its last bytes, which are kept as they pass. A fault the bytes throw (a damaged member) is the
-// scan's or the digest's, as a failed read of a file is.
-void AnalyseStream(Analysis& analysis, SauceInfo& sauce, MemberBytes& bytes, TokenCache* cache,
-                   Screen* screen);
 
 // Throws the fault a step ended with, if any: a formatter calls it where that step's output
 // would begin.

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "catalog/catalog_row.h"
+#include "catalog/row_output.h"
 
 struct sqlite3;
 struct sqlite3_stmt;

@@ -9,9 +9,6 @@ namespace {
 // the same tick of the file system's clock, after it was read: it is read again.
 constexpr int64_t kClockTickNs = 2'000'000'000;
 
-constexpr std::size_t kComments = ColumnIndex("comments");
-constexpr std::size_t kWarnings = ColumnIndex("sauce_warnings");
-
 // A value as its column stores it; a value of another kind than its column's is a fault here.
 void BindField(sqlite3_stmt* statement, int at, const Field& field, const Column& column) {
   const bool fits = field.Type == Field::kNull ||
@@ -36,7 +33,7 @@ void BindRow(sqlite3_stmt* statement, const Row& row) {
     BindField(statement, static_cast<int>(i + 1), row[i], kColumns[i]);
 }
 
-void InsertRow(Database& db, const Row& row, const std::optional<FileStamp>& stamp) {
+void StoreRow(Database& db, const Row& row, const std::optional<FileStamp>& stamp) {
   sqlite3_stmt* insert = db.Statements[kInsertFile];
   BindRow(insert, row);
   const int modified = static_cast<int>(row.size() + 1);
@@ -45,7 +42,7 @@ void InsertRow(Database& db, const Row& row, const std::optional<FileStamp>& sta
   } else {
     sqlite3_bind_null(insert, modified);
   }
-  const std::string& path = row[0].Value;
+  const std::string& path = row[Col("path")].Value;
   int code = sqlite3_step(insert);
   if ((code & 0xFF) == SQLITE_CONSTRAINT) {
     // The path has a row already (named twice, or twice in one pack): the later row stands.
@@ -57,14 +54,14 @@ void InsertRow(Database& db, const Row& row, const std::optional<FileStamp>& sta
   sqlite3_reset(insert);
   CheckSqlite(db.Connection, code);
 
-  const std::vector<std::string>& comments = row[kComments].Items;
+  const std::vector<std::string>& comments = row[Col("comments")].Items;
   for (std::size_t line = 0; line < comments.size(); ++line) {
     BindText(db.Statements[kInsertComment], 1, path);
     sqlite3_bind_int64(db.Statements[kInsertComment], 2, static_cast<int64_t>(line + 1));
     BindText(db.Statements[kInsertComment], 3, comments[line]);
     RunStatement(db, kInsertComment);
   }
-  for (const std::string& warning : row[kWarnings].Items) {
+  for (const std::string& warning : row[Col("sauce_warnings")].Items) {
     BindText(db.Statements[kInsertWarning], 1, path);
     BindText(db.Statements[kInsertWarning], 2, warning);
     RunStatement(db, kInsertWarning);
@@ -145,7 +142,7 @@ void StoreRows(Database& db, const RowOutput& rows) {
     RunStatement(db, kDeleteFile);
   }
   for (std::string_view records = rows.Text; !records.empty();)
-    InsertRow(db, ReadRecord(records), rows.Stamp);
+    StoreRow(db, ReadRecord(records), rows.Stamp);
 }
 
 }  // namespace tintrel

@@ -7,7 +7,6 @@
 #include <optional>
 #include <vector>
 
-#include "catalog/screen_columns.h"
 #include "meta/file_digest.h"
 #include "packs/pack_reader.h"
 
@@ -27,6 +26,17 @@ struct PackWalk {
   RowOutput& Out;
   PackBudget Budget;
   uint64_t Members = 0;
+  bool PackInLane = false;  // the digest of the pack on disk, held in memory, is in the lanes
+  Digest PackMd5{};
+};
+
+// The lanes' tag of the pack's own digest.
+constexpr uint64_t kPackTag = kMaxMd5Lanes;
+
+// A pack's size and digest, once all of it could be read.
+struct PackDigest {
+  uint64_t Size = 0;
+  Digest Md5{};
 };
 
 // A nested pack's bytes where its reader can reach any of them.
@@ -36,20 +46,72 @@ struct HeldPack {
 };
 
 // The pack's own row: its size and digest when all of it could be read.
-Row PackRow(const PackWalk& walk, const std::string& member, std::optional<FileDigest> digest,
+Row PackRow(const PackWalk& walk, const std::string& member, std::optional<PackDigest> digest,
             const std::string& error) {
   Row row = ErrorRow(member.empty() ? walk.Path : walk.Path + "/" + member, error);
   SetPackColumns(row, walk.Path, member);
   if (digest) {
-    row[ColumnIndex("size")] = NumberField(static_cast<int64_t>(digest->Size));
-    row[ColumnIndex("md5")] = TextField(DigestToHex(FinishDigest(*digest)));
+    row[Col("size")] = NumberField(static_cast<int64_t>(digest->Size));
+    row[Col("md5")] = TextField(DigestToHex(digest->Md5));
   }
   return row;
 }
 
-void AddMemberRow(PackWalk& walk, Row row, const std::string& member) {
+void PutMemberRow(PackWalk& walk, Row row, const std::string& member) {
   SetPackColumns(row, walk.Path, member);
   AddRow(walk.Out, row, walk.Options);
+}
+
+// Runs the lanes until a member is digested, and puts out the rows of the members at the front of
+// the pack's order that are.
+void CollectMembers(PackWalk& walk) {
+  MemberLanes& lanes = walk.Tools.InLanes;
+  const std::size_t count = RunMd5Lanes(lanes.Lanes, lanes.Done);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (lanes.Done[i].Tag == kPackTag) {
+      walk.PackMd5 = lanes.Done[i].Whole;
+      walk.PackInLane = false;
+      continue;
+    }
+    MemberInLane& done = lanes.Members[lanes.Done[i].Tag];
+    SetDigests(done.Facts, lanes.Done[i].Whole, lanes.Done[i].Prefix);
+    done.Digested = true;
+  }
+  while (!lanes.Order.empty() && lanes.Members[lanes.Order.front()].Digested) {
+    MemberInLane& member = lanes.Members[lanes.Order.front()];
+    PutMemberRow(walk, ArtRow(member.Facts.Scanned.Name, member.Facts, walk.Options, walk.Tools),
+                 member.Member);
+    std::vector<uint8_t>().swap(member.Bytes);
+    member.Busy = member.Digested = false;
+    lanes.Order.pop_front();
+  }
+}
+
+// Puts out the rows of every member in the lanes: any other row comes after them.
+void FinishMembers(PackWalk& walk) {
+  while (!walk.Tools.InLanes.Order.empty()) CollectMembers(walk);
+}
+
+// A small member held whole, into the lanes for its digests, its facts taken meanwhile.
+void StartMember(PackWalk& walk, const std::string& member, std::span<const uint8_t> bytes) {
+  MemberLanes& lanes = walk.Tools.InLanes;
+  while (FreeMd5Lanes(lanes.Lanes) == 0 || lanes.Order.size() == lanes.Members.size())
+    CollectMembers(walk);
+  std::size_t tag = 0;
+  while (lanes.Members[tag].Busy) ++tag;
+  MemberInLane& slot = lanes.Members[tag];
+  slot.Busy = true;
+  slot.Member = member;
+  slot.Bytes.assign(bytes.begin(), bytes.end());
+  HeldFacts(slot.Facts, walk.Path + "/" + member, slot.Bytes, walk.Tools.Art);
+  AddMd5Job(lanes.Lanes, {slot.Bytes.data(), slot.Bytes.size(),
+                          static_cast<std::size_t>(slot.Facts.Scanned.ScannedBytes), tag});
+  lanes.Order.push_back(tag);
+}
+
+void AddMemberRow(PackWalk& walk, Row row, const std::string& member) {
+  FinishMembers(walk);
+  PutMemberRow(walk, std::move(row), member);
 }
 
 void AddMemberError(PackWalk& walk, const std::string& member, const std::string& error) {
@@ -80,6 +142,7 @@ PackOutcome ReadMembers(PackWalk& walk, const PackSource& source, PackFormat for
 // A pack inside a pack: its own row, then its members, named through it.
 void NestedPack(PackWalk& walk, const std::string& member, MemberBytes& bytes,
                 std::span<const uint8_t> peeked, PackFormat format, unsigned depth) {
+  FinishMembers(walk);
   const auto place = RowPlace(walk.Out);
   HeldPack pack;
   std::optional<FileDigest> digest;
@@ -112,7 +175,29 @@ void NestedPack(PackWalk& walk, const std::string& member, MemberBytes& bytes,
       error = FaultText("cannot read", fault);
     }
   }
-  InsertRow(walk.Out, place, PackRow(walk, member, digest, error), walk.Options);
+  FinishMembers(walk);
+  std::optional<PackDigest> read;
+  if (digest) read = PackDigest{digest->Size, FinishDigest(*digest)};
+  AddRow(walk.Out, PackRow(walk, member, read, error), walk.Options, place);
+}
+
+// Gathers a streamed member whole into `gathered`, after the bytes peeked at first. Returns the
+// chunk that would take it past kHoldLimit bytes, to be read on from; an empty one when the member
+// ended within them, or failed (`failure` then set).
+std::span<const uint8_t> Gather(std::vector<uint8_t>& gathered, std::span<const uint8_t> peeked,
+                                MemberBytes& bytes, std::optional<Fault>& failure) {
+  gathered.reserve(kHoldLimit);
+  gathered.assign(peeked.begin(), peeked.end());
+  try {
+    for (;;) {
+      const std::span<const uint8_t> chunk = bytes.Next();
+      if (chunk.empty() || gathered.size() + chunk.size() > kHoldLimit) return chunk;
+      gathered.insert(gathered.end(), chunk.begin(), chunk.end());
+    }
+  } catch (const Fault& fault) {
+    failure = fault;
+  }
+  return {};
 }
 
 // One member: a pack to open, or a file to analyse.
@@ -151,44 +236,36 @@ void VisitFile(PackWalk& walk, const std::string& member, MemberBytes& bytes, un
                               std::to_string(walk.Options.Limits.Depth) + " packs");
   }
 
-  MemberBytes replay;
-  replay.Size = bytes.Size;
-  bool replayed = false;
-  replay.Next = [&]() -> std::span<const uint8_t> {
-    if (!replayed) {
-      replayed = true;
-      if (!peeked.empty()) return peeked;
+  const std::string path = walk.Path + "/" + member;
+  std::span<const uint8_t> held = bytes.IsWhole ? bytes.Whole : peeked;
+  ArtFacts facts;
+  if (!bytes.IsWhole && !ended) {
+    if (const std::span<const uint8_t> beyond = Gather(walk.Tools.Gathered, peeked, bytes, failure);
+        !beyond.empty()) {
+      // Too large to hold: what was gathered is given again, then the rest as it comes.
+      int replayed = 0;
+      const NextChunk next = [&]() -> std::span<const uint8_t> {
+        switch (replayed++) {
+          case 0: return walk.Tools.Gathered;
+          case 1: return beyond;
+          default: return bytes.Next();
+        }
+      };
+      StreamFacts(facts, path, next, std::nullopt, walk.Tools.Art);
     }
-    return ended ? std::span<const uint8_t>() : bytes.Next();
-  };
-  Analysis analysis;
-  analysis.Name = walk.Path + "/" + member;
-  SauceInfo info;
-  ScreenSummary shown;
-  if (bytes.IsWhole) {
-    ScanHeld(analysis, info, bytes.Whole, &walk.Tools.Cache);
-    FileDigest digest;
-    DigestBytes(digest, bytes.Whole.data(), bytes.Whole.size());
-    analysis.FileMd5 = FinishDigest(digest);
-    analysis.ArtMd5 = digest.Art;
-    shown = DrawHeld(walk.Tools.Drawing, info, bytes.Whole);
-  } else {
-    // Its record comes at its end: it is drawn at the width every viewer starts with.
-    ResetScreen(walk.Tools.Drawing, kDefaultScreenWidth);
-    AnalyseStream(analysis, info, replay, &walk.Tools.Cache, &walk.Tools.Drawing);
-    shown = SummarizeScreen(walk.Tools.Drawing);
+    if (failure) return AddMemberError(walk, member, FaultText("cannot read", *failure));
+    held = walk.Tools.Gathered;
   }
-  for (const std::optional<Fault>& fault : {analysis.ScanFault, analysis.DigestFault}) {
-    if (fault) {
-      Drain(bytes);
-      return AddMemberError(walk, member, FaultText("cannot read", *fault));
-    }
+  if (!facts.Scanned.Opened) {
+    if (!held.empty() && held.size() <= kHeldFileSize) return StartMember(walk, member, held);
+    HeldFacts(facts, path, held, walk.Tools.Art);
+    DigestHeld(facts, held);
   }
-  Row row = AnalysisRow(analysis.Name, analysis, info, shown);
-  if (walk.Options.Pictures != nullptr)
-    ShelveScreenPicture(*walk.Options.Pictures, walk.Tools.Pictures, row, info, walk.Tools.Drawing,
-                        head);
-  AddMemberRow(walk, row, member);
+  if (const std::optional<Fault>& fault = ReadFault(facts)) {
+    Drain(bytes);
+    return AddMemberError(walk, member, FaultText("cannot read", *fault));
+  }
+  AddMemberRow(walk, ArtRow(path, facts, walk.Options, walk.Tools), member);
 }
 
 PackOutcome ReadMembers(PackWalk& walk, const PackSource& source, PackFormat format,
@@ -209,11 +286,12 @@ PackOutcome ReadMembers(PackWalk& walk, const PackSource& source, PackFormat for
   return outcome;
 }
 
-// Reads the pack file through the digest, every byte in order; a small pack is held for its
-// members as well, a large one is read again where they lie.
+// Reads the pack file: a small pack is held, for its digest and its members alike; a large one is
+// read through `digest`, every byte in order, and read again where its members lie.
 PackSource ReadPackFile(const FileHandle& file, uint64_t size, const std::string& path,
-                        FileDigest& digest, std::unique_ptr<uint8_t[]>& held) {
+                        std::optional<FileDigest>& digest, std::unique_ptr<uint8_t[]>& held) {
   const bool hold = size <= kHeldPackSize;
+  if (!hold) digest.emplace();
   held = std::make_unique_for_overwrite<uint8_t[]>(hold ? size : kReadSize);
   for (uint64_t at = 0; at < size;) {
     uint8_t* into = held.get() + (hold ? at : 0);
@@ -221,7 +299,7 @@ PackSource ReadPackFile(const FileHandle& file, uint64_t size, const std::string
         static_cast<std::size_t>(hold ? size - at : std::min<uint64_t>(size - at, kReadSize));
     const std::size_t got = ReadAt(file, into, want, at, path);
     if (got == 0) throw PackError("cannot read: the pack got shorter while it was read");
-    DigestBytes(digest, into, got);
+    if (digest) DigestBytes(*digest, into, got);
     at += got;
   }
   return hold ? MemorySource({held.get(), size}, path) : FileSource(file, size, path);
@@ -234,23 +312,26 @@ void PackRows(const std::string& path, const FileHandle& file, uint64_t size, Pa
               std::span<const uint8_t> held_already) {
   PackWalk walk{path, options, tools, out, {options.Limits.ExpandedBytes, 0, false, ""}, 0};
   const auto place = RowPlace(out);
-  std::optional<FileDigest> digest;
+  std::optional<FileDigest> digest;  // of a pack too large to hold
   std::unique_ptr<uint8_t[]> held;
   PackSource source;
   std::string error;
+  bool read = false;
   try {
-    digest.emplace();
-    if (!held_already.empty()) {
-      DigestBytes(*digest, held_already.data(), held_already.size());
-      source = MemorySource(held_already, path);
-    } else {
-      source = ReadPackFile(file, size, path, *digest, held);
-    }
+    source = !held_already.empty() ? MemorySource(held_already, path)
+                                   : ReadPackFile(file, size, path, digest, held);
+    read = true;
   } catch (const Fault& fault) {
-    digest.reset();
     error = FaultText("cannot read", fault);
   }
-  if (digest) {
+  if (read) {
+    // A pack held in memory is digested in the lanes, beside its members.
+    if (source.File == nullptr) {
+      MemberLanes& lanes = tools.InLanes;
+      while (FreeMd5Lanes(lanes.Lanes) == 0) CollectMembers(walk);
+      AddMd5Job(lanes.Lanes, {source.Bytes.data(), source.Bytes.size(), 0, kPackTag});
+      walk.PackInLane = true;
+    }
     try {
       error = ReadMembers(walk, source, format, "", 1).Error;
     } catch (const Fault& fault) {
@@ -258,7 +339,14 @@ void PackRows(const std::string& path, const FileHandle& file, uint64_t size, Pa
       error = FaultText("cannot read", fault);
     }
   }
-  InsertRow(out, place, PackRow(walk, "", digest, error), options);
+  FinishMembers(walk);
+  while (walk.PackInLane) CollectMembers(walk);
+  std::optional<PackDigest> whole;
+  if (read) {
+    whole = digest ? PackDigest{digest->Size, FinishDigest(*digest)}
+                   : PackDigest{source.Size, walk.PackMd5};
+  }
+  AddRow(out, PackRow(walk, "", whole, error), options, place);
 }
 
 }  // namespace tintrel

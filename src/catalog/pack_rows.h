@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: MIT
 // The rows of a pack: its own row (its size and digest, and what went wrong with it as a whole),
 // then a row for each member in the pack's own order. A pack inside a pack is opened too, up to
-// the depth limit, and gives a row of its own in its place among the members.
+// the depth limit, and gives a row of its own in its place among the members. A member gives the
+// row the same file gives on disk: one of up to kHoldLimit bytes is held whole, whatever its
+// compression, and drawn at its record's width; a larger one streams through, and its record,
+// coming at its end, is too late for the screen, which draws it at 80 columns.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string>
 
-#include "catalog/catalog_row.h"
+#include "catalog/art_row.h"
+#include "catalog/row_output.h"
 #include "io/file_handle.h"
 #include "packs/pack_format.h"
 

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "catalog/screen_columns.h"
 #include "render/png_file.h"
 #include "render/screen_picture.h"
 
@@ -21,12 +20,10 @@ struct Claim {
   bool Mine = false;
 };
 
-std::optional<Claim> ClaimPicture(PictureShelf& shelf, const Row& row, const SauceInfo& info,
-                                  const ScreenSummary& shown,
-                                  std::span<const uint8_t> first_bytes) {
-  const Field& art = row[ColumnIndex("art_md5")];
-  if (row[ColumnIndex("error")].Type != Field::kNull || art.Type != Field::kText ||
-      shown.Width == 0 || !IsDrawnArt(info, first_bytes))
+std::optional<Claim> ClaimPicture(PictureShelf& shelf, const Row& row, const ArtFacts& facts) {
+  const Field& art = row[Col("art_md5")];
+  if (row[Col("error")].Type != Field::kNull || art.Type != Field::kText ||
+      facts.Shown.Width == 0 || !IsDrawnArt(facts.Sauce, FirstBytes(facts)))
     return std::nullopt;
   Claim claim;
   claim.Path = shelf.Folder + (shelf.Folder.ends_with('/') ? "" : "/") + art.Value + ".png";
@@ -34,19 +31,6 @@ std::optional<Claim> ClaimPicture(PictureShelf& shelf, const Row& row, const Sau
   if (!shelf.Failure.empty()) return std::nullopt;
   claim.Mine = shelf.Claimed.insert(art.Value).second;
   return claim;
-}
-
-void DrawAndWrite(PictureShelf& shelf, PictureWork& work, Row& row, const SauceInfo& info,
-                  const Screen& screen, const ScreenSummary& shown, const std::string& path) {
-  PictureStyle style = StyleFor(shelf, info);
-  style.IceColors = style.IceColors || shown.Ice;
-  DrawPicture(ShownCells(screen, shown, kPictureLines), style, work.Shades, work.Canvas);
-  if (std::string error = WritePngFile(work.Canvas, path); !error.empty()) {
-    std::lock_guard lock(shelf.Lock);
-    if (shelf.Failure.empty()) shelf.Failure = error;
-    return;
-  }
-  row[ColumnIndex("thumbnail")] = TextField(path);
 }
 
 }  // namespace
@@ -70,28 +54,20 @@ PictureStyle StyleFor(const PictureShelf& shelf, const SauceInfo& info) {
   return style;
 }
 
-void ShelveHeldPicture(PictureShelf& shelf, PictureWork& work, Row& row, const SauceInfo& info,
-                       const ScreenSummary& shown, std::span<const uint8_t> bytes) {
-  const std::optional<Claim> claim = ClaimPicture(shelf, row, info, shown, bytes);
+void ShelvePicture(PictureShelf& shelf, PictureWork& work, Row& row, const ArtFacts& facts) {
+  const std::optional<Claim> claim = ClaimPicture(shelf, row, facts);
   if (!claim) return;
-  if (!claim->Mine) {
-    row[ColumnIndex("thumbnail")] = TextField(claim->Path);
-    return;
+  if (claim->Mine) {
+    PictureStyle style = StyleFor(shelf, facts.Sauce);
+    style.IceColors = style.IceColors || facts.Shown.Ice;
+    DrawPicture(CellRows(facts.Top, facts.TopWidth), style, work.Shades, work.Canvas);
+    if (std::string error = WritePngFile(work.Canvas, claim->Path); !error.empty()) {
+      std::lock_guard lock(shelf.Lock);
+      if (shelf.Failure.empty()) shelf.Failure = error;
+      return;
+    }
   }
-  DrawHeld(work.Drawing, info, bytes);
-  DrawAndWrite(shelf, work, row, info, work.Drawing, shown, claim->Path);
-}
-
-void ShelveScreenPicture(PictureShelf& shelf, PictureWork& work, Row& row, const SauceInfo& info,
-                         const Screen& screen, std::span<const uint8_t> first_bytes) {
-  const ScreenSummary shown = SummarizeScreen(screen);
-  const std::optional<Claim> claim = ClaimPicture(shelf, row, info, shown, first_bytes);
-  if (!claim) return;
-  if (!claim->Mine) {
-    row[ColumnIndex("thumbnail")] = TextField(claim->Path);
-    return;
-  }
-  DrawAndWrite(shelf, work, row, info, screen, shown, claim->Path);
+  row[Col("thumbnail")] = TextField(claim->Path);
 }
 
 }  // namespace tintrel

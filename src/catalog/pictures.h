@@ -9,10 +9,10 @@
 #include <string>
 #include <unordered_set>
 
+#include "analysis/art_facts.h"
 #include "catalog/table.h"
 #include "meta/sauce_info.h"
 #include "render/text_picture.h"
-#include "screen/screen.h"
 
 namespace tintrel {
 
@@ -31,7 +31,6 @@ struct PictureShelf {
 
 // What a worker keeps from picture to picture.
 struct PictureWork {
-  Screen Drawing;  // a held file's art, drawn again once its digest makes it this worker's
   GlyphShades Shades;
   Picture Canvas;
 };
@@ -46,17 +45,10 @@ bool IsDrawnArt(const SauceInfo& info, std::span<const uint8_t> first_bytes);
 // adds them when it finds a bright background), 9-pixel cells when it asks for them.
 PictureStyle StyleFor(const PictureShelf& shelf, const SauceInfo& info);
 
-// The picture of a row's art, when it is drawn art that shows something (`shown`): named in the
-// row's thumbnail column, and drawn and written unless another worker has claimed this art. A
-// picture that cannot be written leaves the column empty, is told once in the shelf's Failure,
-// and no picture is tried after it.
-//
-// Of a file read whole, whose screen is drawn again from its bytes when the picture is this
-// worker's to draw.
-void ShelveHeldPicture(PictureShelf& shelf, PictureWork& work, Row& row, const SauceInfo& info,
-                       const ScreenSummary& shown, std::span<const uint8_t> bytes);
-// Of a file or member whose screen still holds it.
-void ShelveScreenPicture(PictureShelf& shelf, PictureWork& work, Row& row, const SauceInfo& info,
-                         const Screen& screen, std::span<const uint8_t> first_bytes);
+// The picture of a row's art, when it is drawn art that shows something: named in the row's
+// thumbnail column, and drawn from the top of the drawing the facts keep and written, unless
+// another worker has claimed this art. A picture that cannot be written leaves the column empty,
+// is told once in the shelf's Failure, and no picture is tried after it.
+void ShelvePicture(PictureShelf& shelf, PictureWork& work, Row& row, const ArtFacts& facts);
 
 }  // namespace tintrel

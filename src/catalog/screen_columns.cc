@@ -3,18 +3,11 @@
 
 #include <cstdlib>
 
-#include "meta/sauce_types.h"
+#include "analysis/art_facts.h"
 
 namespace tintrel {
 
 namespace {
-
-constexpr std::size_t kScreenWidth = ColumnIndex("screen_width");
-constexpr std::size_t kSauceWarningsColumn = ColumnIndex("sauce_warnings");
-
-bool IsDrawnData(const SauceInfo& info) {
-  return info.Present && (info.DataType == kCharacterData || info.DataType == kBinaryTextData);
-}
 
 std::string_view CharsetName(Charset charset) {
   switch (charset) {
@@ -26,28 +19,15 @@ std::string_view CharsetName(Charset charset) {
 
 }  // namespace
 
-uint32_t ScreenWidthFor(const SauceInfo& info) {
-  if (!IsDrawnData(info) || !info.Width || *info.Width <= kDefaultScreenWidth)
-    return kDefaultScreenWidth;
-  return *info.Width;
-}
-
-ScreenSummary DrawHeld(Screen& screen, const SauceInfo& info, std::span<const uint8_t> bytes) {
-  ResetScreen(screen, ScreenWidthFor(info));
-  if (!FeedScreen(screen, bytes.data(), bytes.size())) FinishScreen(screen);
-  return SummarizeScreen(screen);
-}
-
 void FillScreen(Row& row, const ScreenSummary& summary, const SauceInfo& info) {
-  std::size_t at = kScreenWidth;
-  row[at++] = NumberField(summary.Width);
-  row[at++] = NumberField(static_cast<int64_t>(summary.Lines));
-  row[at++] = TextField(std::string(CharsetName(summary.Characters)));
-  row[at++] = FlagField(summary.Ice);
-  row[at++] = FlagField(summary.ExtendedColors);
-  row[at++] = NumberField(static_cast<int64_t>(summary.Frames));
-  row[at++] = NumberListField(summary.Foreground);
-  row[at++] = NumberListField(summary.Background);
+  row[Col("screen_width")] = NumberField(summary.Width);
+  row[Col("screen_lines")] = NumberField(static_cast<int64_t>(summary.Lines));
+  row[Col("charset")] = TextField(std::string(CharsetName(summary.Characters)));
+  row[Col("ice")] = FlagField(summary.Ice);
+  row[Col("extended_colors")] = FlagField(summary.ExtendedColors);
+  row[Col("frames")] = NumberField(static_cast<int64_t>(summary.Frames));
+  row[Col("fg16")] = NumberListField(summary.Foreground);
+  row[Col("bg16")] = NumberListField(summary.Background);
   if (!IsDrawnData(info)) return;
   const bool checks[] = {
       info.Width && *info.Width != 0 && summary.Width > *info.Width,  // width-mismatch
@@ -56,7 +36,7 @@ void FillScreen(Row& row, const ScreenSummary& summary, const SauceInfo& info) {
       summary.Ice && info.IceColors && !*info.IceColors,                        // ice-unflagged
   };
   static_assert(std::size(checks) == kScreenWarnings.size());
-  std::vector<std::string>& warnings = row[kSauceWarningsColumn].Items;
+  std::vector<std::string>& warnings = row[Col("sauce_warnings")].Items;
   for (std::size_t i = 0; i < kScreenWarnings.size(); ++i)
     if (checks[i]) warnings.emplace_back(kScreenWarnings[i]);
 }

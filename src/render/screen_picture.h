@@ -3,14 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "render/text_picture.h"
 #include "screen/screen.h"
 
 namespace tintrel {
 
-// The stored rows of the screen down to its lowest visible line, at most `most_lines` of them;
-// no rows when nothing shows.
-TextCells ShownCells(const Screen& screen, const ScreenSummary& summary, uint32_t most_lines);
+// Rows of the screen's cells, `columns` to a row, as text cells: read where they lie.
+TextCells CellRows(std::span<const Cell> cells, uint32_t columns);
 
 }  // namespace tintrel

@@ -19,6 +19,14 @@ def art(seed, size=3000):
     return b"".join(parts) + b"\x1aSAUCE00" + b"Title %d" % seed + bytes(100)
 
 
+def wide_art(width=160):
+    """A drawing wider than 80 columns whose record says so, the record at the end of its bytes."""
+    line = b"".join(b"\x1b[%dm%s" % (31 + i % 7, b"\xdb" * 10) for i in range(width // 10))
+    record = (b"SAUCE00" + b"Wide".ljust(35) + b" " * 40 + b"20260101" + bytes(4) + bytes([1, 1]) +
+              width.to_bytes(2, "little") + (30).to_bytes(2, "little") + bytes(4) + bytes(24))
+    return line * 30 + b"\x1a" + record
+
+
 def make_zip(path, members, method=zipfile.ZIP_DEFLATED):
     with zipfile.ZipFile(path, "w", method) as z:
         for name, data in members:
@@ -62,6 +70,8 @@ class Packs(unittest.TestCase):
                              {k: v for k, v in want.items() if k not in PLACE}, row["member"])
 
     def test_every_kind_of_pack_gives_its_members_as_files(self):
+        # A wide drawing is drawn at its record's width whether its member is whole or streamed.
+        self.members.append(("WIDE.ANS", wide_art()))
         with open(self.path("plain.tar"), "wb") as f:
             with tarfile.open(fileobj=f, mode="w") as tar:
                 for name, data in self.members:
