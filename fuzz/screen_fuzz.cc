@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/analysis.h"
+#include "analysis/chunk_feed.h"
 #include "kit/screen_difference.h"
 #include "memory_file.h"
 #include "screen/screen.h"
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   analysis.Name = "art";
   ResetScreen(quick, width);
   quick.Quick = QuickScreen::kOn;
-  ScanAndDigest(analysis, file, {}, DigestThread::Never, nullptr, &quick);
+  ScanDrawAndDigest(analysis, file, DigestThread::Never, nullptr, &quick);
   Check(testkit::ScreenDifference(quick, byte_loop).empty(), "the file's screen differs");
   return 0;
 }

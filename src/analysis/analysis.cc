@@ -10,42 +10,28 @@
 #include <stop_token>
 #include <thread>
 
-#include "meta/sauce_info.h"
-#include "packs/pack_source.h"
 #include "scan/scanner.h"
-#include "screen/screen.h"
 
 namespace tintrel {
 
 namespace {
 
-// The end-of-text byte: the scan stops at the first one, and the art's digest covers what is in
-// front of it.
-constexpr uint8_t kEndOfArt = 26;
 // Reads of this size feed the scan and the digest on one thread.
 constexpr std::size_t kReadSize = 64 * 1024;
 // Regular files of this size and more are digested on a second thread.
 constexpr int64_t kDigestThreadSize = 512 * 1024;
 
-// A failed read ends the scan while it still wants bytes, and the digest after that.
-void RecordReadFault(Analysis& analysis, Fault&& fault, bool scanning) {
-  (scanning ? analysis.ScanFault : analysis.DigestFault) = std::move(fault);
-}
-
-// The art's readers of each chunk besides the digest: the scan, and the screen when there is
-// one, each until its art has ended at a byte 26.
-struct ArtReaders {
-  Scanner& Scan;
-  Screen* Drawing;
-  bool Scanning = true;
+// The readers of the art until it has ended.
+struct ArtWanted {
+  ArtReaders Readers;
+  bool Wanted = true;
 
   void Take(const uint8_t* bytes, std::size_t count) {
-    if (Scanning) Scanning = !ScanChunk(Scan, bytes, count);
-    if (Drawing != nullptr && FeedScreen(*Drawing, bytes, count)) Drawing = nullptr;
+    if (Wanted) Wanted = !Readers.Take(Readers.Readers, bytes, count);
   }
 };
 
-void ReadOnOneThread(Analysis& analysis, const FileHandle& file, ArtReaders& readers,
+void ReadOnOneThread(Analysis& analysis, const FileHandle& file, ArtWanted& readers,
                      FileDigest& digest) {
   auto buffer = std::make_unique_for_overwrite<uint8_t[]>(kReadSize);
   for (;;) {
@@ -53,7 +39,7 @@ void ReadOnOneThread(Analysis& analysis, const FileHandle& file, ArtReaders& rea
     try {
       count = ReadSome(file, buffer.get(), kReadSize, analysis.Name);
     } catch (Fault& fault) {
-      return RecordReadFault(analysis, std::move(fault), readers.Scanning);
+      return RecordReadFault(analysis, std::move(fault), readers.Wanted);
     }
     if (count == 0) return;
     DigestBytes(digest, buffer.get(), count);
@@ -126,7 +112,7 @@ struct DigestBeside {
   }
 };
 
-void ReadWithDigestBeside(Analysis& analysis, const FileHandle& file, ArtReaders& readers,
+void ReadWithDigestBeside(Analysis& analysis, const FileHandle& file, ArtWanted& readers,
                           FileDigest& digest) {
   DigestBeside beside(digest);
   for (;;) {
@@ -136,7 +122,7 @@ void ReadWithDigestBeside(Analysis& analysis, const FileHandle& file, ArtReaders
     try {
       count = ReadSome(file, bytes, DigestBeside::kSlotSize, analysis.Name);
     } catch (Fault& fault) {
-      RecordReadFault(analysis, std::move(fault), readers.Scanning);
+      RecordReadFault(analysis, std::move(fault), readers.Wanted);
       break;
     }
     if (count == 0) break;
@@ -146,79 +132,41 @@ void ReadWithDigestBeside(Analysis& analysis, const FileHandle& file, ArtReaders
   beside.Finish();
 }
 
-// Keeps the last bytes of a stream, where its SAUCE record and comments stand.
-void KeepTail(std::string& tail, std::span<const uint8_t> chunk) {
-  if (chunk.size() >= kSauceTailMax) {
-    tail.assign(reinterpret_cast<const char*>(chunk.data() + chunk.size() - kSauceTailMax),
-                kSauceTailMax);
-    return;
-  }
-  if (tail.size() + chunk.size() > 2 * kSauceTailMax)
-    tail.erase(0, tail.size() + chunk.size() - kSauceTailMax);
-  tail.append(reinterpret_cast<const char*>(chunk.data()), chunk.size());
+bool TakeScan(void* scanner, const uint8_t* bytes, std::size_t count) {
+  return ScanChunk(*static_cast<Scanner*>(scanner), bytes, count);
 }
 
 }  // namespace
 
-void ScanHeld(Analysis& analysis, SauceInfo& sauce, std::span<const uint8_t> bytes,
-              TokenCache* cache) {
-  Scanner scanner(analysis.Scan, {}, cache);
-  analysis.Opened = true;
-  if (!ScanChunk(scanner, bytes.data(), bytes.size())) FinishScan(scanner);
-  const void* mark = std::memchr(bytes.data(), kEndOfArt, bytes.size());
-  analysis.ScannedBytes =
-      mark ? static_cast<uint64_t>(static_cast<const uint8_t*>(mark) - bytes.data()) : bytes.size();
-  analysis.FileSize = bytes.size();
-  const std::size_t tail = std::min(bytes.size(), kSauceTailMax);
-  sauce = DecodeSauceTail({reinterpret_cast<const char*>(bytes.data() + bytes.size() - tail), tail},
-                          bytes.size());
+void RecordReadFault(Analysis& analysis, Fault&& fault, bool art_wanted) {
+  (art_wanted ? analysis.ScanFault : analysis.DigestFault) = std::move(fault);
 }
 
-void AnalyseStream(Analysis& analysis, SauceInfo& sauce, MemberBytes& bytes, TokenCache* cache,
-                   Screen* screen) {
-  Scanner scanner(analysis.Scan, {}, cache);
-  FileDigest digest;
-  ArtReaders readers{scanner, screen};
-  analysis.Opened = true;
-  std::string tail;
-  for (;;) {
-    std::span<const uint8_t> chunk;
-    try {
-      chunk = bytes.Next();
-    } catch (Fault& fault) {
-      return RecordReadFault(analysis, std::move(fault), readers.Scanning);
-    }
-    if (chunk.empty()) break;
-    DigestBytes(digest, chunk.data(), chunk.size());
-    readers.Take(chunk.data(), chunk.size());
-    KeepTail(tail, chunk);
-  }
-  FinishScan(scanner);
-  if (readers.Drawing != nullptr) FinishScreen(*readers.Drawing);
-  analysis.ScannedBytes = digest.ArtSize;
-  analysis.FileMd5 = FinishDigest(digest);
-  analysis.FileSize = digest.Size;
-  analysis.ArtMd5 = digest.Art;
-  sauce = DecodeSauceTail(tail, digest.Size);
-}
-
-void ScanAndDigest(Analysis& analysis, const FileHandle& file, const PositionSink& positions,
-                   DigestThread digest_thread, TokenCache* cache, Screen* screen) {
-  Scanner scanner(analysis.Scan, positions, cache);
-  FileDigest digest;
-  ArtReaders readers{scanner, screen};
+void ReadArt(Analysis& analysis, const FileHandle& file, DigestThread digest_thread, ArtReaders art,
+             FileDigest& digest) {
+  ArtWanted readers{art};
   if (digest_thread == DigestThread::ForLargeFiles && RegularFileSize(file) >= kDigestThreadSize)
     ReadWithDigestBeside(analysis, file, readers, digest);
   else
     ReadOnOneThread(analysis, file, readers, digest);
-  if (analysis.ScanFault) return;
-  FinishScan(scanner);
-  if (readers.Drawing != nullptr) FinishScreen(*readers.Drawing);
+}
+
+void FinishDigests(Analysis& analysis, FileDigest& digest) {
   analysis.ScannedBytes = digest.ArtSize;
   if (analysis.DigestFault) return;
   analysis.FileMd5 = FinishDigest(digest);
   analysis.FileSize = digest.Size;
   analysis.ArtMd5 = digest.Art;
+}
+
+void ScanAndDigest(Analysis& analysis, const FileHandle& file, const PositionSink& positions,
+                   DigestThread digest_thread, TokenCache* cache) {
+  Scanner scanner(analysis.Scan, positions, cache);
+  FileDigest digest;
+  ReadArt(analysis, file, digest_thread, {TakeScan, &scanner}, digest);
+  if (analysis.ScanFault) return;
+  FinishScan(scanner);
+  FinishDigests(analysis, digest);
 }
 
 Analysis AnalyseFile(const std::string& name, const PositionSink& positions,

@@ -4,6 +4,7 @@
 // Any front end formats the value, as often as it likes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -18,9 +19,6 @@
 namespace tintrel {
 
 struct TokenCache;
-struct MemberBytes;
-struct SauceInfo;
-struct Screen;
 
 struct Analysis {
   std::string Name;     // the file as it was named
@@ -57,24 +55,28 @@ Analysis AnalyseFile(const std::string& name, const PositionSink& positions,
 
 // The same on a file already open; it is left open, and its record is not read. The steps
 // record their faults in `analysis`, whose Name names the file in them. A thread that analyses
-// file after file may lend the scan its token cache. A screen, when one is given, is fed the
-// same chunks as the scan and finished; the caller has reset it for the file.
+// file after file may lend the scan its token cache.
 void ScanAndDigest(Analysis& analysis, const FileHandle& file, const PositionSink& positions,
-                   DigestThread digest_thread, TokenCache* cache = nullptr,
-                   Screen* screen = nullptr);
+                   DigestThread digest_thread, TokenCache* cache = nullptr);
 
-// Bytes held whole in memory, a file's or a member's: the scan, the size and the art's end, and
-// the whole record decoded from the last bytes. The digests are the caller's, who may take
-// those of several files at once.
-void ScanHeld(Analysis& analysis, SauceInfo& sauce, std::span<const uint8_t> bytes,
-              TokenCache* cache);
+// The readers of the art's chunks beside the digest: the scan, and in the catalogue the screen
+// as well (analysis/chunk_feed.h). Take is handed each chunk in order until it returns true,
+// once the art has ended at a byte 26.
+struct ArtReaders {
+  bool (*Take)(void* readers, const uint8_t* bytes, std::size_t count) = nullptr;
+  void* Readers = nullptr;
+};
 
-// A pack's member too large to hold, analysed from its bytes as they expand: the scan, both
-// digests and the screen (reset by the caller) as for a file, and the whole record decoded from
-// its last bytes, which are kept as they pass. A fault the bytes throw (a damaged member) is the
-// scan's or the digest's, as a failed read of a file is.
-void AnalyseStream(Analysis& analysis, SauceInfo& sauce, MemberBytes& bytes, TokenCache* cache,
-                   Screen* screen);
+// Reads the open file to its end, each chunk into the digest and to `art`. A failed read ends
+// the reading: the scan's fault while the art still wanted bytes, else the digest's.
+void ReadArt(Analysis& analysis, const FileHandle& file, DigestThread digest_thread, ArtReaders art,
+             FileDigest& digest);
+
+// A failed read: the scan's fault while the art still wanted bytes, else the digest's.
+void RecordReadFault(Analysis& analysis, Fault&& fault, bool art_wanted);
+
+// The digests and the sizes, once the bytes have all been read.
+void FinishDigests(Analysis& analysis, FileDigest& digest);
 
 // Throws the fault a step ended with, if any: a formatter calls it where that step's output
 // would begin.

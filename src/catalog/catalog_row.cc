@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "analysis/chunk_feed.h"
 #include "analysis/color_statistics.h"
 #include "catalog/gallery_page.h"
 #include "catalog/pack_rows.h"
@@ -223,7 +224,7 @@ bool StartRows(const std::string& path, const RowOptions& options, RowTools& too
   analysis.Opened = true;
   ResetScreen(tools.Drawing, ScreenWidthFor(info));
   // Every core has a file of its own already.
-  ScanAndDigest(analysis, file, {}, DigestThread::Never, &tools.Cache, &tools.Drawing);
+  ScanDrawAndDigest(analysis, file, DigestThread::Never, &tools.Cache, &tools.Drawing);
   for (const std::optional<Fault>& fault : {analysis.ScanFault, analysis.DigestFault}) {
     if (fault) return fail(FaultText("cannot read", *fault));
   }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "analysis/chunk_feed.h"
 #include "catalog/screen_columns.h"
 #include "meta/file_digest.h"
 #include "packs/pack_reader.h"
