@@ -11,9 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "analysis/analysis.h"
+#include "analysis/art_facts.h"
 #include "kit/screen_difference.h"
-#include "memory_file.h"
 #include "screen/screen.h"
 
 namespace tintrel {
@@ -93,13 +92,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   CheckSummary(byte_loop, SummarizeScreen(byte_loop), bytes.substr(0, bytes.find('\x1a')));
 
-  // The catalogue's read: the file's chunks, fed beside the scan and the digest.
-  FileHandle file = OpenForReading(MemoryFile(data, size));
-  Analysis analysis;
-  analysis.Name = "art";
-  ResetScreen(quick, width);
-  quick.Quick = QuickScreen::kOn;
-  ScanAndDigest(analysis, file, {}, DigestThread::Never, nullptr, &quick);
-  Check(testkit::ScreenDifference(quick, byte_loop).empty(), "the file's screen differs");
+  // The catalogue's read: the bytes streamed in chunks beside the scan and the digest, at the
+  // width a file without a record is drawn at.
+  if (width == kDefaultScreenWidth) {
+    static ArtTools tools;
+    tools.Drawing.Quick = QuickScreen::kOn;
+    std::size_t at = 0;
+    const NextChunk next = [&]() {
+      const std::size_t count = std::min(chunk, size - at);
+      at += count;
+      return std::span<const uint8_t>(data + at - count, count);
+    };
+    ArtFacts facts;
+    StreamFacts(facts, "art", next, std::nullopt, tools);
+    Check(testkit::ScreenDifference(tools.Drawing, byte_loop).empty(),
+          "the streamed screen differs", "");
+  }
   return 0;
 }

@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "scan/scanner.h"
-#include "screen/screen.h"
 
 namespace tintrel {
 
@@ -27,16 +26,13 @@ void RecordReadFault(Analysis& analysis, Fault&& fault, bool scanning) {
   (scanning ? analysis.ScanFault : analysis.DigestFault) = std::move(fault);
 }
 
-// The art's readers of each chunk besides the digest: the scan, and the screen when there is
-// one, each until its art has ended at a byte 26.
+// The scan beside the digest, until its art has ended at a byte 26.
 struct ArtReaders {
   Scanner& Scan;
-  Screen* Drawing;
   bool Scanning = true;
 
   void Take(const uint8_t* bytes, std::size_t count) {
     if (Scanning) Scanning = !ScanChunk(Scan, bytes, count);
-    if (Drawing != nullptr && FeedScreen(*Drawing, bytes, count)) Drawing = nullptr;
   }
 };
 
@@ -144,17 +140,16 @@ void ReadWithDigestBeside(Analysis& analysis, const FileHandle& file, ArtReaders
 }  // namespace
 
 void ScanAndDigest(Analysis& analysis, const FileHandle& file, const PositionSink& positions,
-                   DigestThread digest_thread, TokenCache* cache, Screen* screen) {
+                   DigestThread digest_thread, TokenCache* cache) {
   Scanner scanner(analysis.Scan, positions, cache);
   FileDigest digest;
-  ArtReaders readers{scanner, screen};
+  ArtReaders readers{scanner};
   if (digest_thread == DigestThread::ForLargeFiles && RegularFileSize(file) >= kDigestThreadSize)
     ReadWithDigestBeside(analysis, file, readers, digest);
   else
     ReadOnOneThread(analysis, file, readers, digest);
   if (analysis.ScanFault) return;
   FinishScan(scanner);
-  if (readers.Drawing != nullptr) FinishScreen(*readers.Drawing);
   analysis.ScannedBytes = digest.ArtSize;
   if (analysis.DigestFault) return;
   analysis.FileMd5 = FinishDigest(digest);

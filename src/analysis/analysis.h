@@ -17,7 +17,6 @@
 namespace tintrel {
 
 struct TokenCache;
-struct Screen;
 
 struct Analysis {
   std::string Name;     // the file as it was named
@@ -54,11 +53,9 @@ Analysis AnalyseFile(const std::string& name, const PositionSink& positions,
 
 // The same on a file already open; it is left open, and its record is not read. The steps
 // record their faults in `analysis`, whose Name names the file in them. A thread that analyses
-// file after file may lend the scan its token cache. A screen, when one is given, is fed the
-// same chunks as the scan and finished; the caller has reset it for the file.
+// file after file may lend the scan its token cache.
 void ScanAndDigest(Analysis& analysis, const FileHandle& file, const PositionSink& positions,
-                   DigestThread digest_thread, TokenCache* cache = nullptr,
-                   Screen* screen = nullptr);
+                   DigestThread digest_thread, TokenCache* cache = nullptr);
 
 // Throws the fault a step ended with, if any: a formatter calls it where that step's output
 // would begin.

@@ -7,12 +7,7 @@
 #include <cstring>
 
 #include "meta/md5_rounds.h"
-
-// The C library's view of the processor; its header reads as C++ to GCC only.
-#if TINTREL_MD5_SIMD && defined(__GLIBC__) && !defined(__clang__)
-#define TINTREL_MD5_GLIBC_CPU_FEATURES 1
-#include <sys/platform/x86.h>
-#endif
+#include "simd/processor.h"
 
 namespace tintrel {
 
@@ -34,7 +29,7 @@ void CompressEachLane(uint32_t* state, std::size_t width, const uint8_t* const* 
   }
 }
 
-#if TINTREL_MD5_SIMD
+#if TINTREL_SSE2
 template <typename Ops>
 [[gnu::always_inline]] inline void CompressChains(uint32_t* state, std::size_t chains,
                                                   const uint8_t* const* blocks, std::size_t count) {
@@ -50,13 +45,13 @@ void CompressSse2(uint32_t* state, std::size_t chains, const uint8_t* const* blo
   CompressChains<md5rounds::Sse2>(state, chains, blocks, count);
 }
 
-[[TINTREL_MD5_AVX2]] void CompressAvx2(uint32_t* state, std::size_t chains,
-                                       const uint8_t* const* blocks, std::size_t count) {
+[[TINTREL_TARGET_AVX2]] void CompressAvx2(uint32_t* state, std::size_t chains,
+                                          const uint8_t* const* blocks, std::size_t count) {
   CompressChains<md5rounds::Avx2>(state, chains, blocks, count);
 }
 
-[[TINTREL_MD5_AVX512]] void CompressAvx512(uint32_t* state, std::size_t chains,
-                                           const uint8_t* const* blocks, std::size_t count) {
+[[TINTREL_TARGET_AVX512VL]] void CompressAvx512(uint32_t* state, std::size_t chains,
+                                                const uint8_t* const* blocks, std::size_t count) {
   CompressChains<md5rounds::Avx512>(state, chains, blocks, count);
 }
 #endif
@@ -64,7 +59,7 @@ void CompressSse2(uint32_t* state, std::size_t chains, const uint8_t* const* blo
 void Compress(Md5LaneSet& lanes, const uint8_t* const* blocks, std::size_t count) {
   uint32_t* state = lanes.State.data();
   switch (lanes.Kind) {
-#if TINTREL_MD5_SIMD
+#if TINTREL_SSE2
     case Md5Lanes::Avx512: return CompressAvx512(state, lanes.Chains, blocks, count);
     case Md5Lanes::Avx2: return CompressAvx2(state, lanes.Chains, blocks, count);
     case Md5Lanes::Sse2: return CompressSse2(state, lanes.Chains, blocks, count);
@@ -148,32 +143,12 @@ bool StartNextPhase(Md5LaneSet& lanes, std::size_t index, Md5Done& done) {
   return false;
 }
 
-#if TINTREL_MD5_SIMD
-// The C library has asked the processor already; asking again costs a trip out of a virtual
-// machine.
-bool HasAvx2() {
-#if TINTREL_MD5_GLIBC_CPU_FEATURES
-  return CPU_FEATURE_ACTIVE(AVX2);
-#else
-  return __builtin_cpu_supports("avx2");
-#endif
-}
-
-bool HasAvx512() {
-#if TINTREL_MD5_GLIBC_CPU_FEATURES
-  return CPU_FEATURE_ACTIVE(AVX512F) && CPU_FEATURE_ACTIVE(AVX512VL);
-#else
-  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl");
-#endif
-}
-#endif
-
 }  // namespace
 
 Md5Lanes BestMd5Lanes() {
-#if TINTREL_MD5_SIMD
-  if (!HasAvx2()) return Md5Lanes::Sse2;
-  return HasAvx512() ? Md5Lanes::Avx512 : Md5Lanes::Avx2;
+#if TINTREL_SSE2
+  if (!ThisProcessor().Avx2) return Md5Lanes::Sse2;
+  return ThisProcessor().Avx512Vl ? Md5Lanes::Avx512 : Md5Lanes::Avx2;
 #else
   return Md5Lanes::Scalar;
 #endif

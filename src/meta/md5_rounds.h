@@ -10,10 +10,7 @@
 #include <cstdint>
 #include <utility>
 
-#if defined(__SSE2__) && !defined(TINTREL_SCALAR)
-#define TINTREL_MD5_SIMD 1
-#include <immintrin.h>
-#endif
+#include "simd/processor.h"
 
 namespace tintrel::md5rounds {
 
@@ -101,7 +98,7 @@ template <typename Ops>
   for (std::size_t w = 0; w < 4; ++w) Ops::Store(state + w * stride, abcd[w]);
 }
 
-#if TINTREL_MD5_SIMD
+#if TINTREL_SSE2
 
 // The four-lane operations. Each round function does first what does not wait on b: G as the
 // sum of two terms that share no bit, one of them without b.
@@ -152,27 +149,27 @@ struct Sse2 {
   }
 };
 
-#define TINTREL_MD5_AVX2 gnu::target("avx2")
-
 // The same on eight lanes.
 struct Avx2 {
   using Vector = __m256i;
   static constexpr std::size_t kLanes = 8;
 
-  [[TINTREL_MD5_AVX2]] static void Load(Vector& v, const uint32_t* words) {
+  [[TINTREL_TARGET_AVX2]] static void Load(Vector& v, const uint32_t* words) {
     v = _mm256_load_si256(reinterpret_cast<const __m256i*>(words));
   }
-  [[TINTREL_MD5_AVX2]] static void Store(uint32_t* words, const Vector& v) {
+  [[TINTREL_TARGET_AVX2]] static void Store(uint32_t* words, const Vector& v) {
     _mm256_store_si256(reinterpret_cast<__m256i*>(words), v);
   }
-  [[TINTREL_MD5_AVX2]] static void AddTo(Vector& x, const Vector& y) { x = _mm256_add_epi32(x, y); }
-  [[TINTREL_MD5_AVX2]] static void Begin(Vector& sum, const Vector& a, const Vector& word,
-                                         uint32_t added) {
+  [[TINTREL_TARGET_AVX2]] static void AddTo(Vector& x, const Vector& y) {
+    x = _mm256_add_epi32(x, y);
+  }
+  [[TINTREL_TARGET_AVX2]] static void Begin(Vector& sum, const Vector& a, const Vector& word,
+                                            uint32_t added) {
     sum = _mm256_add_epi32(_mm256_add_epi32(a, word), _mm256_set1_epi32(static_cast<int>(added)));
   }
   template <std::size_t kRound>
-  [[TINTREL_MD5_AVX2]] static void AddRound(Vector& sum, const Vector& b, const Vector& c,
-                                            const Vector& d) {
+  [[TINTREL_TARGET_AVX2]] static void AddRound(Vector& sum, const Vector& b, const Vector& c,
+                                               const Vector& d) {
     if constexpr (kRound == 0) {
       sum = _mm256_add_epi32(sum, _mm256_xor_si256(d, _mm256_and_si256(b, _mm256_xor_si256(c, d))));
     } else if constexpr (kRound == 1) {
@@ -186,32 +183,30 @@ struct Avx2 {
     }
   }
   template <int kBits>
-  [[TINTREL_MD5_AVX2]] static void End(Vector& a, const Vector& sum, const Vector& b) {
+  [[TINTREL_TARGET_AVX2]] static void End(Vector& a, const Vector& sum, const Vector& b) {
     a = _mm256_add_epi32(
         b, _mm256_or_si256(_mm256_slli_epi32(sum, kBits), _mm256_srli_epi32(sum, 32 - kBits)));
   }
   // Four words of lane `lane` in the low half and of lane `lane` + 4 in the high half, so that
   // the transposition never crosses the halves.
-  [[TINTREL_MD5_AVX2]] static void Row(Vector& row, const uint8_t* const* blocks, std::size_t lane,
-                                       std::size_t group) {
+  [[TINTREL_TARGET_AVX2]] static void Row(Vector& row, const uint8_t* const* blocks,
+                                          std::size_t lane, std::size_t group) {
     row = _mm256_inserti128_si256(
         _mm256_castsi128_si256(
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks[lane] + 16 * group))),
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(blocks[lane + 4] + 16 * group)), 1);
   }
-  [[TINTREL_MD5_AVX2]] static void Interleave32(Vector& low, Vector& high, const Vector& x,
-                                                const Vector& y) {
+  [[TINTREL_TARGET_AVX2]] static void Interleave32(Vector& low, Vector& high, const Vector& x,
+                                                   const Vector& y) {
     low = _mm256_unpacklo_epi32(x, y);
     high = _mm256_unpackhi_epi32(x, y);
   }
-  [[TINTREL_MD5_AVX2]] static void Interleave64(Vector& low, Vector& high, const Vector& x,
-                                                const Vector& y) {
+  [[TINTREL_TARGET_AVX2]] static void Interleave64(Vector& low, Vector& high, const Vector& x,
+                                                   const Vector& y) {
     low = _mm256_unpacklo_epi64(x, y);
     high = _mm256_unpackhi_epi64(x, y);
   }
 };
-
-#define TINTREL_MD5_AVX512 gnu::target("avx2,avx512f,avx512vl")
 
 // The same eight lanes, with the rotation in one instruction and each round function in one: the
 // truth table of F, G, H or I over b, c and d.
@@ -219,13 +214,13 @@ struct Avx512 : Avx2 {
   static constexpr int kTruthTables[4] = {0xCA, 0xE4, 0x96, 0x39};
 
   template <std::size_t kRound>
-  [[TINTREL_MD5_AVX512]] static void AddRound(Vector& sum, const Vector& b, const Vector& c,
-                                              const Vector& d) {
+  [[TINTREL_TARGET_AVX512VL]] static void AddRound(Vector& sum, const Vector& b, const Vector& c,
+                                                   const Vector& d) {
     constexpr int kTable = kTruthTables[kRound];
     sum = _mm256_add_epi32(sum, _mm256_ternarylogic_epi32(b, c, d, kTable));
   }
   template <int kBits>
-  [[TINTREL_MD5_AVX512]] static void End(Vector& a, const Vector& sum, const Vector& b) {
+  [[TINTREL_TARGET_AVX512VL]] static void End(Vector& a, const Vector& sum, const Vector& b) {
     a = _mm256_add_epi32(b, _mm256_rol_epi32(sum, kBits));
   }
 };

@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "render/palette.h"
+#include "screen/vga_palette.h"
 
 namespace tintrel {
 

@@ -9,11 +9,6 @@
 #include <cstddef>
 #include <cstdint>
 
-// The scan classifies sixteen bytes at once where SSE2 is, unless built to do without.
-#if defined(__SSE2__) && !defined(TINTREL_SCALAR)
-#define TINTREL_SSE2 1
-#endif
-
 namespace tintrel {
 
 enum class ByteClass : uint8_t {

@@ -15,6 +15,7 @@
 
 #include "scan/byte_classes.h"
 #include "scan/scan_state.h"
+#include "simd/processor.h"
 
 #if TINTREL_SSE2
 #include <emmintrin.h>

@@ -9,6 +9,8 @@
 
 #include "scan/byte_classes.h"
 #include "scan/window_classes.h"
+#include "simd/bits.h"
+#include "simd/processor.h"
 
 namespace tintrel {
 
@@ -88,12 +90,6 @@ constexpr std::array<KeyPad, 3 * kRowSize> kTokenPads = [] {
   return pads;
 }();
 
-uint64_t Load64(const uint8_t* bytes) {
-  uint64_t word;
-  std::memcpy(&word, bytes, sizeof word);
-  return word;
-}
-
 // What a step looks up for a token's key, in one object, so that one register reaches it all:
 // the pads by row and bytes extending the key, the rows by first byte, and the hash multiplier,
 // too wide for an instruction.
@@ -103,7 +99,7 @@ struct KeyTables {
   uint64_t Multiplier;
 };
 
-constexpr KeyTables kKeyTables = {kTokenPads, kTokenRows, 0x9E3779B97F4A7C15ull};
+constexpr KeyTables kKeyTables = {kTokenPads, kTokenRows, kHashMultiplier};
 
 // The tables where the compiler cannot see their values, which it would otherwise build in
 // registers anew for every step.
@@ -117,11 +113,6 @@ inline const KeyTables* KeyTablesInMemory() {
 template <int kBits>
 std::size_t Set(uint64_t low, uint64_t high, uint64_t multiplier) {
   return (((low + high * 9) * multiplier) >> (65 - kBits)) * 2;
-}
-
-// The trailing zero bits of a word that has a bit set.
-std::size_t Zeros(uint64_t bits) {
-  return static_cast<unsigned>(__builtin_ctzll(bits));
 }
 
 bool ForReader(uint8_t b) {
@@ -283,12 +274,7 @@ template <typename Processor>
 struct Portably {
   static WindowClasses Classify(const uint8_t* bytes) { return ClassifyWindow(bytes); }
 
-  static int CountBits(uint64_t bits) {
-    bits -= (bits >> 1) & 0x5555555555555555ull;
-    bits = (bits & 0x3333333333333333ull) + ((bits >> 2) & 0x3333333333333333ull);
-    bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0Full;
-    return static_cast<int>((bits * 0x0101010101010101ull) >> 56);
-  }
+  static int CountBits(uint64_t bits) { return tintrel::CountBits(bits); }
 
   static std::size_t LowestBit(uint64_t bits) { return Zeros(bits | uint64_t{1} << 63); }
 
@@ -298,58 +284,58 @@ struct Portably {
 };
 
 #if TINTREL_SSE2
-#define TINTREL_AVX2_STEPS gnu::target("avx2,popcnt,bmi,bmi2")
-
-#define TINTREL_SSSE3_STEPS gnu::target("ssse3,popcnt,bmi,bmi2")
-
 // TZCNT, 64 for no bit, written so that the compiler clears no register before it: the
 // processors that run these steps read nothing of it.
-[[TINTREL_SSSE3_STEPS]] inline std::size_t Tzcnt(uint64_t bits) {
+[[TINTREL_TARGET_SSSE3]] inline std::size_t Tzcnt(uint64_t bits) {
   uint64_t zeros;
   asm("tzcnt %1, %0" : "=r"(zeros) : "r"(bits) : "cc");
   return zeros;
 }
 
 struct WithSsse3 {
-  [[TINTREL_SSSE3_STEPS]] static WindowClasses Classify(const uint8_t* bytes) {
+  [[TINTREL_TARGET_SSSE3]] static WindowClasses Classify(const uint8_t* bytes) {
     return ssse3::ClassifyWindow(bytes);
   }
 
-  [[TINTREL_SSSE3_STEPS]] static int CountBits(uint64_t bits) { return __builtin_popcountll(bits); }
+  [[TINTREL_TARGET_SSSE3]] static int CountBits(uint64_t bits) {
+    return __builtin_popcountll(bits);
+  }
 
-  [[TINTREL_SSSE3_STEPS]] static std::size_t LowestBit(uint64_t bits) { return Tzcnt(bits); }
+  [[TINTREL_TARGET_SSSE3]] static std::size_t LowestBit(uint64_t bits) { return Tzcnt(bits); }
 
-  [[TINTREL_SSSE3_STEPS]] static uint16_t* Places(uint16_t* ends, uint64_t bits, uint16_t first) {
+  [[TINTREL_TARGET_SSSE3]] static uint16_t* Places(uint16_t* ends, uint64_t bits, uint16_t first) {
     return PlacesOneByOne<WithSsse3>(ends, bits, first);
   }
 };
 
 struct WithAvx2 {
-  [[TINTREL_AVX2_STEPS]] static WindowClasses Classify(const uint8_t* bytes) {
+  [[TINTREL_TARGET_AVX2]] static WindowClasses Classify(const uint8_t* bytes) {
     return avx2::ClassifyWindow(bytes);
   }
 
-  [[TINTREL_AVX2_STEPS]] static int CountBits(uint64_t bits) { return __builtin_popcountll(bits); }
+  [[TINTREL_TARGET_AVX2]] static int CountBits(uint64_t bits) { return __builtin_popcountll(bits); }
 
-  [[TINTREL_AVX2_STEPS]] static std::size_t LowestBit(uint64_t bits) { return Tzcnt(bits); }
+  [[TINTREL_TARGET_AVX2]] static std::size_t LowestBit(uint64_t bits) { return Tzcnt(bits); }
 
-  [[TINTREL_AVX2_STEPS]] static uint16_t* Places(uint16_t* ends, uint64_t bits, uint16_t first) {
+  [[TINTREL_TARGET_AVX2]] static uint16_t* Places(uint16_t* ends, uint64_t bits, uint16_t first) {
     return PlacesOneByOne<WithAvx2>(ends, bits, first);
   }
 };
 
 struct WithAvx512 {
-  [[TINTREL_AVX512]] static WindowClasses Classify(const uint8_t* bytes) {
+  [[TINTREL_TARGET_AVX512]] static WindowClasses Classify(const uint8_t* bytes) {
     return avx512::ClassifyWindow(bytes);
   }
 
-  [[TINTREL_AVX512]] static int CountBits(uint64_t bits) { return __builtin_popcountll(bits); }
+  [[TINTREL_TARGET_AVX512]] static int CountBits(uint64_t bits) {
+    return __builtin_popcountll(bits);
+  }
 
-  [[TINTREL_AVX512]] static std::size_t LowestBit(uint64_t bits) { return Tzcnt(bits); }
+  [[TINTREL_TARGET_AVX512]] static std::size_t LowestBit(uint64_t bits) { return Tzcnt(bits); }
 
   // The places of each half of the window in one compress, 32 of them written whatever the half
   // holds.
-  [[TINTREL_AVX512]] static uint16_t* Places(uint16_t* ends, uint64_t bits, uint16_t first) {
+  [[TINTREL_TARGET_AVX512]] static uint16_t* Places(uint16_t* ends, uint64_t bits, uint16_t first) {
     const __m512i low_places = _mm512_add_epi16(
         _mm512_set_epi16(31, 30, 29, 28, 27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13,
                          12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0),
@@ -558,24 +544,22 @@ template <typename Processor, int kCacheBits>
 }
 
 #if TINTREL_SSE2
-[[TINTREL_AVX512, TINTREL_STEPS]] std::size_t FurtherStepsWithAvx512(const uint8_t* block,
-                                                                     std::size_t pos,
-                                                                     std::size_t count, Pen& pen,
-                                                                     TokenEntry* entries) {
+[[TINTREL_TARGET_AVX512, TINTREL_STEPS]] std::size_t FurtherStepsWithAvx512(
+    const uint8_t* block, std::size_t pos, std::size_t count, Pen& pen, TokenEntry* entries) {
   return Steps<WithAvx512, kLargeCacheBits>(block, pos, count, pen, entries);
 }
 
-[[TINTREL_SSSE3_STEPS, TINTREL_STEPS]] std::size_t StartStepsWithSsse3(const uint8_t* block,
-                                                                       std::size_t pos,
-                                                                       std::size_t count, Pen& pen,
-                                                                       TokenEntry* entries) {
+[[TINTREL_TARGET_SSSE3, TINTREL_STEPS]] std::size_t StartStepsWithSsse3(const uint8_t* block,
+                                                                        std::size_t pos,
+                                                                        std::size_t count, Pen& pen,
+                                                                        TokenEntry* entries) {
   return Steps<WithSsse3, kSmallCacheBits>(block, pos, count, pen, entries);
 }
 
-[[TINTREL_AVX2_STEPS, TINTREL_STEPS]] std::size_t FurtherStepsWithAvx2(const uint8_t* block,
-                                                                       std::size_t pos,
-                                                                       std::size_t count, Pen& pen,
-                                                                       TokenEntry* entries) {
+[[TINTREL_TARGET_AVX2, TINTREL_STEPS]] std::size_t FurtherStepsWithAvx2(const uint8_t* block,
+                                                                        std::size_t pos,
+                                                                        std::size_t count, Pen& pen,
+                                                                        TokenEntry* entries) {
   return Steps<WithAvx2, kLargeCacheBits>(block, pos, count, pen, entries);
 }
 #endif
@@ -586,18 +570,17 @@ std::size_t TakeQuickSteps(const uint8_t* block, std::size_t pos, std::size_t co
                            TokenCache& cache, Stage stage) {
   if (pos == count) return pos;
 #if TINTREL_SSE2
-  static const bool kAvx2 = avx2::Available();
-  if (kAvx2 && stage == Stage::kStart)
+  const ProcessorFeatures& processor = ThisProcessor();
+  if (processor.Avx2 && stage == Stage::kStart)
     return StartStepsWithSsse3(block, pos, count, pen, cache.Small.get());
 #endif
   if (stage == Stage::kStart || stage == Stage::kStartPortably)
     return StartSteps(block, pos, count, pen, cache.Small.get());
   if (!cache.Large) cache.Large = NewTokenEntries(kLargeCacheBits);
 #if TINTREL_SSE2
-  static const bool kAvx512 = avx512::Available();
-  if (kAvx512 && stage == Stage::kFurther)
+  if (processor.Avx512 && stage == Stage::kFurther)
     return FurtherStepsWithAvx512(block, pos, count, pen, cache.Large.get());
-  if (kAvx2) return FurtherStepsWithAvx2(block, pos, count, pen, cache.Large.get());
+  if (processor.Avx2) return FurtherStepsWithAvx2(block, pos, count, pen, cache.Large.get());
 #endif
   return FurtherStepsWithoutAvx2(block, pos, count, pen, cache.Large.get());
 }

@@ -12,9 +12,10 @@
 #include <cstring>
 
 #include "scan/byte_classes.h"
-#include "scan/window_classes.h"
 #include "screen/screen.h"
 #include "screen/screen_draw.h"
+#include "simd/bits.h"
+#include "simd/nibble_classes.h"
 
 namespace tintrel {
 
@@ -27,16 +28,6 @@ inline constexpr std::size_t kWindow = 64;
 inline constexpr std::size_t kKeyBytes = 16;
 // A run of glyphs is written sixteen cells at a time.
 inline constexpr uint32_t kRunPiece = 16;
-
-inline std::size_t Zeros(uint64_t bits) {
-  return static_cast<std::size_t>(__builtin_ctzll(bits));
-}
-
-inline uint64_t Load64(const uint8_t* bytes) {
-  uint64_t word;
-  std::memcpy(&word, bytes, sizeof word);
-  return word;
-}
 
 // What fills a key's sixteen bytes past its own, for each length.
 alignas(16) inline constexpr std::array<std::array<uint8_t, kKeyBytes>, kKeyBytes + 1> kKeyPads =
@@ -53,7 +44,7 @@ struct Key {
 };
 
 inline std::size_t EntryOf(Key key) {
-  return ((key.Low + key.High * 9) * 0x9E3779B97F4A7C15ull) >> (64 - kSequenceCacheBits);
+  return ((key.Low + key.High * 9) * kHashMultiplier) >> (64 - kSequenceCacheBits);
 }
 
 // The bytes of the first n cells of sixteen, glyph and attribute each.
@@ -65,10 +56,19 @@ alignas(32) inline constexpr std::array<std::array<uint8_t, 32>, kRunPiece + 1> 
   return masks;
 }();
 
-constexpr bool EndsRun(uint8_t b, bool high_glyphs) {
-  return b == kEscapeByte || b == kPipeByte || b == '\n' || b == '\r' || b == '\t' ||
-         (!high_glyphs && b >= 0x80);
+// The bytes that end a run of glyphs wherever high bytes are glyphs too; elsewhere the high
+// bytes end runs as well.
+constexpr bool EndsGlyphs(uint8_t b) {
+  return b == kEscapeByte || b == kPipeByte || b == '\n' || b == '\r' || b == '\t';
 }
+
+constexpr bool EndsRun(uint8_t b, bool high_glyphs) {
+  return EndsGlyphs(b) || (!high_glyphs && b >= 0x80);
+}
+
+inline constexpr std::array<ByteRule, 1> kScreenRules = {EndsGlyphs};
+inline constexpr NibbleTables<1> kNibbleTables = BuildNibbleTables(kScreenRules);
+static_assert(TablesFollowRules<1>(kNibbleTables, kScreenRules));
 
 // The parameter characters from `bytes` on (up to kKeyBytes, which means as many or more), and
 // the key of the sequence they and the final byte after them form.
@@ -203,34 +203,28 @@ struct Portably {
 };
 
 #if TINTREL_SSE2
-#define TINTREL_SCREEN_AVX2 gnu::target("avx2,popcnt,bmi,bmi2")
-
 struct WithAvx2 {
   static Exit CommonSteps(Screen& screen, BlockWalk& walk, const SequenceEntry* entries);
 
-  [[TINTREL_SCREEN_AVX2]] static __m256i Is(__m256i v, char c) {
-    return _mm256_cmpeq_epi8(v, _mm256_set1_epi8(c));
-  }
-
   template <bool kHighGlyphs>
-  [[TINTREL_SCREEN_AVX2]] static uint64_t Classify(const uint8_t* bytes) {
+  [[TINTREL_TARGET_AVX2]] static uint64_t Classify(const uint8_t* bytes) {
+    const __m256i low_table = avx2::Table(kNibbleTables.Low);
+    const __m256i high_table = avx2::Table(kNibbleTables.High);
     uint64_t enders = 0;
     for (int part = 0; part < 2; ++part) {
       const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 32 * part));
-      const __m256i ends =
-          _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(Is(v, kEscapeByte), Is(v, kPipeByte)),
-                                          _mm256_or_si256(Is(v, '\n'), Is(v, '\r'))),
-                          Is(v, '\t'));
-      auto bits = static_cast<uint32_t>(_mm256_movemask_epi8(ends));
-      if (!kHighGlyphs) bits |= static_cast<uint32_t>(_mm256_movemask_epi8(v));
-      enders |= uint64_t{bits} << (32 * part);
+      uint64_t bits =
+          ~avx2::WithNone(avx2::Classes(v, low_table, high_table), kNibbleTables.Bits[0]) &
+          0xFFFFFFFFu;
+      if (!kHighGlyphs) bits |= avx2::TopBits(v);
+      enders |= bits << (32 * part);
     }
     return enders;
   }
 
   static SequenceKey Key(const uint8_t* bytes) { return KeyAt(bytes); }
 
-  [[TINTREL_SCREEN_AVX2]] static uint32_t Ink(const uint8_t* glyphs, uint32_t n) {
+  [[TINTREL_TARGET_AVX2]] static uint32_t Ink(const uint8_t* glyphs, uint32_t n) {
     const __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(glyphs));
     const __m128i blank = _mm_or_si128(
         _mm_or_si128(_mm_cmpeq_epi8(g, _mm_setzero_si128()), _mm_cmpeq_epi8(g, _mm_set1_epi8(' '))),
@@ -240,13 +234,13 @@ struct WithAvx2 {
   }
 
   // Sixteen glyphs, each with the attribute after it: the bytes of sixteen cells.
-  [[TINTREL_SCREEN_AVX2]] static __m256i CellsOf(const uint8_t* glyphs, uint8_t attr) {
+  [[TINTREL_TARGET_AVX2]] static __m256i CellsOf(const uint8_t* glyphs, uint8_t attr) {
     return _mm256_or_si256(
         _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(glyphs))),
         _mm256_set1_epi16(static_cast<int16_t>(attr << 8)));
   }
 
-  [[TINTREL_SCREEN_AVX2]] static void Write(Cell* cells, const uint8_t* glyphs, uint32_t n,
+  [[TINTREL_TARGET_AVX2]] static void Write(Cell* cells, const uint8_t* glyphs, uint32_t n,
                                             uint8_t attr) {
     const __m256i drawn = CellsOf(glyphs, attr);
     auto* to = reinterpret_cast<__m256i*>(cells);
@@ -258,21 +252,20 @@ struct WithAvx2 {
 struct WithAvx512 {
   static Exit CommonSteps(Screen& screen, BlockWalk& walk, const SequenceEntry* entries);
 
-  [[TINTREL_AVX512]] static uint64_t Is(__m512i v, char c) {
-    return _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(c));
-  }
-
   template <bool kHighGlyphs>
-  [[TINTREL_AVX512]] static uint64_t Classify(const uint8_t* bytes) {
+  [[TINTREL_TARGET_AVX512]] static uint64_t Classify(const uint8_t* bytes) {
+    static constexpr std::array<uint8_t, 64> kLowTables = ForEachLane(kNibbleTables.Low),
+                                             kHighTables = ForEachLane(kNibbleTables.High);
     const __m512i v = _mm512_loadu_si512(bytes);
     uint64_t enders =
-        Is(v, kEscapeByte) | Is(v, kPipeByte) | Is(v, '\n') | Is(v, '\r') | Is(v, '\t');
+        avx512::WithAny(avx512::Classes(v, avx512::Table(kLowTables), avx512::Table(kHighTables)),
+                        kNibbleTables.Bits[0]);
     if (!kHighGlyphs) enders |= _mm512_movepi8_mask(v);
     return enders;
   }
 
   // The parameter characters counted with mask compares, and the key's padding by a mask.
-  [[TINTREL_AVX512]] static SequenceKey Key(const uint8_t* bytes) {
+  [[TINTREL_TARGET_AVX512]] static SequenceKey Key(const uint8_t* bytes) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
     const auto params = static_cast<uint32_t>(
         _mm_cmplt_epu8_mask(_mm_sub_epi8(v, _mm_set1_epi8('0')), _mm_set1_epi8(10)) |
@@ -287,12 +280,12 @@ struct WithAvx512 {
              static_cast<uint64_t>(_mm_extract_epi64(key, 1))}};
   }
 
-  [[TINTREL_AVX512]] static uint32_t Ink(const uint8_t* glyphs, uint32_t n) {
+  [[TINTREL_TARGET_AVX512]] static uint32_t Ink(const uint8_t* glyphs, uint32_t n) {
     return WithAvx2::Ink(glyphs, n);
   }
 
-  [[TINTREL_AVX512]] static void Write(Cell* cells, const uint8_t* glyphs, uint32_t n,
-                                       uint8_t attr) {
+  [[TINTREL_TARGET_AVX512]] static void Write(Cell* cells, const uint8_t* glyphs, uint32_t n,
+                                              uint8_t attr) {
     _mm256_mask_storeu_epi16(cells, static_cast<__mmask16>((1u << n) - 1),
                              WithAvx2::CellsOf(glyphs, attr));
   }

@@ -9,6 +9,8 @@
 #include "screen/screen_draw.h"
 #include "screen/screen_processors.h"
 #include "screen/utf8_glyphs.h"
+#include "simd/bits.h"
+#include "simd/processor.h"
 
 namespace tintrel {
 namespace screen_quick {
@@ -198,13 +200,6 @@ void TakeBack(const Screen& screen, BlockWalk& steps) {
   return steps;
 }
 
-int CountBits(uint64_t bits) {
-  bits -= (bits >> 1) & 0x5555555555555555ull;
-  bits = (bits & 0x3333333333333333ull) + ((bits >> 2) & 0x3333333333333333ull);
-  bits = (bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0Full;
-  return static_cast<int>((bits * 0x0101010101010101ull) >> 56);
-}
-
 // Lists where runs end in a block of `windows` windows: eight places at a time, whether a window
 // has so many or not, so that the loop's end is seldom mispredicted; the next window's places
 // overwrite those past a window's last.
@@ -352,12 +347,12 @@ template <typename Processor>
 }
 
 #if TINTREL_SSE2
-[[gnu::noinline, TINTREL_SCREEN_AVX2, TINTREL_SCREEN_STEPS]] Exit WithAvx2::CommonSteps(
+[[gnu::noinline, TINTREL_TARGET_AVX2, TINTREL_SCREEN_STEPS]] Exit WithAvx2::CommonSteps(
     Screen& screen, BlockWalk& walk, const SequenceEntry* entries) {
   return TakeCommonSteps<WithAvx2>(screen, walk, entries);
 }
 
-[[gnu::noinline, TINTREL_AVX512, TINTREL_SCREEN_STEPS]] Exit WithAvx512::CommonSteps(
+[[gnu::noinline, TINTREL_TARGET_AVX512, TINTREL_SCREEN_STEPS]] Exit WithAvx512::CommonSteps(
     Screen& screen, BlockWalk& walk, const SequenceEntry* entries) {
   return TakeCommonSteps<WithAvx512>(screen, walk, entries);
 }
@@ -415,7 +410,7 @@ template <bool kHighGlyphs>
 
 #if TINTREL_SSE2
 template <bool kHighGlyphs>
-[[TINTREL_SCREEN_AVX2, TINTREL_SCREEN_STEPS]] std::size_t StepsWithAvx2(Screen& screen,
+[[TINTREL_TARGET_AVX2, TINTREL_SCREEN_STEPS]] std::size_t StepsWithAvx2(Screen& screen,
                                                                         const uint8_t* bytes,
                                                                         std::size_t pos,
                                                                         std::size_t count) {
@@ -423,10 +418,10 @@ template <bool kHighGlyphs>
 }
 
 template <bool kHighGlyphs>
-[[TINTREL_AVX512, TINTREL_SCREEN_STEPS]] std::size_t StepsWithAvx512(Screen& screen,
-                                                                     const uint8_t* bytes,
-                                                                     std::size_t pos,
-                                                                     std::size_t count) {
+[[TINTREL_TARGET_AVX512, TINTREL_SCREEN_STEPS]] std::size_t StepsWithAvx512(Screen& screen,
+                                                                            const uint8_t* bytes,
+                                                                            std::size_t pos,
+                                                                            std::size_t count) {
   return TakeBlocks<WithAvx512, kHighGlyphs>(screen, bytes, pos, count);
 }
 #endif
@@ -435,10 +430,10 @@ template <bool kHighGlyphs>
 template <bool kHighGlyphs>
 std::size_t Steps(Screen& screen, const uint8_t* bytes, std::size_t pos, std::size_t count) {
 #if TINTREL_SSE2
-  static const bool kAvx512 = avx512::Available(), kAvx2 = avx2::Available();
-  if (kAvx512 && screen.Quick == QuickScreen::kOn)
+  const ProcessorFeatures& processor = ThisProcessor();
+  if (processor.Avx512 && screen.Quick == QuickScreen::kOn)
     return StepsWithAvx512<kHighGlyphs>(screen, bytes, pos, count);
-  if (kAvx2 && screen.Quick != QuickScreen::kWithoutAvx)
+  if (processor.Avx2 && screen.Quick != QuickScreen::kWithoutAvx)
     return StepsWithAvx2<kHighGlyphs>(screen, bytes, pos, count);
 #endif
   return StepsPortably<kHighGlyphs>(screen, bytes, pos, count);

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "scan/escape_interpreter.h"
+#include "screen/vga_palette.h"
 
 namespace tintrel {
 
@@ -12,29 +13,6 @@ namespace {
 
 // ANSI colour order (black, red, green, yellow, blue, magenta, cyan, white) to VGA order.
 constexpr std::array<uint8_t, 8> kAnsiToVga = {0, 4, 2, 6, 1, 5, 3, 7};
-
-struct Rgb {
-  int Red, Green, Blue;
-};
-
-constexpr std::array<Rgb, 16> kVgaPalette = {{
-    {0, 0, 0},
-    {0, 0, 170},
-    {0, 170, 0},
-    {0, 170, 170},
-    {170, 0, 0},
-    {170, 0, 170},
-    {170, 85, 0},
-    {170, 170, 170},
-    {85, 85, 85},
-    {85, 85, 255},
-    {85, 255, 85},
-    {85, 255, 255},
-    {255, 85, 85},
-    {255, 85, 255},
-    {255, 255, 85},
-    {255, 255, 255},
-}};
 
 // What one value sets: the pen's bits under Mask become Bits.
 struct PenChange {
@@ -157,7 +135,7 @@ uint8_t NearestVgaColor(int red, int green, int blue) {
   int best = std::numeric_limits<int>::max();
   for (uint8_t color = 0; color < kVgaPalette.size(); ++color) {
     const Rgb& vga = kVgaPalette[color];
-    const int dr = red - vga.Red, dg = green - vga.Green, db = blue - vga.Blue;
+    const int dr = red - vga.R, dg = green - vga.G, db = blue - vga.B;
     const int distance = dr * dr + dg * dg + db * db;
     if (distance < best) {
       best = distance;

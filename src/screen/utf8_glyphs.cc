@@ -33,37 +33,7 @@ constexpr auto kGlyphsByCode = [] {
   return std::pair{table, n};
 }();
 
-// The range the second byte of a character takes after each lead byte, and its length.
-struct Lead {
-  uint8_t Length, Low, High;
-};
-
-constexpr Lead LeadOf(uint8_t byte) {
-  if (byte >= 0xC2 && byte <= 0xDF) return {2, 0x80, 0xBF};
-  if (byte == 0xE0) return {3, 0xA0, 0xBF};
-  if (byte == 0xED) return {3, 0x80, 0x9F};
-  if (byte >= 0xE1 && byte <= 0xEF) return {3, 0x80, 0xBF};
-  if (byte == 0xF0) return {4, 0x90, 0xBF};
-  if (byte >= 0xF1 && byte <= 0xF3) return {4, 0x80, 0xBF};
-  if (byte == 0xF4) return {4, 0x80, 0x8F};
-  return {0, 0, 0};
-}
-
 }  // namespace
-
-Utf8Read ReadUtf8(const uint8_t* bytes, std::size_t size) {
-  if (bytes[0] < 0x80) return {Utf8Read::kCharacter, 1, bytes[0]};
-  const Lead lead = LeadOf(bytes[0]);
-  if (lead.Length == 0) return {};
-  char32_t code = bytes[0] & (0x7F >> lead.Length);
-  for (std::size_t i = 1; i < lead.Length; ++i) {
-    if (i == size) return {Utf8Read::kNeedMore, 1, 0};
-    const uint8_t low = i == 1 ? lead.Low : 0x80, high = i == 1 ? lead.High : 0xBF;
-    if (bytes[i] < low || bytes[i] > high) return {};
-    code = code << 6 | (bytes[i] & 0x3F);
-  }
-  return {Utf8Read::kCharacter, lead.Length, code};
-}
 
 int GlyphOf(char32_t code) {
   if (code < 0x80) return static_cast<int>(code);
@@ -73,16 +43,6 @@ int GlyphOf(char32_t code) {
   const auto found = std::lower_bound(
       table.begin(), end, code, [](const CodeGlyph& entry, char32_t c) { return entry.Code < c; });
   return found != end && found->Code == code ? found->Glyph : kUnknownGlyph;
-}
-
-bool IsUtf8Text(const uint8_t* bytes, std::size_t size, bool more_follow) {
-  for (std::size_t at = 0; at < size;) {
-    const Utf8Read read = ReadUtf8(bytes + at, size - at);
-    if (read.Outcome == Utf8Read::kNeedMore) return more_follow;
-    if (read.Outcome == Utf8Read::kInvalid) return false;
-    at += read.Length;
-  }
-  return true;
 }
 
 }  // namespace tintrel

@@ -19,11 +19,11 @@ TEST(WindowClasses, EveryClassificationAgreesWithTheByteTable) {
     const std::string where = "window starting with byte " + std::to_string(start);
     EXPECT_EQ(ClassifyWindow(window.data()), expected) << where;
 #if TINTREL_SSE2
-    if (avx2::Available()) {
+    if (ThisProcessor().Avx2) {
       EXPECT_EQ(ssse3::ClassifyWindow(window.data()), expected) << where;
       EXPECT_EQ(avx2::ClassifyWindow(window.data()), expected) << where;
     }
-    if (avx512::Available()) {
+    if (ThisProcessor().Avx512) {
       EXPECT_EQ(avx512::ClassifyWindow(window.data()), expected) << where;
     }
 #endif

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The 16 colours of the VGA text screen, in its order (1 blue, 4 red, 6 brown, 8 dark gray).
+// The 16 colours of the VGA text screen, in its order (1 blue, 4 red, 6 brown, 8 dark gray):
+// what the screen maps other colours to, and what pictures of it are painted with.
 #pragma once
 
 #include <array>
