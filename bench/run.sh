@@ -291,8 +291,9 @@ if os.path.exists(f"{work}/packs.json"):
 PY
 
 # Pictures and the gallery page: tintrel-catalog --thumbnails against the same run without it,
-# with both cores and on one, the share of the PNG encoding in it (callgrind, on the archive of
-# a tenth), and the gallery page of the whole archive loaded in headless Chromium against an
+# with both cores and on one, the shares of the deflate and of the pixels in it (callgrind, on the
+# archive of a tenth; the functions that draw the pictures are inlined, but libdeflate's and
+# DrawPicture stand alone), and the gallery page of the whole archive loaded in headless Chromium against an
 # empty page.
 if [ "$archive_files" -gt 0 ]; then
   echo "== 9. --thumbnails over the archive of $archive_files files" >&2
@@ -313,9 +314,9 @@ if [ "$archive_files" -gt 0 ]; then
     png_share=$(callgrind_annotate --inclusive=yes "$work/pictures.callgrind" 2>/dev/null |
       awk '{ gsub(",", "") }
            /PROGRAM TOTALS/ { total = $1 }
-           /spng_encode_image/ { png = $1 }
-           /tintrel::Shelve(Held|Screen)Picture/ { pictures += $1 }
-           END { printf "%.0f %% encoding the PNGs (libspng and zlib), %.0f %% drawing them and their screens, %.0f %% the rows", 100 * png / total, 100 * (pictures - png) / total, 100 * (total - pictures) / total }')
+           /:libdeflate_zlib_compress / { png = $1 }
+           /tintrel::DrawPicture\(/ { pixels = $1 }
+           END { printf "%.0f %% deflating the PNGs (libdeflate), %.0f %% drawing their pixels, %.0f %% the rest (the rows, and the screens drawn again for the pictures)", 100 * png / total, 100 * pixels / total, 100 * (total - png - pixels) / total }')
   fi
   echo "== 10. the gallery page of the archive in headless Chromium" >&2
   "$catalog" --html "$work/gallery.html" "$work/archive" >/dev/null

@@ -79,6 +79,30 @@ Rgb MixColor(std::size_t key) {
   return {channel(fg.R, bg.R), channel(fg.G, bg.G), channel(fg.B, bg.B)};
 }
 
+using ShadesOfAttr = std::array<std::array<uint8_t, kFullInk + 1>, 256>;
+
+// Each cell's glyph in its attribute's shades. A cell width known when compiling (0: not known)
+// unrolls each row of a cell, where most of a thumbnail's time goes.
+template <uint32_t kCellWidth>
+void PaintCells(const TextCells& cells, const GlyphShades& shades,
+                const ShadesOfAttr& shade_of_attr, Picture& picture) {
+  const uint32_t cell_width = kCellWidth != 0 ? kCellWidth : shades.CellWidth;
+  const uint32_t cell_height = shades.CellHeight;
+  const std::size_t stride = picture.Width, glyph_size = std::size_t{cell_width} * cell_height;
+  const uint8_t* attrs = cells.Bytes.data();
+  for (uint32_t row = 0; row < cells.Rows; ++row) {
+    uint8_t* corner = picture.Pixels.data() + std::size_t{row} * cell_height * stride;
+    for (uint32_t column = 0; column < cells.Columns; ++column, attrs += 2, corner += cell_width) {
+      const std::array<uint8_t, kFullInk + 1>& shade_of_level = shade_of_attr[attrs[1]];
+      const uint8_t* levels = shades.Levels.data() + attrs[0] * glyph_size;
+      for (uint32_t py = 0; py < cell_height; ++py, levels += cell_width) {
+        uint8_t* pixel = corner + py * stride;
+        for (uint32_t px = 0; px < cell_width; ++px) pixel[px] = shade_of_level[levels[px]];
+      }
+    }
+  }
+}
+
 }  // namespace
 
 void DrawPicture(const TextCells& cells, const PictureStyle& style, GlyphShades& shades,
@@ -137,7 +161,7 @@ void DrawPicture(const TextCells& cells, const PictureStyle& style, GlyphShades&
   picture.Pixels.resize(stride * picture.Height);
 
   // Each attribute's palette index at each level it shows.
-  std::array<std::array<uint8_t, kFullInk + 1>, 256> shade_of_attr{};
+  ShadesOfAttr shade_of_attr{};
   for (uint32_t attr = 0; attr < 256; ++attr) {
     const uint32_t fg = attr & 0x0F, bg = (attr & background_mask) >> 4;
     for (uint32_t level = 0, levels = levels_of_attr[attr]; levels != 0; ++level, levels >>= 1) {
@@ -145,17 +169,11 @@ void DrawPicture(const TextCells& cells, const PictureStyle& style, GlyphShades&
         shade_of_attr[attr][level] = static_cast<uint8_t>(slots[MixKey(fg, bg, level)]);
     }
   }
-  const std::size_t glyph_size = std::size_t{cell_width} * cell_height;
-  for (std::size_t i = 0; i < count; ++i) {
-    const uint8_t glyph = cells.Bytes[2 * i];
-    const std::array<uint8_t, kFullInk + 1>& shade_of_level = shade_of_attr[cells.Bytes[2 * i + 1]];
-    const uint8_t* levels = shades.Levels.data() + glyph * glyph_size;
-    uint8_t* corner = picture.Pixels.data() + (i / cells.Columns) * cell_height * stride +
-                      (i % cells.Columns) * cell_width;
-    for (uint32_t py = 0; py < cell_height; ++py) {
-      uint8_t* pixel = corner + py * stride;
-      for (uint32_t px = 0; px < cell_width; ++px) pixel[px] = shade_of_level[*levels++];
-    }
+  switch (cell_width) {
+    case 4: return PaintCells<4>(cells, shades, shade_of_attr, picture);
+    case 8: return PaintCells<8>(cells, shades, shade_of_attr, picture);
+    case 9: return PaintCells<9>(cells, shades, shade_of_attr, picture);
+    default: return PaintCells<0>(cells, shades, shade_of_attr, picture);
   }
 }
 
