@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "screen/screen.h"
+#include "screen/screen_state.h"
 #include "screen/screen_steps.h"
 
 namespace tintrel {

@@ -12,14 +12,13 @@
 #include <cstring>
 
 #include "scan/byte_classes.h"
-#include "screen/screen.h"
 #include "screen/screen_draw.h"
+#include "screen/screen_state.h"
+#include "screen/sequence_cache.h"
 #include "simd/bits.h"
 #include "simd/nibble_classes.h"
 
 namespace tintrel {
-
-struct SequenceEntry;
 
 namespace screen_quick {
 

@@ -8,28 +8,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
-#include "screen/screen.h"
-#include "screen/screen_steps.h"
+#include "screen/screen_state.h"
+#include "screen/sequence_cache.h"
 
 namespace tintrel {
-
-// A sequence's bytes after ESC "[" (its parameters and final byte), all ones past them, and its
-// step. A fresh entry, all zero, holds no sequence: a key's first byte ends it or is followed by
-// more of it.
-struct SequenceEntry {
-  uint64_t KeyLow = 0, KeyHigh = 0;
-  ScreenStep Step;
-};
-
-inline constexpr int kSequenceCacheBits = 12;
-
-// An entry depends on its sequence's bytes alone, so one cache serves drawing after drawing.
-struct SequenceCache {
-  std::unique_ptr<SequenceEntry[]> Entries =
-      std::make_unique<SequenceEntry[]>(std::size_t{1} << kSequenceCacheBits);
-};
 
 // Takes quick steps over the bytes from `pos` to `count` while it can, the parser being in its
 // normal state, and returns where it stopped: near the end, or at a byte the byte loop must take
