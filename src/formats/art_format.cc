@@ -66,7 +66,6 @@
 #include <bit>
 #include <cstring>
 
-#include "formats/readers.h"
 #include "scan/byte_classes.h"
 
 #if TINTREL_SSE2
@@ -83,14 +82,6 @@ constexpr std::size_t kSampleSize = 16 * 1024;
 constexpr std::size_t kAdfHeader = 1 + 192 + 4096;
 constexpr std::size_t kIdfHeader = 12;
 constexpr std::size_t kIdfTrailer = 4096 + 48;
-
-// The bytes in front of the first byte 26.
-std::size_t TextLength(Bytes bytes) {
-  const void* end_mark = bytes.empty() ? nullptr : std::memchr(bytes.data(), 26, bytes.size());
-  return end_mark == nullptr
-             ? bytes.size()
-             : static_cast<std::size_t>(static_cast<const uint8_t*>(end_mark) - bytes.data());
-}
 
 bool At(Bytes bytes, std::size_t offset, std::string_view magic) {
   return bytes.size() >= offset + magic.size() &&
@@ -306,6 +297,13 @@ ArtFormat ByContent(Bytes art, std::string_view extension) {
 
 }  // namespace
 
+std::size_t TextLength(std::span<const uint8_t> bytes) {
+  const void* end_mark = bytes.empty() ? nullptr : std::memchr(bytes.data(), 26, bytes.size());
+  return end_mark == nullptr
+             ? bytes.size()
+             : static_cast<std::size_t>(static_cast<const uint8_t*>(end_mark) - bytes.data());
+}
+
 std::string_view FormatName(ArtFormat format) {
   static constexpr std::array<std::string_view, 15> kNames = {
       "ansi", "ascii",  "pcboard", "avatar", "ripscrip",   "bin",      "xbin", "adf",
@@ -335,15 +333,6 @@ ArtFormat RecognizeFormat(std::span<const uint8_t> bytes, const SauceFacts& sauc
   const bool coded = content == ArtFormat::kPcboard || content == ArtFormat::kAvatar ||
                      content == ArtFormat::kRipscrip;
   return coded ? content : format;
-}
-
-std::span<const uint8_t> ArtBytes(ArtFormat format, std::span<const uint8_t> bytes,
-                                  const SauceFacts& sauce) {
-  if (!IsArt(format)) return {};
-  const Bytes art = bytes.first(
-      bytes.size() - std::min<uint64_t>(sauce.Present ? sauce.TailSize : 0, bytes.size()));
-  if (format == ArtFormat::kAvatar) return art.first(AvatarArtLength(art));
-  return IsTextArt(format) ? art.first(TextLength(art)) : art;
 }
 
 }  // namespace tintrel

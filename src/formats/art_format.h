@@ -4,6 +4,7 @@
 // in art_format.cc and the FORMATS section of man/tintrel-catalog.1.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -40,6 +41,9 @@ bool IsArt(ArtFormat format);
 // format of cells a byte 26 is a cell like any other.
 bool IsTextArt(ArtFormat format);
 
+// The bytes in front of the first byte 26.
+std::size_t TextLength(std::span<const uint8_t> bytes);
+
 // What recognition and the readers need of a file's SAUCE record, filled by the caller from the
 // decoded record. The defaults say the file has none.
 struct SauceFacts {
@@ -54,10 +58,5 @@ struct SauceFacts {
 // and its name's extension (lower case, without the dot; empty when it has none).
 ArtFormat RecognizeFormat(std::span<const uint8_t> bytes, const SauceFacts& sauce,
                           std::string_view extension);
-
-// The bytes that are the art: in front of the record and its comment block, and for a text
-// format in front of the first byte 26 as well. Nothing for what is not art.
-std::span<const uint8_t> ArtBytes(ArtFormat format, std::span<const uint8_t> bytes,
-                                  const SauceFacts& sauce);
 
 }  // namespace tintrel

@@ -23,6 +23,11 @@ void ReadTundra(Drawing& drawing, ArtSpan art, const SauceFacts& sauce);
 void ReadPcboard(Drawing& drawing, ArtSpan art, const SauceFacts& sauce);
 void ReadAvatar(Drawing& drawing, ArtSpan art, const SauceFacts& sauce);
 
+// The bytes that are the art: in front of the record and its comment block, and for a text
+// format in front of the first byte 26 as well. Nothing for what is not art.
+std::span<const uint8_t> ArtBytes(ArtFormat format, std::span<const uint8_t> bytes,
+                                  const SauceFacts& sauce);
+
 // The bytes of Avatar art in front of its first byte 26 that is not part of a command.
 std::size_t AvatarArtLength(ArtSpan art);
 

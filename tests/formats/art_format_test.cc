@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "formats/readers.h"
+
 namespace tintrel {
 namespace {
 
