@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "catalog/database.h"
 #include "catalog/database_sql.h"
 
 namespace tintrel {

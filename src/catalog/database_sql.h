@@ -8,9 +8,11 @@
 #include <string>
 #include <string_view>
 
-#include "catalog/database.h"
+#include "io/fault.h"
 
 namespace tintrel {
+
+struct Database;
 
 // Database::Statements, in this order.
 enum DatabaseStatement {
