@@ -172,6 +172,13 @@ void StreamFacts(ArtFacts& facts, const std::string& name, const NextChunk& next
     if (scanning) scanning = !ScanChunk(scanner, chunk.data(), chunk.size());
     const std::size_t sample = std::min(chunk.size(), kSampleMax - tools.Sample.size());
     tools.Sample.insert(tools.Sample.end(), chunk.begin(), chunk.begin() + sample);
+    // With the record read ahead the sample decides the format as soon as it is whole: the bytes
+    // are gathered only for a format's reader.
+    if (known && sample != 0 && tools.Sample.size() == kSampleMax) {
+      SauceFacts ahead = SauceFactsOf(*known);
+      ahead.TailSize = 0;
+      gathered = gathered && ReadsOwnCells(RecognizeFormat(tools.Sample, ahead, ExtensionOf(name)));
+    }
     gathered = gathered && tools.Gathered.size() + chunk.size() <= kGatherMax;
     if (gathered) {
       tools.Gathered.insert(tools.Gathered.end(), chunk.begin(), chunk.end());
@@ -224,8 +231,11 @@ void StreamFacts(ArtFacts& facts, const std::string& name, const NextChunk& next
       facts.ArtSize = art.size();
       analysis.ArtMd5 = DigestOf(art);
     }
-    return ReadOwnCells(facts, art, sauce, tools);
+    ReadOwnCells(facts, art, sauce, tools);
+    std::vector<uint8_t>().swap(tools.Gathered);
+    return;
   }
+  std::vector<uint8_t>().swap(tools.Gathered);
   if (drawing) FinishScreen(tools.Drawing);
   if (!HasScreen(facts.Format)) ResetScreen(tools.Drawing);
   TakeScreen(facts, tools.Drawing, tools.TopLines);

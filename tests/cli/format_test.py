@@ -3,7 +3,7 @@
 """tintrel-catalog over a folder of every format a collection holds, made here: each file's
 format, its screen and colour columns, its art digest and whether it gets a picture.
 Usage: format_test.py TINTREL_CATALOG [unittest arguments]"""
-import json, os, subprocess, sys, tempfile, unittest
+import hashlib, json, os, subprocess, sys, tempfile, unittest
 
 CATALOG = sys.argv[1]
 
@@ -92,6 +92,23 @@ class Formats(unittest.TestCase):
         nul = self.rows["nul.ans"]
         self.assertEqual((nul["format"], nul["screen_width"]), ("ansi", 6))
         self.assertTrue(os.path.exists(os.path.join(self.root, nul["thumbnail"])))
+
+    def test_files_too_large_to_hold_are_read_alike(self):
+        # Over 1 MiB: read in chunks, the record read ahead from the file's end.
+        ansi = b"\x1b[31mred, and more red text\r\n" * 60000
+        files = {"big.ans": ansi + sauce(lines=60000),
+                 "big.xb": b"XBIN\x1a\x50\0\x40\x1f\x10\0" + b"\xdb\x1a" * 80 * 8000 +
+                           sauce(data_type=6, file_type=0, width=80, lines=8000)}
+        for name, data in files.items():
+            with open(os.path.join(self.root, name), "wb") as f:
+                f.write(data)
+        run = subprocess.run([CATALOG, "-f", "jsonl", "big.ans", "big.xb"], cwd=self.root,
+                             capture_output=True)
+        big, xbin = map(json.loads, run.stdout.splitlines())
+        self.assertEqual((big["format"], big["screen_lines"], big["art_md5"]),
+                         ("ansi", 60000, hashlib.md5(ansi).hexdigest()))
+        self.assertEqual((xbin["format"], xbin["screen_width"], xbin["screen_lines"],
+                          xbin["green"], xbin["blue"], xbin["error"]), ("xbin", 80, 8000, 50, 50, None))
 
     def test_a_broken_header_is_the_rows_error(self):
         with open(os.path.join(self.root, "art", "broken.xb"), "wb") as f:
