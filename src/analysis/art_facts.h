@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "analysis/analysis.h"
+#include "formats/drawing.h"
 #include "meta/sauce_info.h"
 #include "scan/quick_steps.h"
 #include "screen/screen.h"
@@ -34,6 +35,17 @@ struct ArtFacts {
   // from them after the screen has gone on to other files.
   std::vector<Cell> Top;
   uint32_t TopWidth = 0;
+
+  ArtFormat Format = ArtFormat::kAnsi;
+  uint64_t ArtSize = 0;  // the bytes that are the art (ArtBytes), which art_md5 digests
+  // Read by the format's own reader (every art format but ansi, ascii and ripscrip): its cells
+  // charged as the scan charges them, and what the format adds to the top rows kept.
+  bool OwnCells = false;
+  ScanState Tally;
+  std::optional<Fault> FormatFault;  // the reader's FormatError
+  std::optional<ArtPalette> Palette;
+  ArtFont Font;
+  std::vector<uint8_t> TopBanks;  // with a font of 512 glyphs, one per cell of Top
 };
 
 // What a worker keeps from file to file: the scan's cache of token effects and the screen, which
@@ -41,11 +53,25 @@ struct ArtFacts {
 struct ArtTools {
   TokenCache Cache;
   Screen Drawing;
-  uint32_t TopLines = 0;  // the drawing's lines kept in the facts, for pictures; 0 keeps none
+  uint32_t TopLines = 0;   // the drawing's lines kept in the facts, for pictures; 0 keeps none
+  tintrel::Drawing Cells;  // a format's reader draws here
+  std::vector<uint8_t> Gathered;  // a stream's bytes, for a format's reader
+  std::vector<uint8_t> Sample;    // a stream's first bytes, for recognition
 };
 
 inline std::span<const uint8_t> FirstBytes(const ArtFacts& facts) {
   return {facts.Head.data(), facts.HeadSize};
+}
+
+// Whether a format's own reader draws the screen and charges the colour columns.
+inline bool ReadsOwnCells(ArtFormat format) {
+  return IsArt(format) && format != ArtFormat::kAnsi && format != ArtFormat::kAscii &&
+         format != ArtFormat::kRipscrip;
+}
+
+// Whether a format's screen is drawn: art, but not RIPscrip's vector graphics.
+inline bool HasScreen(ArtFormat format) {
+  return IsArt(format) && format != ArtFormat::kRipscrip;
 }
 
 // Whether the record says the file is Character or BinaryText data, which the screen draws.

@@ -23,16 +23,14 @@ Field TypeField(std::string_view name, uint8_t number) {
   return TextField(name.empty() ? std::to_string(number) : std::string(name));
 }
 
-void FillScan(Row& row, const Analysis& analysis) {
-  const ColorStatistics stats = ComputeColorStatistics(analysis.Scan);
+// The colour columns of a scan, or of a format's own cells charged as a scan charges them.
+void FillColors(Row& row, const ScanState& scan) {
+  const ColorStatistics stats = ComputeColorStatistics(scan);
   std::string words;
   for (uint8_t color : NamedColors(stats)) {
     if (!words.empty()) words += ' ';
     words += kColorWords[color];
   }
-  row[Col("size")] = NumberField(static_cast<int64_t>(analysis.FileSize));
-  row[Col("md5")] = TextField(DigestToHex(analysis.FileMd5));
-  row[Col("art_md5")] = TextField(DigestToHex(analysis.ArtMd5));
   row[Col("colors")] = TextField(words);
   // The shares of blue to gray, by colour number 1 to 7.
   static constexpr std::array<std::size_t, 8> kShare = {
@@ -43,9 +41,20 @@ void FillScan(Row& row, const Analysis& analysis) {
   }
   row[Col("colors_used")] = NumberField(stats.ColorsUsed);
   row[Col("total_chars")] = NumberField(stats.ColorTotal);
-  row[Col("low_ascii")] = NumberField(LowAsciiPercent(analysis.Scan));
-  row[Col("high_ascii")] = NumberField(HighAsciiPercent(analysis.Scan));
-  row[Col("verdict")] = TextField(std::string(Verdict(analysis.Scan)));
+  row[Col("low_ascii")] = NumberField(LowAsciiPercent(scan));
+  row[Col("high_ascii")] = NumberField(HighAsciiPercent(scan));
+  row[Col("verdict")] = TextField(std::string(Verdict(scan)));
+}
+
+// What is not art has only its size and digest: no art digest, colours or screen.
+void FillScan(Row& row, const ArtFacts& facts) {
+  const Analysis& analysis = facts.Scanned;
+  row[Col("size")] = NumberField(static_cast<int64_t>(analysis.FileSize));
+  row[Col("md5")] = TextField(DigestToHex(analysis.FileMd5));
+  row[Col("format")] = TextField(std::string(FormatName(facts.Format)));
+  if (!IsArt(facts.Format)) return;
+  row[Col("art_md5")] = TextField(DigestToHex(analysis.ArtMd5));
+  FillColors(row, facts.OwnCells ? facts.Tally : analysis.Scan);
 }
 
 void FillSauce(Row& row, const SauceInfo& info) {
@@ -87,11 +96,17 @@ Row ArtRow(const std::string& path, const ArtFacts& facts, const RowOptions& opt
            RowTools& tools) {
   if (const std::optional<Fault>& fault = ReadFault(facts))
     return ErrorRow(path, FaultText("cannot read", *fault));
+  if (facts.FormatFault) {
+    const std::string format(FormatName(facts.Format));
+    Row row = ErrorRow(path, "not readable as " + format + ": " + facts.FormatFault->Message);
+    row[Col("format")] = TextField(format);
+    return row;
+  }
   Row row;
   row[Col("path")] = TextField(path);
-  FillScan(row, facts.Scanned);
+  FillScan(row, facts);
   FillSauce(row, facts.Sauce);
-  FillScreen(row, facts.Shown, facts.Sauce);
+  if (HasScreen(facts.Format)) FillScreen(row, facts.Shown, facts.Sauce);
   if (options.Pictures != nullptr) ShelvePicture(*options.Pictures, tools.Pictures, row, facts);
   return row;
 }

@@ -23,7 +23,7 @@ void StartDigest(Digesting& digesting, DigestedFile&& file, const RowOptions& op
   while (digesting.Files[tag].Held.Bytes) ++tag;
   DigestedFile& slot = digesting.Files[tag] = std::move(file);
   AddMd5Job(digesting.Lanes, {slot.Held.Bytes.get(), slot.Held.Size,
-                              static_cast<std::size_t>(slot.Held.Facts.Scanned.ScannedBytes), tag});
+                              static_cast<std::size_t>(slot.Held.Facts.ArtSize), tag});
   ++digesting.InFlight;
 }
 

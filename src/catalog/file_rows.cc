@@ -138,10 +138,8 @@ void CatalogRows(const std::string& path, const RowOptions& options, RowTools& t
                  RowOutput& out) {
   std::optional<HeldFile> held = StartFileRows(path, options, tools, out);
   if (!held) return;
-  FileDigest digest;
-  DigestBytes(digest, held->Bytes.get(), held->Size);
-  const Digest whole = FinishDigest(digest);
-  FinishHeldFile(*held, whole, digest.Art, options, tools, out);
+  DigestHeld(held->Facts, {held->Bytes.get(), held->Size});
+  AddRow(out, ArtRow(held->Path, held->Facts, options, tools), options);
 }
 
 }  // namespace tintrel

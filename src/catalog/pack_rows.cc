@@ -105,7 +105,7 @@ void StartMember(PackWalk& walk, const std::string& member, std::span<const uint
   slot.Bytes.assign(bytes.begin(), bytes.end());
   HeldFacts(slot.Facts, walk.Path + "/" + member, slot.Bytes, walk.Tools.Art);
   AddMd5Job(lanes.Lanes, {slot.Bytes.data(), slot.Bytes.size(),
-                          static_cast<std::size_t>(slot.Facts.Scanned.ScannedBytes), tag});
+                          static_cast<std::size_t>(slot.Facts.ArtSize), tag});
   lanes.Order.push_back(tag);
 }
 

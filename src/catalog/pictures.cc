@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "catalog/pictures.h"
 
-#include <algorithm>
+#include <array>
 #include <optional>
 
 #include "render/png_file.h"
@@ -10,8 +10,6 @@
 namespace tintrel {
 
 namespace {
-
-constexpr std::size_t kBinaryWindow = 512;
 
 // The picture's path when the row is of drawn art that shows something, and whether this worker
 // is the first to meet the art and so the one to draw it; nothing when there is no picture.
@@ -23,7 +21,7 @@ struct Claim {
 std::optional<Claim> ClaimPicture(PictureShelf& shelf, const Row& row, const ArtFacts& facts) {
   const Field& art = row[Col("art_md5")];
   if (row[Col("error")].Type != Field::kNull || art.Type != Field::kText ||
-      facts.Shown.Width == 0 || !IsDrawnArt(facts.Sauce, FirstBytes(facts)))
+      facts.Shown.Width == 0 || !HasScreen(facts.Format))
     return std::nullopt;
   Claim claim;
   claim.Path = shelf.Folder + (shelf.Folder.ends_with('/') ? "" : "/") + art.Value + ".png";
@@ -34,17 +32,6 @@ std::optional<Claim> ClaimPicture(PictureShelf& shelf, const Row& row, const Art
 }
 
 }  // namespace
-
-bool IsDrawnArt(const SauceInfo& info, std::span<const uint8_t> first_bytes) {
-  // Data types 0 (none) and 1 (character) are text the screen draws.
-  if (info.Present && info.DataType > 1) return false;
-  first_bytes = first_bytes.first(std::min(first_bytes.size(), kBinaryWindow));
-  for (uint8_t byte : first_bytes) {
-    if (byte == 26) return true;
-    if (byte == 0) return false;
-  }
-  return true;
-}
 
 PictureStyle StyleFor(const PictureShelf& shelf, const SauceInfo& info) {
   PictureStyle style;
@@ -60,7 +47,21 @@ void ShelvePicture(PictureShelf& shelf, PictureWork& work, Row& row, const ArtFa
   if (claim->Mine) {
     PictureStyle style = StyleFor(shelf, facts.Sauce);
     style.IceColors = style.IceColors || facts.Shown.Ice;
-    DrawPicture(CellRows(facts.Top, facts.TopWidth), style, work.Shades, work.Canvas);
+    // The art's own palette and font where it carries them. True colour shows as the nearest VGA
+    // colour each cell keeps: the picture's palette holds the mixes of 16 colours.
+    std::array<Rgb, 16> colors;
+    if (facts.Palette) {
+      for (std::size_t i = 0; i < colors.size(); ++i) {
+        const ArtColor& c = (*facts.Palette)[i];
+        colors[i] = {EightBit(c.R), EightBit(c.G), EightBit(c.B)};
+      }
+      style.Colors = &colors;
+    }
+    if (facts.Font.Height != 0)
+      style.Font = {facts.Font.Rows, facts.Font.Height, facts.Font.Glyphs};
+    TextCells cells = CellRows(facts.Top, facts.TopWidth);
+    cells.Banks = facts.TopBanks;
+    DrawPicture(cells, style, work.Shades, work.Canvas);
     if (std::string error = WritePngFile(work.Canvas, claim->Path); !error.empty()) {
       std::lock_guard lock(shelf.Lock);
       if (shelf.Failure.empty()) shelf.Failure = error;

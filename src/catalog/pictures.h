@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <mutex>
-#include <span>
 #include <string>
 #include <unordered_set>
 
@@ -34,12 +33,6 @@ struct PictureWork {
   GlyphShades Shades;
   Picture Canvas;
 };
-
-// Whether a file's art is drawn at all: not when its record says it is no character art (a
-// bitmap, sound, binary text or an executable, which this screen does not draw), nor when it
-// looks like a binary: a NUL byte among its first bytes, in front of any byte 26. `first_bytes`
-// are up to the first 512 bytes of the file.
-bool IsDrawnArt(const SauceInfo& info, std::span<const uint8_t> first_bytes);
 
 // How the record asks for the art to be shown: iCE colours when its flag is set (the screen
 // adds them when it finds a bright background), 9-pixel cells when it asks for them.

@@ -43,6 +43,7 @@ inline constexpr auto kColumns = std::to_array<Column>({
     {"low_ascii", ColumnType::kInteger},
     {"high_ascii", ColumnType::kInteger},
     {"verdict", ColumnType::kText},
+    {"format", ColumnType::kText},
     // What the screen shows at the end.
     {"screen_width", ColumnType::kInteger},
     {"screen_lines", ColumnType::kInteger},

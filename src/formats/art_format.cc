@@ -67,6 +67,7 @@
 #include <cstring>
 
 #include "scan/byte_classes.h"
+#include "simd/processor.h"
 
 #if TINTREL_SSE2
 #include <emmintrin.h>
@@ -253,8 +254,21 @@ Codes CountCodes(Bytes text) {
 #if TINTREL_SSE2
   // Sixteen bytes at once: the controls and ESC "[" pairs counted, the rare codes' first bytes
   // looked at one by one.
+  // The counts gather in byte lanes (a match is -1, subtracted), summed before any lane can
+  // pass 255: a count of bits would call a library routine on processors named only SSE2.
   const auto is = [](__m128i bytes, char b) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(b)); };
-  for (; i + 17 <= text.size(); i += 16) {
+  __m128i controls = _mm_setzero_si128(), escapes = _mm_setzero_si128();
+  auto sum = [](__m128i& lanes) {
+    const __m128i halves = _mm_sad_epu8(lanes, _mm_setzero_si128());
+    lanes = _mm_setzero_si128();
+    return static_cast<std::size_t>(_mm_cvtsi128_si32(halves) +
+                                    _mm_cvtsi128_si32(_mm_srli_si128(halves, 8)));
+  };
+  for (std::size_t round = 1; i + 17 <= text.size(); i += 16, ++round) {
+    if (round % 255 == 0) {
+      codes.Controls += sum(controls);
+      codes.Escapes += sum(escapes);
+    }
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
     const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + 1));
     const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(31)), bytes);
@@ -262,14 +276,14 @@ Codes CountCodes(Bytes text) {
         _mm_or_si128(_mm_or_si128(_mm_or_si128(is(bytes, 9), is(bytes, 10)),
                                   _mm_or_si128(is(bytes, 12), is(bytes, 13))),
                      _mm_or_si128(is(bytes, 26), is(bytes, 27)));
-    codes.Controls += std::popcount(
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_andnot_si128(text_controls, low))));
-    codes.Escapes += std::popcount(
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(is(bytes, 27), is(next, '[')))));
+    controls = _mm_sub_epi8(controls, _mm_andnot_si128(text_controls, low));
+    escapes = _mm_sub_epi8(escapes, _mm_and_si128(is(bytes, 27), is(next, '[')));
     auto rare = static_cast<unsigned>(_mm_movemask_epi8(
         _mm_or_si128(_mm_or_si128(is(bytes, '@'), is(bytes, 0x16)), is(bytes, '!'))));
     for (; rare != 0; rare &= rare - 1) CountRare(codes, text, i + std::countr_zero(rare));
   }
+  codes.Controls += sum(controls);
+  codes.Escapes += sum(escapes);
 #endif
   for (; i < text.size(); ++i) CountByte(codes, text, i);
   return codes;

@@ -19,6 +19,16 @@ namespace tintrel {
 struct TextCells {
   std::span<const uint8_t> Bytes;  // Columns * Rows * 2
   uint32_t Columns = 0, Rows = 0;
+  // With a font of 512 glyphs, one per cell: the half of the font its glyph is in.
+  std::span<const uint8_t> Banks = {};
+};
+
+// A font of the art's own in place of the VGA's: 8 pixels wide, Height rows a glyph (1 to 32),
+// the high bit of a row leftmost; 256 glyphs, or 512 where the cells name their half.
+struct PictureFont {
+  std::span<const uint8_t> Rows;  // Glyphs * Height bytes
+  uint32_t Height = 0;            // 0: the VGA font
+  uint32_t Glyphs = 256;
 };
 
 struct PictureStyle {
@@ -31,6 +41,9 @@ struct PictureStyle {
   // The picture at most this wide: each cell a whole number of pixels wide, no wider than the
   // font's, and as tall as keeps its shape. 0: one pixel per font pixel.
   uint32_t Width = 320;
+  // The art's own 16 colours, by attribute index; none: the VGA's.
+  const std::array<Rgb, 16>* Colors = nullptr;
+  PictureFont Font;
 };
 
 struct Picture {
@@ -42,12 +55,14 @@ struct Picture {
 // Levels 0-4: the quarters of a pixel that a glyph's ink covers.
 inline constexpr uint8_t kFullInk = 4;
 
-// The glyphs at one cell size, kept from picture to picture while the size stays the same.
+// The glyphs at one cell size, kept from picture to picture while the size stays the same and
+// the font is the VGA's.
 struct GlyphShades {
   uint32_t FontWidth = 0;                  // 8, or 9 with the 9th column
   uint32_t CellWidth = 0, CellHeight = 0;  // in picture pixels
+  bool OwnFont = false;                    // shaded from an art's own font, made again each time
   std::vector<uint8_t> Levels;             // per glyph, CellHeight rows of CellWidth levels
-  std::array<uint8_t, 256> LevelsUsed{};   // per glyph, bit k set when level k occurs
+  std::array<uint8_t, 512> LevelsUsed{};   // per glyph, bit k set when level k occurs
 };
 
 // Draws the cells into `picture`, replacing what it held.

@@ -32,6 +32,7 @@ TEST(Table, ColumnsStandInTheirStoredOrder) {
       {"low_ascii", kInteger},
       {"high_ascii", kInteger},
       {"verdict", kText},
+      {"format", kText},
       {"screen_width", kInteger},
       {"screen_lines", kInteger},
       {"charset", kText},

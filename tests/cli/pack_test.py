@@ -134,7 +134,8 @@ class Packs(unittest.TestCase):
             f.write(data)
         self.assertEqual([r["member"] for r in self.run_catalog("names.zip")[0][1:]],
                          ["CAF\u00e9.ANS", "../../up.ans"])
-        # A page saved under a pack's name is a file; a pack under an art name is a pack.
+        # A page saved under a pack's name is a file; a pack under an art name is a pack, and
+        # with packs left shut it is data, no art.
         with open(self.path("page.zip"), "wb") as f:
             f.write(b"<html><body>404</body></html>\n")
         shutil.copy(self.path("outer.zip"), self.path("ART.ANS"))
@@ -142,8 +143,8 @@ class Packs(unittest.TestCase):
         self.assertEqual([(r["path"], r["pack"], r["verdict"]) for r in rows][:2],
                          [("page.zip", "", "low"), ("ART.ANS", "ART.ANS", "")])
         rows = self.run_catalog("--no-packs", "ART.ANS")[0]
-        self.assertEqual([(r["path"], r["pack"], r["verdict"] != "") for r in rows],
-                         [("ART.ANS", "", True)])
+        self.assertEqual([(r["path"], r["pack"], r["format"], r["verdict"]) for r in rows],
+                         [("ART.ANS", "", "data", "")])
 
     def test_damage_costs_only_what_is_damaged(self):
         os.makedirs(self.path("src"))
