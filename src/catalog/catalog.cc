@@ -32,6 +32,7 @@
 #include "catalog/walk.h"
 #include "io/output.h"
 #include "meta/md5_lanes.h"
+#include "text/shown_name.h"
 
 namespace tintrel {
 
@@ -234,7 +235,7 @@ void Work(Pipeline& pipeline, const RowOptions& options) {
 
 // Why a write failed, as a message tells it.
 std::string WriteFailure(const std::string& name, const Fault& fault) {
-  return "cannot write " + name + ": " +
+  return "cannot write " + ShownName(name) + ": " +
          (fault.ErrorNumber != 0 ? std::strerror(fault.ErrorNumber) : fault.Message);
 }
 
@@ -311,7 +312,7 @@ bool WriteRows(Pipeline& pipeline, const PutRows& put, Messages& messages) {
       messages.Bytes += rows.Bytes;
       for (const auto& [path, error] : rows.Errors) {
         ++messages.Errors;
-        messages.Say(path + ": " + error);
+        messages.Say(ShownName(path) + ": " + ShownName(error));
       }
     }
     messages.Progress(false);
@@ -324,10 +325,10 @@ bool MakePictureFolder(const std::string& folder, Messages& messages) {
   const int error = errno;
   if (struct stat status; error == EEXIST && stat(folder.c_str(), &status) == 0) {
     if (S_ISDIR(status.st_mode)) return true;
-    messages.Say("cannot make pictures in " + folder + ": " + std::strerror(ENOTDIR));
+    messages.Say("cannot make pictures in " + ShownName(folder) + ": " + std::strerror(ENOTDIR));
     return false;
   }
-  messages.Say("cannot make pictures in " + folder + ": " + std::strerror(error));
+  messages.Say("cannot make pictures in " + ShownName(folder) + ": " + std::strerror(error));
   return false;
 }
 
