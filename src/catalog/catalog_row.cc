@@ -13,6 +13,8 @@
 #include "catalog/gallery_page.h"
 #include "catalog/pack_rows.h"
 #include "catalog/screen_columns.h"
+#include "catalog/split_volume.h"
+#include "io/long_path.h"
 #include "packs/pack_format.h"
 
 namespace tintrel {
@@ -144,7 +146,7 @@ bool StartRows(const std::string& path, const RowOptions& options, RowTools& too
   };
   // A pipe or a device is not opened at all: opening may wait or act on the device.
   struct stat status;
-  if (stat(path.c_str(), &status) != 0) return fail(Reason("cannot open", errno));
+  if (!StatLongPath(path, status)) return fail(Reason("cannot open", errno));
   if (!S_ISREG(status.st_mode)) return fail("not a regular file");
   out.Stamp =
       FileStamp{status.st_size, status.st_mtim.tv_sec * 1'000'000'000 + status.st_mtim.tv_nsec};
@@ -157,7 +159,7 @@ bool StartRows(const std::string& path, const RowOptions& options, RowTools& too
       return false;
     }
   }
-  FileHandle file = OpenForReading(path, O_NONBLOCK);
+  FileHandle file = OpenLongPath(path, O_NONBLOCK);
   if (!file.IsOpen()) return fail(Reason("cannot open", errno));
   const int64_t size = RegularFileSize(file);
   if (size < 0) return fail("not a regular file");
@@ -182,6 +184,9 @@ bool StartRows(const std::string& path, const RowOptions& options, RowTools& too
         PackRows(path, file, held.Size, format, options, tools, out, bytes);
         return false;
       }
+      if (std::string split = options.OpenPacks ? SplitZipVolume(path, file, held.Size, bytes) : "";
+          !split.empty())
+        return fail(split);
       try {
         CloseFile(file, path);
       } catch (const Fault& fault) {
@@ -209,6 +214,9 @@ bool StartRows(const std::string& path, const RowOptions& options, RowTools& too
       PackRows(path, file, static_cast<uint64_t>(size), format, options, tools, out);
       return false;
     }
+    if (std::string split = SplitZipVolume(path, file, static_cast<uint64_t>(size), {});
+        !split.empty())
+      return fail(split);
   }
 
   // The record first, from the end: its width is the screen's.

@@ -3,7 +3,7 @@
 """tintrel-catalog on what an attacker would hand it, each attack made small here: the rows, the
 status and every byte on standard error.
 Usage: hostile_test.py TINTREL_CATALOG [unittest arguments]"""
-import csv, gzip, io, os, subprocess, sys, tarfile, tempfile, unittest
+import csv, gzip, io, os, random, subprocess, sys, tarfile, tempfile, unittest
 
 CATALOG = sys.argv[1]
 ART = b"\x1b[1;31mRed\x1b[0m\r\n"
@@ -25,6 +25,36 @@ class Attacks:
         name = b"t\x1b]0;owned\x07\x1b[2J\x9b\xff.ans"
         os.mkfifo(os.path.join(self.root, name))
         return name
+
+    def deep_tree(self, depth=400):
+        """A file whose path is over 8 KB, past what one system call takes."""
+        fd = os.open(self.root, os.O_RDONLY)
+        for _ in range(depth):
+            os.mkdir("d" * 19, dir_fd=fd)
+            inner = os.open("d" * 19, os.O_RDONLY, dir_fd=fd)
+            os.close(fd)
+            fd = inner
+        with open(os.open("deep.ans", os.O_WRONLY | os.O_CREAT, 0o644, dir_fd=fd), "wb") as f:
+            f.write(ART)
+        os.close(fd)
+        return b"tree/" + b"/".join([b"d" * 19] * depth) + b"/deep.ans"
+
+    def broken_links(self):
+        os.makedirs(os.path.join(self.root, b"links"))
+        os.symlink(b"nowhere.ans", os.path.join(self.root, b"links/dangling.ans"))
+        os.symlink(b"loop.ans", os.path.join(self.root, b"links/loop.ans"))
+        self.write(b"links/real.ans", ART)
+        return b"links"
+
+    def split_zip(self):
+        """Three volumes of 64 KiB at most: art.z01, art.z02 and art.zip."""
+        self.write(b"big.ans", random.Random(1).randbytes(150000))
+        subprocess.run(["zip", "-q", "-s", "64k", "art.zip", "big.ans"], cwd=self.root, check=True)
+        os.remove(os.path.join(self.root, b"big.ans"))
+        return [b"art.z01", b"art.z02", b"art.zip"]
+
+    def nul_led_gzip(self):
+        return self.write(b"nul.gz", gzip.compress(bytes(1024) + ART, mtime=0))
 
 
 class Hostile(unittest.TestCase):
@@ -49,6 +79,36 @@ class Hostile(unittest.TestCase):
         self.assertEqual((rows, status), ([(name, "not a regular file")], 1))
         self.assertEqual(errors, b"tintrel-catalog: 't'$'\\033'']0;owned'$'\\a\\033''[2J'"
                          b"$'\\233\\377''.ans': not a regular file\n")
+
+    def test_every_file_of_a_deep_tree_has_a_row(self):
+        os.mkdir(os.path.join(self.root, b"tree"))
+        self.attacks.root = os.path.join(self.root, b"tree")
+        deep = self.attacks.deep_tree()
+        self.assertGreater(len(deep), 8000)
+        rows, errors, status = self.catalog("tree")
+        self.assertEqual((rows, errors, status), ([(deep, "")], b"", 0))
+
+    def test_followed_links_that_lead_nowhere_have_error_rows(self):
+        folder = self.attacks.broken_links()
+        loop = "cannot open: Too many levels of symbolic links"
+        rows, errors, status = self.catalog("-L", folder)
+        self.assertEqual((rows, status), ([(b"links/dangling.ans", "cannot open: No such file or directory"),
+                                           (b"links/loop.ans", loop), (b"links/real.ans", "")], 1))
+        self.assertEqual(errors.count(b"\n"), 2)
+        self.assertEqual(self.catalog(folder)[1:], (b"", 0))
+
+    def test_split_zip_volumes_have_error_rows_that_say_so(self):
+        volumes = self.attacks.split_zip()
+        rows, errors, status = self.catalog(".")
+        split = "unsupported: a volume of a split zip (zip -s); join the volumes with zip -s 0 to read them"
+        self.assertEqual((rows, status), ([(b"./" + v, split) for v in volumes], 1))
+        self.assertEqual(errors, b"".join(b"tintrel-catalog: ./%s: %s\n" % (v, split.encode())
+                                          for v in volumes))
+
+    def test_a_nul_led_gzip_is_a_one_member_pack(self):
+        pack = self.attacks.nul_led_gzip()
+        rows, errors, status = self.catalog(pack)
+        self.assertEqual((rows, errors, status), ([(b"nul.gz", ""), (b"nul.gz/nul", "")], b"", 0))
 
 
 if __name__ == "__main__":
