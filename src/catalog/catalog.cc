@@ -267,6 +267,18 @@ struct RunOutput {
     }
   }
 
+  // Writes the rows of `text` and those spilled in front of them; false, having said why, when
+  // they cannot be read back or written.
+  bool WriteRows(const SpilledRows& spill, const std::string& text, Messages& messages) {
+    try {
+      return ForEachPiece(spill, text,
+                          [&](std::string_view rows) { return Write(rows, messages); });
+    } catch (const Fault& fault) {
+      messages.Say(fault.Message);
+      return false;
+    }
+  }
+
   // Writes what is left and puts the file in place under its name.
   bool Finish(Messages& messages) {
     try {
@@ -313,6 +325,11 @@ bool WriteRows(Pipeline& pipeline, const PutRows& put, Messages& messages) {
       for (const auto& [path, error] : rows.Errors) {
         ++messages.Errors;
         messages.Say(ShownName(path) + ": " + ShownName(error));
+      }
+      if (rows.UnnamedErrors > 0) {
+        messages.Errors += rows.UnnamedErrors;
+        messages.Say(ShownName(rows.Path) + ": " + std::to_string(rows.UnnamedErrors) +
+                     " more error rows");
       }
     }
     messages.Progress(false);
@@ -395,7 +412,7 @@ int64_t NowNs() {
 
 // The gallery page's part of a run, when it has one: its records go as the rows do.
 bool PutPage(RunOutput* page, const RowOutput& made, Messages& messages) {
-  return page == nullptr || page->Write(made.Page, messages);
+  return page == nullptr || page->WriteRows(made.PageSpill, made.Page, messages);
 }
 
 // The run into a SQLite database: a new one beside FILE, renamed into place when whole, or with
@@ -466,7 +483,7 @@ bool CatalogIntoTable(const CatalogOptions& options, WalkPlan& plan, const RowOp
   plan.Written.push_back(table.File.TempPath);
   if (!table.Write(TableHeader(options.Format), messages)) return false;
   const auto put = [&](const RowOutput& made) {
-    return table.Write(made.Text, messages) && PutPage(page, made, messages);
+    return table.WriteRows(made.TextSpill, made.Text, messages) && PutPage(page, made, messages);
   };
   const bool written = RunPipeline(plan, rows, options.Jobs, RowSink{put}, messages, walk_failure);
   // A table of only the files walked before the list failed does not replace an earlier one.

@@ -129,11 +129,13 @@ void AddRow(RowOutput& out, const Row& row, const RowOptions& options) {
 }
 
 void InsertRow(RowOutput& out, RowMark at, const Row& row, const RowOptions& options) {
-  out.Text.insert(at.Text, FormatRow(row, options.Format));
-  if (options.Page) out.Page.insert(at.Page, PageRecord(row));
+  InsertRows(out.TextSpill, out.Text, at.Text, FormatRow(row, options.Format));
+  if (options.Page) InsertRows(out.PageSpill, out.Page, at.Page, PageRecord(row));
   if (!row[kError].Value.empty())
-    out.Errors.insert(out.Errors.begin() + static_cast<std::ptrdiff_t>(at.Errors),
-                      {row[kPath].Value, row[kError].Value});
+    NoteError(out.Errors, out.UnnamedErrors, static_cast<std::size_t>(at.Errors),
+              {row[kPath].Value, row[kError].Value});
+  SpillPast(out.TextSpill, out.Text);
+  SpillPast(out.PageSpill, out.Page);
   ++out.Rows;
   out.Bytes += static_cast<uint64_t>(row[kSize].Number);
 }

@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <vector>
 
+#include "catalog/member_name.h"
 #include "catalog/screen_columns.h"
 #include "meta/file_digest.h"
 #include "packs/pack_reader.h"
@@ -27,6 +29,7 @@ struct PackWalk {
   RowOutput& Out;
   PackBudget Budget;
   uint64_t Members = 0;
+  std::string NameWarning;  // the member being read had its name cut
 };
 
 // A nested pack's bytes where its reader can reach any of them.
@@ -49,6 +52,8 @@ Row PackRow(const PackWalk& walk, const std::string& member, std::optional<FileD
 
 void AddMemberRow(PackWalk& walk, Row row, const std::string& member) {
   SetPackColumns(row, walk.Path, member);
+  if (Field& error = row[ColumnIndex("error")]; error.Value.empty() && !walk.NameWarning.empty())
+    error = TextField(walk.NameWarning);
   AddRow(walk.Out, row, walk.Options);
 }
 
@@ -112,6 +117,7 @@ void NestedPack(PackWalk& walk, const std::string& member, MemberBytes& bytes,
       error = FaultText("cannot read", fault);
     }
   }
+  if (error.empty()) error = walk.NameWarning;
   InsertRow(walk.Out, place, PackRow(walk, member, digest, error), walk.Options);
 }
 
@@ -194,15 +200,19 @@ void VisitFile(PackWalk& walk, const std::string& member, MemberBytes& bytes, un
 PackOutcome ReadMembers(PackWalk& walk, const PackSource& source, PackFormat format,
                         const std::string& prefix, unsigned depth) {
   PackVisitor visitor;
+  const std::string enclosing = walk.NameWarning;
   visitor.File = [&](const std::string& name, MemberBytes& bytes) {
     if (walk.Budget.Reached) return Drain(bytes);
-    VisitFile(walk, prefix + name, bytes, depth);
+    const std::string member = prefix + CutMemberName(name, walk.NameWarning);
+    VisitFile(walk, member, bytes, depth);
+    walk.NameWarning = enclosing;
   };
   visitor.Error = [&](const std::string& name, const std::string& error) {
     // The member that went past a limit says so; after it, no member has a row.
     const bool the_limit = walk.Budget.Reached && error == walk.Budget.Reason;
     if (!the_limit && (walk.Budget.Reached || !CountMember(walk))) return;
-    AddMemberError(walk, prefix + name, error);
+    std::string cut;
+    AddMemberError(walk, prefix + CutMemberName(name, cut), error);
   };
   PackOutcome outcome = ReadPack(source, format, walk.Budget, visitor);
   if (walk.Budget.Reached) AddProblem(outcome, walk.Budget.Reason);
@@ -256,6 +266,8 @@ void PackRows(const std::string& path, const FileHandle& file, uint64_t size, Pa
     } catch (const Fault& fault) {
       // The pack stopped being readable part of the way through.
       error = FaultText("cannot read", fault);
+    } catch (const std::bad_alloc&) {
+      error = "out of memory: the pack wanted more than the system would give";
     }
   }
   InsertRow(out, place, PackRow(walk, "", digest, error), options);

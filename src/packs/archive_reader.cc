@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "packs/seven_zip_windows.h"
 #include "text/cp437.h"
 #include "text/utf8.h"
 
@@ -297,6 +298,10 @@ PackOutcome ReadArchive(const PackSource& source, PackFormat format, PackBudget&
   const std::size_t head_size = ReadSource(source, 0, head.data(), head.size());
   const bool volume = format == PackFormat::kRar && IsRarVolume({head.data(), head_size});
   if (volume) outcome.Error = "unsupported: a volume of a multi-volume set";
+  if (format == PackFormat::kSevenZip) {
+    outcome.Error = SevenZipWindowProblem(source);
+    if (!outcome.Error.empty()) return outcome;
+  }
   const bool compressed =
       format == PackFormat::kGzip || format == PackFormat::kBzip2 || format == PackFormat::kXz;
   if (!ReadEntries(source, format, false, volume, budget, visitor, outcome) && compressed)

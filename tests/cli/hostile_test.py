@@ -3,7 +3,7 @@
 """tintrel-catalog on what an attacker would hand it, each attack made small here: the rows, the
 status and every byte on standard error.
 Usage: hostile_test.py TINTREL_CATALOG [unittest arguments]"""
-import csv, gzip, io, os, random, subprocess, sys, tarfile, tempfile, unittest
+import csv, gzip, io, os, random, resource, subprocess, sys, tarfile, tempfile, unittest, zlib
 
 CATALOG = sys.argv[1]
 ART = b"\x1b[1;31mRed\x1b[0m\r\n"
@@ -45,6 +45,30 @@ class Attacks:
         os.symlink(b"loop.ans", os.path.join(self.root, b"links/loop.ans"))
         self.write(b"links/real.ans", ART)
         return b"links"
+
+    def long_names(self, count, size=60000):
+        """A tar.gz of empty members whose pax names are `size` bytes long."""
+        buffer = io.BytesIO()
+        with tarfile.open(fileobj=buffer, mode="w:gz", format=tarfile.PAX_FORMAT) as pack:
+            for i in range(count):
+                member = tarfile.TarInfo(("%06d" % i).ljust(size, "n"))
+                pack.addfile(member, io.BytesIO())
+        return self.write(b"names.tar.gz", buffer.getvalue())
+
+    def patched_dictionary(self, size=70_000_000):
+        """A 7z of `size` zero bytes whose header says its LZMA window is 4 GiB."""
+        self.write(b"z.ans", bytes(size))
+        subprocess.run(["7z", "a", "-bd", "-mx1", "-m0=LZMA:d=1m", "-mhc=off", "p.7z", "z.ans"],
+                       cwd=self.root, check=True, capture_output=True)
+        os.remove(os.path.join(self.root, b"z.ans"))
+        with open(os.path.join(self.root, b"p.7z"), "rb") as f:
+            pack = bytearray(f.read())
+        at = pack.rindex(b"\x23\x03\x01\x01\x05") + 6  # LZMA's coder: its properties
+        pack[at:at + 4] = b"\xff\xff\xff\xff"
+        header = pack[32 + int.from_bytes(pack[12:20], "little"):]
+        pack[28:32] = zlib.crc32(header).to_bytes(4, "little")
+        pack[8:12] = zlib.crc32(pack[12:32]).to_bytes(4, "little")
+        return self.write(b"p.7z", bytes(pack))
 
     def split_zip(self):
         """Three volumes of 64 KiB at most: art.z01, art.z02 and art.zip."""
@@ -109,6 +133,27 @@ class Hostile(unittest.TestCase):
         pack = self.attacks.nul_led_gzip()
         rows, errors, status = self.catalog(pack)
         self.assertEqual((rows, errors, status), ([(b"nul.gz", ""), (b"nul.gz/nul", "")], b"", 0))
+
+    def test_a_7z_window_past_the_limit_is_refused(self):
+        pack = self.attacks.patched_dictionary()
+        rows, errors, status = self.catalog(pack)
+        refused = "unsupported: an LZMA window of 70000000 bytes"
+        self.assertEqual((rows, status), ([(b"p.7z", refused)], 1))
+        self.assertEqual(errors, b"tintrel-catalog: p.7z: " + refused.encode() + b"\n")
+        self.assertLess(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss, 60 << 10)
+        # A member smaller than the limit cannot fill a larger window, and is read.
+        self.attacks.patched_dictionary(size=100_000)
+        self.assertEqual(self.catalog(pack)[0], [(b"p.7z", ""), (b"p.7z/z.ans", "")])
+
+    def test_long_names_are_cut_and_the_rows_stay_in_order(self):
+        pack = self.attacks.long_names(120, size=4200)
+        rows, errors, status = self.catalog(pack)
+        cut = "name cut: 4200 bytes, the first 4096 kept"
+        names = [(b"names.tar.gz/" + (b"%06d" % i).ljust(4096, b"n"), cut) for i in range(120)]
+        self.assertEqual((rows, status), ([(b"names.tar.gz", "")] + names, 1))
+        lines = errors.split(b"\n")
+        self.assertEqual(lines[:100], [b"tintrel-catalog: %s: %s" % (p, cut.encode()) for p, _ in names[:100]])
+        self.assertEqual(lines[100:], [b"tintrel-catalog: names.tar.gz: 20 more error rows", b""])
 
 
 if __name__ == "__main__":
