@@ -11,8 +11,9 @@ namespace tintrel {
 
 inline constexpr std::size_t kLongestMemberName = 4096;
 
-// The name, cut to kLongestMemberName bytes at a character's start when it is longer; `warning`
-// then says so for the member's row, and is emptied otherwise.
-std::string CutMemberName(std::string_view name, std::string& warning);
+// The name as stored, each NUL byte in it shown as U+2400 (the symbol for NUL), and cut to
+// kLongestMemberName bytes at a character's start when it is longer; `warning` then says so for
+// the member's row, and is emptied otherwise.
+std::string CutMemberName(std::string_view stored, std::string& warning);
 
 }  // namespace tintrel

@@ -94,6 +94,7 @@ void NestedPack(PackWalk& walk, const std::string& member, MemberBytes& bytes,
     if (bytes.IsWhole) {
       DigestBytes(*digest, bytes.Whole.data(), bytes.Whole.size());
       pack.Source = MemorySource(bytes.Whole, walk.Path + "/" + member);
+      ForgetSpent(walk.Budget, bytes.Whole.size());
     } else {
       pack.Spilled = OpenTemporaryFile();
       if (!pack.Spilled.IsOpen()) throw FileError("make", "a temporary file", errno);
@@ -104,6 +105,7 @@ void NestedPack(PackWalk& walk, const std::string& member, MemberBytes& bytes,
         size += chunk.size();
       }
       pack.Source = FileSource(pack.Spilled, size, walk.Path + "/" + member);
+      ForgetSpent(walk.Budget, size);
     }
   } catch (const Fault& fault) {
     Drain(bytes);

@@ -3,7 +3,8 @@
 """tintrel-catalog on what an attacker would hand it, each attack made small here: the rows, the
 status and every byte on standard error.
 Usage: hostile_test.py TINTREL_CATALOG [unittest arguments]"""
-import csv, gzip, io, os, random, resource, subprocess, sys, tarfile, tempfile, unittest, zlib
+import csv, gzip, io, json, os, random, resource, signal, sqlite3, subprocess, sys, tarfile, tempfile
+import unittest, zipfile, zlib
 
 CATALOG = sys.argv[1]
 ART = b"\x1b[1;31mRed\x1b[0m\r\n"
@@ -69,6 +70,22 @@ class Attacks:
         pack[28:32] = zlib.crc32(header).to_bytes(4, "little")
         pack[8:12] = zlib.crc32(pack[12:32]).to_bytes(4, "little")
         return self.write(b"p.7z", bytes(pack))
+
+    def nested_stored(self, size=6000):
+        """A stored zip in a stored zip, its one member `size` bytes."""
+        inner = io.BytesIO()
+        with zipfile.ZipFile(inner, "w") as pack:
+            pack.writestr("ART.ANS", ART * (size // len(ART)))
+        with zipfile.ZipFile(os.fsdecode(os.path.join(self.root, b"outer.zip")), "w") as pack:
+            pack.writestr("inner.zip", inner.getvalue())
+        return b"outer.zip"
+
+    def nul_name(self):
+        """A zip member named "a", NUL, "b.ans": zipfile cuts such a name, so it is patched in."""
+        buffer = io.BytesIO()
+        with zipfile.ZipFile(buffer, "w") as pack:
+            pack.writestr("a_b.ans", ART)
+        return self.write(b"nul.zip", buffer.getvalue().replace(b"a_b.ans", b"a\0b.ans"))
 
     def split_zip(self):
         """Three volumes of 64 KiB at most: art.z01, art.z02 and art.zip."""
@@ -154,6 +171,40 @@ class Hostile(unittest.TestCase):
         lines = errors.split(b"\n")
         self.assertEqual(lines[:100], [b"tintrel-catalog: %s: %s" % (p, cut.encode()) for p, _ in names[:100]])
         self.assertEqual(lines[100:], [b"tintrel-catalog: names.tar.gz: 20 more error rows", b""])
+
+    def test_a_nested_pack_counts_once_against_the_limit(self):
+        pack = self.attacks.nested_stored()
+        rows, errors, status = self.catalog("--pack-limit", "8000", pack)
+        self.assertEqual((rows, errors, status), ([(b"outer.zip", ""), (b"outer.zip/inner.zip", ""),
+                                                   (b"outer.zip/inner.zip/ART.ANS", "")], b"", 0))
+
+    def test_nul_in_a_member_name_is_the_same_in_every_table(self):
+        pack = self.attacks.nul_name()
+        member = "a\u2400b.ans"
+        self.assertEqual(self.catalog(pack)[0][1], (("nul.zip/" + member).encode(), ""))
+        lines = subprocess.run([CATALOG, "-f", "jsonl", pack], cwd=self.root, capture_output=True).stdout
+        self.assertEqual(json.loads(lines.splitlines()[1])["member"], member)
+        subprocess.run([CATALOG, "-f", "sqlite", "-o", "t.db", pack], cwd=self.root, check=True)
+        with sqlite3.connect(os.path.join(self.root, b"t.db")) as db:
+            self.assertEqual(db.execute("SELECT member FROM files WHERE member != ''").fetchall(), [(member,)])
+
+    def test_a_full_disk_during_an_update_leaves_the_earlier_database(self):
+        os.makedirs(os.path.join(self.root, b"art"))
+        self.attacks.write(b"art/first.ans", ART)
+        subprocess.run([CATALOG, "-f", "sqlite", "-o", "t.db", "art"], cwd=self.root, check=True)
+        for i in range(300):
+            self.attacks.write(b"art/%d.ans" % i, random.Random(i).randbytes(3000))
+        size = os.path.getsize(os.path.join(self.root, b"t.db"))
+
+        def small_disk():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (size + 8192, size + 8192))
+        run = subprocess.run([CATALOG, "-f", "sqlite", "--update", "-o", "t.db", "art"], cwd=self.root,
+                             capture_output=True, preexec_fn=small_disk)
+        self.assertEqual((run.returncode, run.stderr), (2, b"tintrel-catalog: cannot write t.db: File too large\n"))
+        self.assertEqual(sorted(os.listdir(self.root)), [b"art", b"t.db"])
+        with sqlite3.connect("file:%s?mode=ro" % os.path.join(self.dir.name, "t.db"), uri=True) as db:
+            self.assertEqual(db.execute("SELECT path FROM files").fetchall(), [("art/first.ans",)])
 
 
 if __name__ == "__main__":
