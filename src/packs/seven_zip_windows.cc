@@ -166,30 +166,29 @@ StreamsInfo ReadStreamsInfo(Reader& in) {
   return info;
 }
 
-// Memory the coder asks for to unpack `size` bytes, and what it is called.
-std::optional<std::pair<uint64_t, const char*>> Wants(const Coder& coder, uint64_t size) {
+// Memory the coder asks for, and what it is called. libarchive allocates the window the
+// properties name whole, however little the coder unpacks; 7-Zip names no larger one than that.
+std::optional<std::pair<uint64_t, const char*>> Wants(const Coder& coder) {
   const auto& id = coder.Id;
   const auto& p = coder.Properties;
-  // A window need be no larger than what it unpacks: liblzma fills it no further.
-  if (id == std::vector<uint8_t>{0x03, 0x01, 0x01} && p.size() >= 5) {
-    const uint64_t window = p[1] | p[2] << 8 | p[3] << 16 | static_cast<uint64_t>(p[4]) << 24;
-    return std::pair{std::min(window, size), "an LZMA window"};
-  }
+  const auto little_endian = [&] {
+    return p[1] | p[2] << 8 | p[3] << 16 | static_cast<uint64_t>(p[4]) << 24;
+  };
+  if (id == std::vector<uint8_t>{0x03, 0x01, 0x01} && p.size() >= 5)
+    return std::pair{little_endian(), "an LZMA window"};
   if (id == std::vector<uint8_t>{0x21} && p.size() >= 1 && p[0] <= 40) {
     const uint64_t window = p[0] == 40 ? 0xffffffff : (2ull | (p[0] & 1)) << (p[0] / 2 + 11);
-    return std::pair{std::min(window, size), "an LZMA2 window"};
+    return std::pair{window, "an LZMA2 window"};
   }
-  if (id == std::vector<uint8_t>{0x03, 0x04, 0x01} && p.size() >= 5) {
-    const uint64_t model = p[1] | p[2] << 8 | p[3] << 16 | static_cast<uint64_t>(p[4]) << 24;
-    return std::pair{model, "a PPMd model"};
-  }
+  if (id == std::vector<uint8_t>{0x03, 0x04, 0x01} && p.size() >= 5)
+    return std::pair{little_endian(), "a PPMd model"};
   return std::nullopt;
 }
 
 std::string Problem(const std::vector<Folder>& folders) {
   for (const Folder& folder : folders) {
     for (const Coder& coder : folder.Coders) {
-      const auto wants = Wants(coder, coder.UnpackSize);
+      const auto wants = Wants(coder);
       if (wants && wants->first > kLargestSevenZipWindow)
         return std::string("unsupported: ") + wants->second + " of " +
                std::to_string(wants->first) + " bytes";
