@@ -34,10 +34,6 @@ struct Walker {
   std::vector<FileId> Written;  // what the run writes
 };
 
-std::string Joined(const std::string& folder, const std::string& name) {
-  return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
-}
-
 std::string Reason(const char* what, int error) {
   return std::string(what) + ": " + std::strerror(error);
 }
@@ -52,7 +48,7 @@ struct Entry {
   std::string Error;  // an unreachable entry's
 };
 
-void WalkFolder(Walker& walker, int at, const std::string& name, const std::string& path,
+void WalkFolder(Walker& walker, int at, const std::string& name, std::string& path,
                 const struct stat& status);
 
 bool IsWritten(const Walker& walker, const struct stat& status) {
@@ -84,7 +80,8 @@ void WalkNamed(Walker& walker, const std::string& path) {
   if (!StatLongPath(path, status)) {
     walker.Take({path, Reason("cannot open", errno)});
   } else if (S_ISDIR(status.st_mode)) {
-    WalkFolder(walker, AT_FDCWD, path, path, status);
+    std::string inner_path = path;
+    WalkFolder(walker, AT_FDCWD, path, inner_path, status);
   } else {
     walker.Take({path, ""});
   }
@@ -120,8 +117,9 @@ int ReadEntries(Walker& walker, const FileHandle& folder, std::vector<Entry>& en
 }
 
 // The folder `name`, opened relative to the folder `at`: no path is ever longer than one name,
-// however deep the tree.
-void WalkFolder(Walker& walker, int at, const std::string& name, const std::string& path,
+// however deep the tree. `path` names it for the rows; the folders inside lengthen it in turn and
+// leave it as it was, so that a deep tree holds one path, not one for each of its folders.
+void WalkFolder(Walker& walker, int at, const std::string& name, std::string& path,
                 const struct stat& status) {
   const FileId id{status.st_dev, status.st_ino};
   if (std::find(walker.Open.begin(), walker.Open.end(), id) != walker.Open.end()) {
@@ -138,18 +136,22 @@ void WalkFolder(Walker& walker, int at, const std::string& name, const std::stri
   std::sort(entries.begin(), entries.end(),
             [](const Entry& a, const Entry& b) { return a.Key < b.Key; });
   walker.Open.push_back(id);
+  const std::size_t own = path.size();
   for (Entry& entry : entries) {
-    std::string inner_path = Joined(path, entry.Name);
+    path.resize(own);
+    if (own > 0 && path.back() != '/') path += '/';
+    path += entry.Name;
     if (entry.Type != Kind::Folder) {
-      walker.Take({std::move(inner_path), std::move(entry.Error)});
+      walker.Take({path, std::move(entry.Error)});
       continue;
     }
     struct stat inner;
     if (fstatat(folder.Fd, entry.Name.c_str(), &inner, 0) != 0)
-      walker.Take({std::move(inner_path), Reason("cannot read folder", errno)});
+      walker.Take({path, Reason("cannot read folder", errno)});
     else if (S_ISDIR(inner.st_mode) && !IsWritten(walker, inner))
-      WalkFolder(walker, folder.Fd, entry.Name, inner_path, inner);
+      WalkFolder(walker, folder.Fd, entry.Name, path, inner);
   }
+  path.resize(own);
   walker.Open.pop_back();
   if (error != 0) walker.Take({path, Reason("cannot read folder", error)});
 }
