@@ -34,7 +34,7 @@ int64_t NowNs() {
 
 // The gallery page's part of a run, when it has one: its records go as the rows do.
 bool PutPage(RunOutput* page, const RowOutput& made, Messages& messages) {
-  return page == nullptr || WriteRunOutput(*page, made.Page, messages);
+  return page == nullptr || WriteRunRows(*page, made.PageSpill, made.Page, messages);
 }
 
 // The run into a SQLite database: a new one beside FILE, renamed into place when whole, or with
@@ -105,7 +105,7 @@ bool CatalogIntoTable(const CatalogOptions& options, WalkPlan& plan, const RowOp
   plan.Written.push_back(table.File.TempPath);
   if (!WriteRunOutput(table, TableHeader(options.Format), messages)) return false;
   const auto put = [&](const RowOutput& made) {
-    return WriteRunOutput(table, made.Text, messages) && PutPage(page, made, messages);
+    return WriteRunRows(table, made.TextSpill, made.Text, messages) && PutPage(page, made, messages);
   };
   const bool written = RunPipeline(plan, rows, options.Jobs, RowSink{put}, messages, walk_failure);
   // A table of only the files walked before the list failed does not replace an earlier one.

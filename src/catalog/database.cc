@@ -210,12 +210,22 @@ Database::~Database() {
 }
 
 void CloseDatabase(Database& db) {
+  const bool unfinished =
+      db.Connection != nullptr && db.InPlace && sqlite3_get_autocommit(db.Connection) == 0;
   for (sqlite3_stmt*& statement : db.Statements) {
     sqlite3_finalize(statement);
     statement = nullptr;
   }
   sqlite3_close_v2(db.Connection);
   db.Connection = nullptr;
+  // A connection that met a failed write (a full disk) leaves its journal hot, for the next one
+  // to roll back: that next one is opened here, so that the file is the earlier one again now.
+  if (!unfinished) return;
+  sqlite3* again = nullptr;
+  if (sqlite3_open_v2(db.Path.c_str(), &again, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                      nullptr) == SQLITE_OK)
+    sqlite3_exec(again, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+  sqlite3_close_v2(again);
 }
 
 std::string CheckDatabaseFile(const std::string& path, bool& holds_rows) {
