@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "io/long_path.h"
+#include "text/shown_name.h"
 
 namespace tintrel {
 
@@ -185,7 +186,7 @@ std::string Walk(const WalkPlan& plan, const std::function<void(WalkItem&&)>& ta
     if (!path.empty()) WalkNamed(walker, path);
   }
   std::free(line);
-  return std::ferror(plan.List) ? "cannot read " + plan.ListName : "";
+  return std::ferror(plan.List) ? "cannot read " + ShownName(plan.ListName) : "";
 }
 
 }  // namespace tintrel

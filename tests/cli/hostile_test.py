@@ -121,6 +121,18 @@ class Hostile(unittest.TestCase):
         self.assertEqual(errors, b"tintrel-catalog: 't'$'\\033'']0;owned'$'\\a\\033''[2J'"
                          b"$'\\233\\377''.ans': not a regular file\n")
 
+    def test_the_output_and_the_list_are_named_escaped(self):
+        shown = b"'no/'$'\\033''[2J"
+        for args, said in [
+                (["-o", b"no/\x1b[2J.csv", "x"], b"cannot write " + shown + b".csv'"),
+                (["-f", "sqlite", "-o", b"no/\x1b[2J.db", "x"], b"cannot write " + shown + b".db'"),
+                (["--files-from", b"no/\x1b[2J"], b"cannot read " + shown + b"'")]:
+            with self.subTest(args=args):
+                _, errors, status = self.catalog(*args)
+                self.assertEqual(status, 2)
+                self.assertTrue(errors.startswith(b"tintrel-catalog: " + said + b": No such file"),
+                                errors)
+
     def test_every_file_of_a_deep_tree_has_a_row(self):
         os.mkdir(os.path.join(self.root, b"tree"))
         self.attacks.root = os.path.join(self.root, b"tree")
