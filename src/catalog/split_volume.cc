@@ -2,9 +2,11 @@
 #include "catalog/split_volume.h"
 
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -37,17 +39,25 @@ bool EndsAsLastVolume(std::span<const uint8_t> tail) {
   return false;
 }
 
-// The last kLongestTail bytes of the file, from `held` or read.
-std::vector<uint8_t> Tail(const FileHandle& file, uint64_t size, std::span<const uint8_t> held,
-                          const std::string& path) {
-  const uint64_t want = std::min<uint64_t>(size, kLongestTail);
-  if (!held.empty()) {
-    const auto last = held.last(static_cast<std::size_t>(want));
-    return {last.begin(), last.end()};
-  }
-  std::vector<uint8_t> tail(static_cast<std::size_t>(want));
-  tail.resize(ReadAt(file, tail.data(), tail.size(), size - want, path));
-  return tail;
+// The last `longest` bytes of the file: of `held` when it is all of the file, else read into
+// `read`.
+std::span<const uint8_t> Tail(const FileHandle& file, uint64_t size, std::span<const uint8_t> held,
+                              std::size_t longest, std::vector<uint8_t>& read,
+                              const std::string& path) {
+  const uint64_t want = std::min<uint64_t>(size, longest);
+  if (!held.empty()) return held.last(static_cast<std::size_t>(want));
+  read.resize(static_cast<std::size_t>(want));
+  read.resize(ReadAt(file, read.data(), read.size(), size - want, path));
+  return read;
+}
+
+// How far back from the end a record is looked for. Without a comment the record is the file's last
+// 22 bytes, looked at in any file; one after a comment is searched for through up to 64 KiB, so
+// only in a file named as the last volume is, not in every art file.
+std::size_t LongestTail(const std::string& path) {
+  const bool named_zip =
+      path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".zip") == 0;
+  return named_zip ? kLongestTail : kEndRecordSize;
 }
 
 // "art.z07" beside "art.zip": the stem's last volume, when the name is that of one between.
@@ -67,18 +77,19 @@ std::string SplitZipVolume(const std::string& path, const FileHandle& file, uint
   static const std::string kVolume =
       "unsupported: a volume of a split zip (zip -s); join the volumes with zip -s 0 to read them";
   try {
-    std::vector<uint8_t> head(held.begin(), held.begin() + std::min<std::size_t>(held.size(), 4));
-    if (held.empty()) {
-      head.resize(4);
-      head.resize(ReadAt(file, head.data(), head.size(), 0, path));
-    }
-    if (EndsAsLastVolume(Tail(file, size, held, path))) return kVolume;
-    if (head.size() == 4 && std::memcmp(head.data(), "PK\x07\x08", 4) == 0) return kVolume;
+    std::array<uint8_t, 4> head{};
+    std::size_t got = std::min(held.size(), head.size());
+    std::copy_n(held.begin(), got, head.begin());
+    if (held.empty()) got = ReadAt(file, head.data(), head.size(), 0, path);
+    if (got == 4 && std::memcmp(head.data(), "PK\x07\x08", 4) == 0) return kVolume;
+    std::vector<uint8_t> read;
+    if (EndsAsLastVolume(Tail(file, size, held, LongestTail(path), read, path))) return kVolume;
     if (const std::string last = LastVolumeBeside(path); !last.empty()) {
       FileHandle beside = OpenLongPath(last, O_NONBLOCK);
       struct stat status;
       if (beside.IsOpen() && fstat(beside.Fd, &status) == 0 && S_ISREG(status.st_mode) &&
-          EndsAsLastVolume(Tail(beside, static_cast<uint64_t>(status.st_size), {}, last)))
+          EndsAsLastVolume(
+              Tail(beside, static_cast<uint64_t>(status.st_size), {}, kLongestTail, read, last)))
         return kVolume;
     }
   } catch (const Fault&) {

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The volumes of a split zip (zip -s): art.z01, art.z02, ... and art.zip, of which none is a pack
 // alone. The first starts with the spanning mark, the last ends with an end record that counts
-// disks, and those between are told by their name beside such a last one.
+// disks (after a comment only in a file named .zip), and those between are told by their name
+// beside such a last one.
 #pragma once
 
 #include <cstdint>

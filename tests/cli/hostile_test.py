@@ -88,11 +88,16 @@ class Attacks:
         return self.write(b"nul.zip", buffer.getvalue().replace(b"a_b.ans", b"a\0b.ans"))
 
     def split_zip(self):
-        """Three volumes of 64 KiB at most: art.z01, art.z02 and art.zip."""
+        """Three volumes of 64 KiB at most: art.z01, art.z02 and art.zip, the last given a comment;
+        and a copy of it without, under another name."""
         self.write(b"big.ans", random.Random(1).randbytes(150000))
         subprocess.run(["zip", "-q", "-s", "64k", "art.zip", "big.ans"], cwd=self.root, check=True)
         os.remove(os.path.join(self.root, b"big.ans"))
-        return [b"art.z01", b"art.z02", b"art.zip"]
+        with open(os.path.join(self.root, b"art.zip"), "rb") as f:
+            last = f.read()
+        self.write(b"last.bin", last)
+        self.write(b"art.zip", last[:-2] + b"\x05\x00notes")
+        return [b"art.z01", b"art.z02", b"art.zip", b"last.bin"]
 
     def nul_led_gzip(self):
         return self.write(b"nul.gz", gzip.compress(bytes(1024) + ART, mtime=0))
