@@ -6,7 +6,8 @@
 # runs in the first build only, and so does the pack reader, whose seeds are packs of every kind,
 # and so do the format readers, on inputs of up to 9000 bytes (past the headers, fonts and
 # palettes of ADF and IDF); the MD5 lanes run with SSE2, AVX2 and AVX-512 (where the processor
-# has them) in the first and through Nettle's block function in the second. A finding stops the run with a failure; its input
+# has them) in the first and through Nettle's block function in the second. The seeds include the
+# hostile inputs of make_attack_seeds.py. A finding stops the run with a failure; its input
 # is kept in build/<build>/findings/.
 # Inputs reach 4200 bytes, past the first 4096-byte block; for the record's decoder 16700, past
 # the longest tail it reads (a record, 255 comment lines, the byte 26 and a record in front); for
@@ -25,6 +26,7 @@ for preset in fuzz fuzz-scalar; do
   rm -rf "$build/pack-seeds"
   mkdir -p "$build/pack-seeds"
   python3 fuzz/make_pack_seeds.py "$build/pack-seeds"
+  python3 fuzz/make_attack_seeds.py "$build/pack-seeds" "$build/seeds"
   targets="fast_path_fuzz whole_analysis_fuzz md5_lanes_fuzz screen_fuzz"
   [ "$preset" = fuzz ] && targets="$targets sauce_info_fuzz pack_reader_fuzz format_readers_fuzz"
   for target in $targets; do

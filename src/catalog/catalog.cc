@@ -21,6 +21,7 @@
 #include "catalog/run_output.h"
 #include "catalog/table_file.h"
 #include "catalog/walk.h"
+#include "text/shown_name.h"
 
 namespace tintrel {
 
@@ -34,7 +35,7 @@ int64_t NowNs() {
 
 // The gallery page's part of a run, when it has one: its records go as the rows do.
 bool PutPage(RunOutput* page, const RowOutput& made, Messages& messages) {
-  return page == nullptr || WriteRunOutput(*page, made.Page, messages);
+  return page == nullptr || WriteRunRows(*page, made.PageSpill, made.Page, messages);
 }
 
 // The run into a SQLite database: a new one beside FILE, renamed into place when whole, or with
@@ -105,7 +106,8 @@ bool CatalogIntoTable(const CatalogOptions& options, WalkPlan& plan, const RowOp
   plan.Written.push_back(table.File.TempPath);
   if (!WriteRunOutput(table, TableHeader(options.Format), messages)) return false;
   const auto put = [&](const RowOutput& made) {
-    return WriteRunOutput(table, made.Text, messages) && PutPage(page, made, messages);
+    return WriteRunRows(table, made.TextSpill, made.Text, messages) &&
+           PutPage(page, made, messages);
   };
   const bool written = RunPipeline(plan, rows, options.Jobs, RowSink{put}, messages, walk_failure);
   // A table of only the files walked before the list failed does not replace an earlier one.
@@ -145,7 +147,9 @@ int RunCatalog(int argc, const char* const* argv) {
     plan.ListName = "standard input";
   } else if (!options.FilesFrom.empty()) {
     list.reset(std::fopen(options.FilesFrom.c_str(), "rbe"));
-    if (!list) return UsageError("cannot read " + options.FilesFrom + ": " + std::strerror(errno));
+    if (!list)
+      return UsageError("cannot read " + ShownName(options.FilesFrom) + ": " +
+                        std::strerror(errno));
     plan.List = list.get();
   }
   RowOptions rows;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "catalog/database_sql.h"
+#include "text/shown_name.h"
 
 namespace tintrel {
 
@@ -148,7 +149,7 @@ std::string Refusal(sqlite3* connection, const std::string& path) {
     version = PragmaNumber(connection, "user_version");
   } catch (const Fault& fault) {
     if (sqlite3_errcode(connection) != SQLITE_NOTADB)
-      return "cannot read " + path + ": " + DatabaseReason(fault);
+      return "cannot read " + ShownName(path) + ": " + DatabaseReason(fault);
   }
   if (application != kApplicationId)
     return path + " is not a database of tintrel-catalog: it is left as it is";
@@ -210,27 +211,39 @@ Database::~Database() {
 }
 
 void CloseDatabase(Database& db) {
+  const bool unfinished =
+      db.Connection != nullptr && db.InPlace && sqlite3_get_autocommit(db.Connection) == 0;
   for (sqlite3_stmt*& statement : db.Statements) {
     sqlite3_finalize(statement);
     statement = nullptr;
   }
   sqlite3_close_v2(db.Connection);
   db.Connection = nullptr;
+  // A connection that met a failed write (a full disk) leaves its journal hot, for the next one
+  // to roll back: that next one is opened here, so that the file is the earlier one again now.
+  if (!unfinished) return;
+  sqlite3* again = nullptr;
+  if (sqlite3_open_v2(db.Path.c_str(), &again, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                      nullptr) == SQLITE_OK)
+    sqlite3_exec(again, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+  sqlite3_close_v2(again);
 }
 
 std::string CheckDatabaseFile(const std::string& path, bool& holds_rows) {
   holds_rows = false;
   struct stat status;
   if (stat(path.c_str(), &status) != 0)
-    return errno == ENOENT ? "" : "cannot read " + path + ": " + std::strerror(errno);
-  if (S_ISDIR(status.st_mode)) return "cannot write " + path + ": " + std::strerror(EISDIR);
-  if (!S_ISREG(status.st_mode)) return path + " is not a regular file: a database cannot go there";
+    return errno == ENOENT ? "" : "cannot read " + ShownName(path) + ": " + std::strerror(errno);
+  if (S_ISDIR(status.st_mode))
+    return "cannot write " + ShownName(path) + ": " + std::strerror(EISDIR);
+  if (!S_ISREG(status.st_mode))
+    return ShownName(path) + " is not a regular file: a database cannot go there";
   if (status.st_size == 0) return "";
   Database db;
   try {
     Open(db, path, SQLITE_OPEN_READONLY);
   } catch (const Fault& fault) {
-    return "cannot read " + path + ": " + DatabaseReason(fault);
+    return "cannot read " + ShownName(path) + ": " + DatabaseReason(fault);
   }
   const std::string refusal = Refusal(db.Connection, path);
   holds_rows = refusal.empty();
@@ -251,7 +264,7 @@ std::string CreateDatabase(Database& db, const std::string& path, const std::str
                 std::to_string(kDatabaseVersion) + ";\n" + FilesTable() + kItemTables);
     Prepare(db);
   } catch (const Fault& fault) {
-    return "cannot write " + path + ": " + DatabaseReason(fault);
+    return "cannot write " + ShownName(path) + ": " + DatabaseReason(fault);
   }
   return "";
 }
@@ -279,7 +292,7 @@ std::string UpdateDatabase(Database& db, const std::string& path, const Database
     }
     db.EarlierStartNs = earlier.StartedNs;
   } catch (const Fault& fault) {
-    return "cannot update " + path + ": " + DatabaseReason(fault);
+    return "cannot update " + ShownName(path) + ": " + DatabaseReason(fault);
   }
   return "";
 }
@@ -317,7 +330,7 @@ std::string FinishDatabase(Database& db) {
     CheckSqlite(db.Connection, code);
     Execute(db.Connection, "COMMIT");
   } catch (const Fault& fault) {
-    return "cannot write " + db.Path + ": " + DatabaseReason(fault);
+    return "cannot write " + ShownName(db.Path) + ": " + DatabaseReason(fault);
   }
   CloseDatabase(db);
   return "";

@@ -106,15 +106,17 @@ void LoadRows(Database& db) {
 bool SameRows(Database& db, const RowOutput& rows, const EarlierFile& earlier) {
   if (rows.Rows != earlier.Rows) return false;
   sqlite3_stmt* same = db.Statements[kSameRow];
-  for (std::string_view records = rows.Text; !records.empty();) {
-    const Row row = ReadRecord(records);  // bound where it is: it stays until the step is done
-    BindRow(same, row);
-    const int code = sqlite3_step(same);
-    sqlite3_reset(same);
-    CheckSqlite(db.Connection, code);
-    if (code != SQLITE_ROW) return false;
-  }
-  return true;
+  return ForEachPiece(rows.TextSpill, rows.Text, [&](std::string_view records) {
+    while (!records.empty()) {
+      const Row row = ReadRecord(records);  // bound where it is: it stays until the step is done
+      BindRow(same, row);
+      const int code = sqlite3_step(same);
+      sqlite3_reset(same);
+      CheckSqlite(db.Connection, code);
+      if (code != SQLITE_ROW) return false;
+    }
+    return true;
+  });
 }
 
 }  // namespace
@@ -142,8 +144,10 @@ void StoreRows(Database& db, const RowOutput& rows) {
     BindText(db.Statements[kDeleteFile], 1, rows.Path);
     RunStatement(db, kDeleteFile);
   }
-  for (std::string_view records = rows.Text; !records.empty();)
-    StoreRow(db, ReadRecord(records), rows.Stamp);
+  ForEachPiece(rows.TextSpill, rows.Text, [&](std::string_view records) {
+    while (!records.empty()) StoreRow(db, ReadRecord(records), rows.Stamp);
+    return true;
+  });
 }
 
 }  // namespace tintrel

@@ -10,6 +10,8 @@
 #include <cstring>
 
 #include "catalog/pack_rows.h"
+#include "catalog/split_volume.h"
+#include "io/long_path.h"
 #include "packs/pack_format.h"
 
 namespace tintrel {
@@ -42,7 +44,7 @@ std::optional<HeldFile> StartFileRows(const std::string& path, const RowOptions&
   };
   // A pipe or a device is not opened at all: opening may wait or act on the device.
   struct stat status;
-  if (stat(path.c_str(), &status) != 0) return fail(Reason("cannot open", errno));
+  if (!StatLongPath(path, status)) return fail(Reason("cannot open", errno));
   if (!S_ISREG(status.st_mode)) return fail("not a regular file");
   out.Stamp =
       FileStamp{status.st_size, status.st_mtim.tv_sec * 1'000'000'000 + status.st_mtim.tv_nsec};
@@ -55,7 +57,7 @@ std::optional<HeldFile> StartFileRows(const std::string& path, const RowOptions&
       return std::nullopt;
     }
   }
-  FileHandle file = OpenForReading(path, O_NONBLOCK);
+  FileHandle file = OpenLongPath(path, O_NONBLOCK);
   if (!file.IsOpen()) return fail(Reason("cannot open", errno));
   const int64_t size = RegularFileSize(file);
   if (size < 0) return fail("not a regular file");
@@ -81,6 +83,9 @@ std::optional<HeldFile> StartFileRows(const std::string& path, const RowOptions&
         PackRows(path, file, held.Size, format, options, tools, out, bytes);
         return std::nullopt;
       }
+      if (std::string split = options.OpenPacks ? SplitZipVolume(path, file, held.Size, bytes) : "";
+          !split.empty())
+        return fail(split);
       try {
         CloseFile(file, path);
       } catch (const Fault& fault) {
@@ -105,6 +110,9 @@ std::optional<HeldFile> StartFileRows(const std::string& path, const RowOptions&
       PackRows(path, file, static_cast<uint64_t>(size), format, options, tools, out);
       return std::nullopt;
     }
+    if (std::string split = SplitZipVolume(path, file, static_cast<uint64_t>(size), {});
+        !split.empty())
+      return fail(split);
   }
 
   // The record first, from the end: its width is the screen's.

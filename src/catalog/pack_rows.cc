@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <vector>
 
+#include "catalog/member_name.h"
 #include "meta/file_digest.h"
 #include "packs/pack_reader.h"
 
@@ -28,6 +30,7 @@ struct PackWalk {
   uint64_t Members = 0;
   bool PackInLane = false;  // the digest of the pack on disk, held in memory, is in the lanes
   Digest PackMd5{};
+  std::string NameWarning{};  // the member being read had its name cut
 };
 
 // The lanes' tag of the pack's own digest.
@@ -57,8 +60,12 @@ Row PackRow(const PackWalk& walk, const std::string& member, std::optional<PackD
   return row;
 }
 
-void PutMemberRow(PackWalk& walk, Row row, const std::string& member) {
+// A member whose name was cut says so, unless it has a worse error to tell.
+void PutMemberRow(PackWalk& walk, Row row, const std::string& member,
+                  const std::string& name_warning) {
   SetPackColumns(row, walk.Path, member);
+  if (Field& error = row[Col("error")]; error.Value.empty() && !name_warning.empty())
+    error = TextField(name_warning);
   AddRow(walk.Out, row, walk.Options);
 }
 
@@ -80,7 +87,7 @@ void CollectMembers(PackWalk& walk) {
   while (!lanes.Order.empty() && lanes.Members[lanes.Order.front()].Digested) {
     MemberInLane& member = lanes.Members[lanes.Order.front()];
     PutMemberRow(walk, ArtRow(member.Facts.Scanned.Name, member.Facts, walk.Options, walk.Tools),
-                 member.Member);
+                 member.Member, member.NameWarning);
     std::vector<uint8_t>().swap(member.Bytes);
     member.Busy = member.Digested = false;
     lanes.Order.pop_front();
@@ -102,6 +109,7 @@ void StartMember(PackWalk& walk, const std::string& member, std::span<const uint
   MemberInLane& slot = lanes.Members[tag];
   slot.Busy = true;
   slot.Member = member;
+  slot.NameWarning = walk.NameWarning;
   slot.Bytes.assign(bytes.begin(), bytes.end());
   HeldFacts(slot.Facts, walk.Path + "/" + member, slot.Bytes, walk.Tools.Art);
   AddMd5Job(lanes.Lanes, {slot.Bytes.data(), slot.Bytes.size(),
@@ -111,7 +119,7 @@ void StartMember(PackWalk& walk, const std::string& member, std::span<const uint
 
 void AddMemberRow(PackWalk& walk, Row row, const std::string& member) {
   FinishMembers(walk);
-  PutMemberRow(walk, std::move(row), member);
+  PutMemberRow(walk, std::move(row), member, walk.NameWarning);
 }
 
 void AddMemberError(PackWalk& walk, const std::string& member, const std::string& error) {
@@ -152,6 +160,7 @@ void NestedPack(PackWalk& walk, const std::string& member, MemberBytes& bytes,
     if (bytes.IsWhole) {
       DigestBytes(*digest, bytes.Whole.data(), bytes.Whole.size());
       pack.Source = MemorySource(bytes.Whole, walk.Path + "/" + member);
+      ForgetSpent(walk.Budget, bytes.Whole.size());
     } else {
       pack.Spilled = OpenTemporaryFile();
       if (!pack.Spilled.IsOpen()) throw FileError("make", "a temporary file", errno);
@@ -162,6 +171,7 @@ void NestedPack(PackWalk& walk, const std::string& member, MemberBytes& bytes,
         size += chunk.size();
       }
       pack.Source = FileSource(pack.Spilled, size, walk.Path + "/" + member);
+      ForgetSpent(walk.Budget, size);
     }
   } catch (const Fault& fault) {
     Drain(bytes);
@@ -176,6 +186,7 @@ void NestedPack(PackWalk& walk, const std::string& member, MemberBytes& bytes,
     }
   }
   FinishMembers(walk);
+  if (error.empty()) error = walk.NameWarning;
   std::optional<PackDigest> read;
   if (digest) read = PackDigest{digest->Size, FinishDigest(*digest)};
   AddRow(walk.Out, PackRow(walk, member, read, error), walk.Options, place);
@@ -271,15 +282,19 @@ void VisitFile(PackWalk& walk, const std::string& member, MemberBytes& bytes, un
 PackOutcome ReadMembers(PackWalk& walk, const PackSource& source, PackFormat format,
                         const std::string& prefix, unsigned depth) {
   PackVisitor visitor;
+  const std::string enclosing = walk.NameWarning;
   visitor.File = [&](const std::string& name, MemberBytes& bytes) {
     if (walk.Budget.Reached) return Drain(bytes);
-    VisitFile(walk, prefix + name, bytes, depth);
+    const std::string member = prefix + CutMemberName(name, walk.NameWarning);
+    VisitFile(walk, member, bytes, depth);
+    walk.NameWarning = enclosing;
   };
   visitor.Error = [&](const std::string& name, const std::string& error) {
     // The member that went past a limit says so; after it, no member has a row.
     const bool the_limit = walk.Budget.Reached && error == walk.Budget.Reason;
     if (!the_limit && (walk.Budget.Reached || !CountMember(walk))) return;
-    AddMemberError(walk, prefix + name, error);
+    std::string cut;
+    AddMemberError(walk, prefix + CutMemberName(name, cut), error);
   };
   PackOutcome outcome = ReadPack(source, format, walk.Budget, visitor);
   if (walk.Budget.Reached) AddProblem(outcome, walk.Budget.Reason);
@@ -337,6 +352,8 @@ void PackRows(const std::string& path, const FileHandle& file, uint64_t size, Pa
     } catch (const Fault& fault) {
       // The pack stopped being readable part of the way through.
       error = FaultText("cannot read", fault);
+    } catch (const std::bad_alloc&) {
+      error = "out of memory: the pack wanted more than the system would give";
     }
   }
   FinishMembers(walk);

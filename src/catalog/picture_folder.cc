@@ -8,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "text/shown_name.h"
+
 namespace tintrel {
 
 bool MakePictureFolder(const std::string& folder, Messages& messages) {
@@ -15,10 +17,10 @@ bool MakePictureFolder(const std::string& folder, Messages& messages) {
   const int error = errno;
   if (struct stat status; error == EEXIST && stat(folder.c_str(), &status) == 0) {
     if (S_ISDIR(status.st_mode)) return true;
-    Say(messages, "cannot make pictures in " + folder + ": " + std::strerror(ENOTDIR));
+    Say(messages, "cannot make pictures in " + ShownName(folder) + ": " + std::strerror(ENOTDIR));
     return false;
   }
-  Say(messages, "cannot make pictures in " + folder + ": " + std::strerror(error));
+  Say(messages, "cannot make pictures in " + ShownName(folder) + ": " + std::strerror(error));
   return false;
 }
 

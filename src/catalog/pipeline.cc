@@ -9,12 +9,14 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "catalog/digest_lanes.h"
 #include "catalog/file_rows.h"
 #include "catalog/table_file.h"
+#include "text/shown_name.h"
 
 namespace tintrel {
 
@@ -161,7 +163,12 @@ bool WriteRows(Pipeline& pipeline, const PutRows& put, Messages& messages) {
       messages.Bytes += rows.Bytes;
       for (const auto& [path, error] : rows.Errors) {
         ++messages.Errors;
-        Say(messages, path + ": " + error);
+        Say(messages, ShownName(path) + ": " + ShownName(error));
+      }
+      if (rows.UnnamedErrors > 0) {
+        messages.Errors += rows.UnnamedErrors;
+        Say(messages,
+            ShownName(rows.Path) + ": " + std::to_string(rows.UnnamedErrors) + " more error rows");
       }
     }
     ShowProgress(messages, false);

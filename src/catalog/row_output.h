@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "catalog/row_spill.h"
 #include "catalog/table.h"
 #include "packs/pack_source.h"
 
@@ -51,6 +52,8 @@ struct RowOutput {
   std::string Text;                                         // every row, with its line end
   std::string Page;                                         // their records for the gallery page
   std::vector<std::pair<std::string, std::string>> Errors;  // path and error of each error row
+  uint64_t UnnamedErrors = 0;                               // error rows past those named in Errors
+  SpilledRows TextSpill, PageSpill;  // rows in front of Text and Page, moved out of memory
   uint64_t Rows = 0;
   uint64_t Bytes = 0;              // the sizes of the files and members analysed
   std::optional<FileStamp> Stamp;  // a regular file's, taken before it was read
@@ -59,11 +62,12 @@ struct RowOutput {
 
 // Where the next row would go in each part of an output.
 struct RowMark {
-  std::size_t Text = 0, Page = 0, Errors = 0;
+  uint64_t Text = 0, Page = 0, Errors = 0;
 };
 
 inline RowMark RowPlace(const RowOutput& out) {
-  return {out.Text.size(), out.Page.size(), out.Errors.size()};
+  return {out.TextSpill.Size + out.Text.size(), out.PageSpill.Size + out.Page.size(),
+          out.Errors.size() + out.UnnamedErrors};
 }
 
 // Formats a row onto the output: at its end, or at `at`, a place the output had (a pack's own

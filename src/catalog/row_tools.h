@@ -24,6 +24,7 @@ inline constexpr uint64_t kHeldFileSize = 1 << 20;
 // A pack's member held for its digests, its row to be made once the lanes give them.
 struct MemberInLane {
   std::string Member;
+  std::string NameWarning;  // its name was cut
   ArtFacts Facts;
   std::vector<uint8_t> Bytes;  // a copy: the pack's reader reuses its own for the next member
   bool Busy = false;           // in Order

@@ -3,10 +3,12 @@
 
 #include <cstring>
 
+#include "text/shown_name.h"
+
 namespace tintrel {
 
 std::string WriteFailure(const std::string& name, const Fault& fault) {
-  return "cannot write " + name + ": " +
+  return "cannot write " + ShownName(name) + ": " +
          (fault.ErrorNumber != 0 ? std::strerror(fault.ErrorNumber) : fault.Message);
 }
 
@@ -26,6 +28,17 @@ bool WriteRunOutput(RunOutput& output, std::string_view text, Messages& messages
     return true;
   } catch (const Fault& fault) {
     Say(messages, WriteFailure(output.Name, fault));
+    return false;
+  }
+}
+
+bool WriteRunRows(RunOutput& output, const SpilledRows& spill, const std::string& text,
+                  Messages& messages) {
+  try {
+    return ForEachPiece(
+        spill, text, [&](std::string_view rows) { return WriteRunOutput(output, rows, messages); });
+  } catch (const Fault& fault) {
+    Say(messages, fault.Message);
     return false;
   }
 }

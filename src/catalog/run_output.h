@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "catalog/messages.h"
+#include "catalog/row_spill.h"
 #include "catalog/table_file.h"
 #include "io/fault.h"
 #include "io/output.h"
@@ -28,6 +29,11 @@ bool OpenRunOutput(RunOutput& output, const std::string& path, Messages& message
 
 // False, having said why, when the text cannot be written.
 bool WriteRunOutput(RunOutput& output, std::string_view text, Messages& messages);
+
+// Writes the rows of `text` and those spilled in front of them; false, having said why, when they
+// cannot be read back or written.
+bool WriteRunRows(RunOutput& output, const SpilledRows& spill, const std::string& text,
+                  Messages& messages);
 
 // Writes what is left and puts the file in place under its name.
 bool FinishRunOutput(RunOutput& output, Messages& messages);

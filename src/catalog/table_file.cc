@@ -10,6 +10,8 @@
 #include <climits>
 #include <cstring>
 
+#include "text/shown_name.h"
+
 namespace tintrel {
 
 namespace {
@@ -80,18 +82,18 @@ std::string OpenTableFile(TableFile& table, const std::string& path) {
     return "";
   }
   if (struct stat status; stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
-    if (S_ISDIR(status.st_mode)) return Failure("cannot write " + path, EISDIR);
+    if (S_ISDIR(status.st_mode)) return Failure("cannot write " + ShownName(path), EISDIR);
     // A device or a pipe (/dev/null, >(gzip)) is written as it is: a file renamed over it would
     // take its place.
     table.Fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    return table.Fd < 0 ? Failure("cannot write " + path, errno) : "";
+    return table.Fd < 0 ? Failure("cannot write " + ShownName(path), errno) : "";
   }
   const std::size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
   std::string temp = folder + "." + base + ".XXXXXX";
   table.Fd = mkostemp(temp.data(), O_CLOEXEC);
-  if (table.Fd < 0) return Failure("cannot write " + path, errno);
+  if (table.Fd < 0) return Failure("cannot write " + ShownName(path), errno);
   table.TempPath = temp;
   table.Slot = RemoveOnInterrupt(temp);
   // The file gets the permissions a new file made by the shell would get, not mkstemp's 0600.
@@ -108,11 +110,11 @@ std::string CommitTableFile(TableFile& table) {
   if (fsync(fd) != 0 && errno != EINVAL) {
     const int error = errno;
     close(fd);
-    return Failure("cannot write " + table.Path, error);
+    return Failure("cannot write " + ShownName(table.Path), error);
   }
-  if (close(fd) != 0) return Failure("cannot write " + table.Path, errno);
+  if (close(fd) != 0) return Failure("cannot write " + ShownName(table.Path), errno);
   if (rename(table.TempPath.c_str(), table.Path.c_str()) != 0)
-    return Failure("cannot write " + table.Path, errno);
+    return Failure("cannot write " + ShownName(table.Path), errno);
   ForgetOnInterrupt(table.Slot);
   table.TempPath.clear();
   return "";

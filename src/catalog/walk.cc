@@ -2,7 +2,10 @@
 #include "catalog/walk.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -10,6 +13,9 @@
 #include <cstring>
 #include <optional>
 #include <utility>
+
+#include "io/long_path.h"
+#include "text/shown_name.h"
 
 namespace tintrel {
 
@@ -29,33 +35,39 @@ struct Walker {
   std::vector<FileId> Written;  // what the run writes
 };
 
-std::string Joined(const std::string& folder, const std::string& name) {
-  return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+std::string Reason(const char* what, int error) {
+  return std::string(what) + ": " + std::strerror(error);
 }
 
-enum class Kind { File, Folder, Other };
+enum class Kind { File, Folder, Other, Unreachable };
 
 struct Entry {
-  std::string Path;
+  std::string Name;
   Kind Type;
   // The name, with a "/" behind a folder's: sorted by it, the walk gives its paths in byte order.
   std::string Key;
+  std::string Error;  // an unreachable entry's
 };
 
-void WalkFolder(Walker& walker, const std::string& folder, const struct stat& status);
+void WalkFolder(Walker& walker, int at, const std::string& name, std::string& path,
+                const struct stat& status);
 
 bool IsWritten(const Walker& walker, const struct stat& status) {
   return std::find(walker.Written.begin(), walker.Written.end(),
                    FileId{status.st_dev, status.st_ino}) != walker.Written.end();
 }
 
-// What a path is when met inside a folder: links are passed over unless followed, and a link
-// that leads nowhere is passed over like find -L passes it.
-Kind KindInFolder(const Walker& walker, const std::string& path, unsigned char type) {
+// What an entry of the open folder is: links are passed over unless followed, and a followed
+// link that leads nowhere, or round in a loop, is unreachable, as it is when named.
+Kind KindInFolder(const Walker& walker, int folder, const char* name, unsigned char type,
+                  int& error) {
   struct stat status;
   if (type == DT_UNKNOWN || (type == DT_LNK && walker.Plan.Follow)) {
-    int found = walker.Plan.Follow ? stat(path.c_str(), &status) : lstat(path.c_str(), &status);
-    if (found != 0) return Kind::Other;
+    const int flags = walker.Plan.Follow ? 0 : AT_SYMLINK_NOFOLLOW;
+    if (fstatat(folder, name, &status, flags) != 0) {
+      error = errno;
+      return walker.Plan.Follow || error != ENOENT ? Kind::Unreachable : Kind::Other;
+    }
     if (S_ISREG(status.st_mode)) return Kind::File;
     return S_ISDIR(status.st_mode) ? Kind::Folder : Kind::Other;
   }
@@ -66,27 +78,20 @@ Kind KindInFolder(const Walker& walker, const std::string& path, unsigned char t
 // A path named by the user: links are followed, a folder is walked, anything else is a row.
 void WalkNamed(Walker& walker, const std::string& path) {
   struct stat status;
-  if (stat(path.c_str(), &status) != 0) {
-    walker.Take({path, std::string("cannot open: ") + std::strerror(errno)});
+  if (!StatLongPath(path, status)) {
+    walker.Take({path, Reason("cannot open", errno)});
   } else if (S_ISDIR(status.st_mode)) {
-    WalkFolder(walker, path, status);
+    std::string inner_path = path;
+    WalkFolder(walker, AT_FDCWD, path, inner_path, status);
   } else {
     walker.Take({path, ""});
   }
 }
 
-void WalkFolder(Walker& walker, const std::string& folder, const struct stat& status) {
-  const FileId id{status.st_dev, status.st_ino};
-  if (std::find(walker.Open.begin(), walker.Open.end(), id) != walker.Open.end()) {
-    walker.Take({folder, "folder loop: it contains itself through a link"});
-    return;
-  }
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) {
-    walker.Take({folder, std::string("cannot read folder: ") + std::strerror(errno)});
-    return;
-  }
-  std::vector<Entry> entries;
+// Reads the entries of the open folder; the system's error number when the reading stopped short.
+int ReadEntries(Walker& walker, const FileHandle& folder, std::vector<Entry>& entries) {
+  DIR* dir = fdopendir(dup(folder.Fd));
+  if (dir == nullptr) return errno;
   int error = 0;
   for (;;) {
     errno = 0;
@@ -97,38 +102,77 @@ void WalkFolder(Walker& walker, const std::string& folder, const struct stat& st
     }
     const std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    const std::string path = Joined(folder, name);
-    Kind type = KindInFolder(walker, path, entry->d_type);
+    int unreachable = 0;
+    Kind type = KindInFolder(walker, folder.Fd, name.c_str(), entry->d_type, unreachable);
     if (struct stat file; type == Kind::File && name[0] == '.' && !walker.Written.empty() &&
-                          stat(path.c_str(), &file) == 0 && IsWritten(walker, file))
+                          fstatat(folder.Fd, name.c_str(), &file, 0) == 0 &&
+                          IsWritten(walker, file))
       continue;
-    if (type != Kind::Other)
-      entries.push_back({path, type, type == Kind::Folder ? name + "/" : name});
+    if (type == Kind::Unreachable)
+      entries.push_back({name, type, name, Reason("cannot open", unreachable)});
+    else if (type != Kind::Other)
+      entries.push_back({name, type, type == Kind::Folder ? name + "/" : name, ""});
   }
   closedir(dir);
+  return error;
+}
+
+// The folder `name`, opened relative to the folder `at`: no path is ever longer than one name,
+// however deep the tree. `path` names it for the rows; the folders inside lengthen it in turn and
+// leave it as it was, so that a deep tree holds one path, not one for each of its folders.
+void WalkFolder(Walker& walker, int at, const std::string& name, std::string& path,
+                const struct stat& status) {
+  const FileId id{status.st_dev, status.st_ino};
+  if (std::find(walker.Open.begin(), walker.Open.end(), id) != walker.Open.end()) {
+    walker.Take({path, "folder loop: it contains itself through a link"});
+    return;
+  }
+  const FileHandle folder = OpenFolder(at, name);
+  if (!folder.IsOpen()) {
+    walker.Take({path, Reason("cannot read folder", errno)});
+    return;
+  }
+  std::vector<Entry> entries;
+  const int error = ReadEntries(walker, folder, entries);
   std::sort(entries.begin(), entries.end(),
             [](const Entry& a, const Entry& b) { return a.Key < b.Key; });
   walker.Open.push_back(id);
+  const std::size_t own = path.size();
   for (Entry& entry : entries) {
-    if (entry.Type == Kind::File) {
-      walker.Take({std::move(entry.Path), ""});
+    path.resize(own);
+    if (own > 0 && path.back() != '/') path += '/';
+    path += entry.Name;
+    if (entry.Type != Kind::Folder) {
+      walker.Take({path, std::move(entry.Error)});
       continue;
     }
     struct stat inner;
-    if (stat(entry.Path.c_str(), &inner) == 0 && S_ISDIR(inner.st_mode) &&
-        !IsWritten(walker, inner))
-      WalkFolder(walker, entry.Path, inner);
+    if (fstatat(folder.Fd, entry.Name.c_str(), &inner, 0) != 0)
+      walker.Take({path, Reason("cannot read folder", errno)});
+    else if (S_ISDIR(inner.st_mode) && !IsWritten(walker, inner))
+      WalkFolder(walker, folder.Fd, entry.Name, path, inner);
   }
+  path.resize(own);
   walker.Open.pop_back();
-  if (error != 0) walker.Take({folder, std::string("cannot read folder: ") + std::strerror(error)});
+  if (error != 0) walker.Take({path, Reason("cannot read folder", error)});
+}
+
+// A tree a thousand folders deep holds a descriptor for each: the soft limit on open files is
+// raised as far as the hard one lets it, and a folder past even that gets its error row.
+void AllowManyOpenFiles() {
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == limit.rlim_max) return;
+  limit.rlim_cur = limit.rlim_max;
+  setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 }  // namespace
 
 std::string Walk(const WalkPlan& plan, const std::function<void(WalkItem&&)>& take) {
+  AllowManyOpenFiles();
   Walker walker{plan, take, {}, {}};
   for (const std::string& path : plan.Written) {
-    if (struct stat status; stat(path.c_str(), &status) == 0)
+    if (struct stat status; StatLongPath(path, status))
       walker.Written.push_back({status.st_dev, status.st_ino});
   }
   for (const std::string& path : plan.Paths) WalkNamed(walker, path);
@@ -142,7 +186,7 @@ std::string Walk(const WalkPlan& plan, const std::function<void(WalkItem&&)>& ta
     if (!path.empty()) WalkNamed(walker, path);
   }
   std::free(line);
-  return std::ferror(plan.List) ? "cannot read " + plan.ListName : "";
+  return std::ferror(plan.List) ? "cannot read " + ShownName(plan.ListName) : "";
 }
 
 }  // namespace tintrel

@@ -8,5 +8,6 @@ int main(int argc, char** argv) {
   // refused write (status 217), instead of killing the process with a signal.
   std::signal(SIGPIPE, SIG_IGN);
   static tintrel::Output out;
+  out.Limit = tintrel::kWholeRunOutput;
   return tintrel::RunTintrel(argc, argv, out);
 }

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -45,7 +46,12 @@ void WriteText(Output& out, std::string_view text) {
   if (text.empty()) return;
   out.AtLineStart = text.back() == '\n';
   while (!text.empty()) {
-    if (out.Used == out.Buffer.size()) FlushOutput(out);
+    if (out.Used == out.Limit) FlushOutput(out);
+    if (out.Buffer.size() < out.Limit && out.Buffer.size() - out.Used < text.size()) {
+      // Doubling keeps the copies few; the first growth is small, as most runs print one line.
+      const std::size_t wanted = std::max(out.Used + text.size(), 2 * out.Buffer.size());
+      out.Buffer.resize(std::min(std::max<std::size_t>(wanted, 4096), out.Limit));
+    }
     std::size_t room = out.Buffer.size() - out.Used;
     std::size_t part = text.size() < room ? text.size() : room;
     std::memcpy(out.Buffer.data() + out.Used, text.data(), part);

@@ -3,7 +3,6 @@
 // bytes unchanged, checks every write, and remembers whether the output stands at a line start.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -12,10 +11,15 @@
 
 namespace tintrel {
 
+// What one write may carry when a run gathers its whole output: tintrel holds up to this much so
+// that a flood of position reports still leaves in a single write.
+inline constexpr std::size_t kWholeRunOutput = std::size_t{16} << 20;
+
 struct Output {
   int Fd = 1;
   std::string* Sink = nullptr;  // when set, flushed bytes are appended here instead of to Fd
-  std::array<char, 65536> Buffer;
+  std::size_t Limit = 65536;    // bytes held before a write; the buffer grows to it as needed
+  std::string Buffer;
   std::size_t Used = 0;
   bool AtLineStart = true;  // nothing written yet, or the last byte written was a line feed
 };

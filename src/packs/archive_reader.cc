@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "packs/seven_zip_windows.h"
 #include "text/cp437.h"
 #include "text/utf8.h"
 
@@ -155,7 +156,13 @@ std::string LoneMemberName(const PackSource& source, PackFormat format) {
   return name.empty() ? "data" : std::string(name);
 }
 
-void Enable(archive* pack, PackFormat format) {
+// A compressed file is read as a tar inside when it holds one; `lone` reads it as one file only.
+void Enable(archive* pack, PackFormat format, bool lone) {
+  if (lone) {
+    archive_read_support_filter_all(pack);
+    archive_read_support_format_raw(pack);
+    return;
+  }
   switch (format) {
     case PackFormat::kRar:
       archive_read_support_format_rar(pack);
@@ -185,19 +192,14 @@ std::string Problem(archive* pack, bool volume) {
 
 }  // namespace
 
-PackOutcome ReadArchive(const PackSource& source, PackFormat format, PackBudget& budget,
-                        const PackVisitor& visitor) {
-  LocaleScope utf8;
-  PackOutcome outcome;
-  std::array<uint8_t, 64> head{};
-  head.fill(0);
-  const std::size_t head_size = ReadSource(source, 0, head.data(), head.size());
-  const bool volume = format == PackFormat::kRar && IsRarVolume({head.data(), head_size});
-  if (volume) outcome.Error = "unsupported: a volume of a multi-volume set";
+namespace {
 
+// Reads the pack's members into the visitor; false when it held no member at all.
+bool ReadEntries(const PackSource& source, PackFormat format, bool lone, bool volume,
+                 PackBudget& budget, const PackVisitor& visitor, PackOutcome& outcome) {
   ArchivePtr pack(archive_read_new());
   if (!pack) throw PackError("cannot start libarchive");
-  Enable(pack.get(), format);
+  Enable(pack.get(), format, lone);
   Input input{source};
   archive_read_set_read_callback(pack.get(), ReadInput);
   archive_read_set_skip_callback(pack.get(), SkipInput);
@@ -205,12 +207,15 @@ PackOutcome ReadArchive(const PackSource& source, PackFormat format, PackBudget&
   archive_read_set_callback_data(pack.get(), &input);
   if (archive_read_open1(pack.get()) != ARCHIVE_OK) {
     AddProblem(outcome, Problem(pack.get(), false));
-    return outcome;
+    return true;
   }
   std::optional<std::string> lone_name;
-  for (;;) {
+  for (bool first = true;; first = false) {
     archive_entry* entry = nullptr;
     const int header = archive_read_next_header(pack.get(), &entry);
+    // A file that starts with a block of NUL bytes reads as a tar that ends at once.
+    if (header == ARCHIVE_EOF && first && archive_format(pack.get()) != ARCHIVE_FORMAT_RAW)
+      return false;
     if (header == ARCHIVE_EOF) break;
     if (header == ARCHIVE_RETRY) continue;
     if (header == ARCHIVE_FATAL) {
@@ -279,6 +284,28 @@ PackOutcome ReadArchive(const PackSource& source, PackFormat format, PackBudget&
       break;
     }
   }
+  return true;
+}
+
+}  // namespace
+
+PackOutcome ReadArchive(const PackSource& source, PackFormat format, PackBudget& budget,
+                        const PackVisitor& visitor) {
+  LocaleScope utf8;
+  PackOutcome outcome;
+  std::array<uint8_t, 64> head{};
+  head.fill(0);
+  const std::size_t head_size = ReadSource(source, 0, head.data(), head.size());
+  const bool volume = format == PackFormat::kRar && IsRarVolume({head.data(), head_size});
+  if (volume) outcome.Error = "unsupported: a volume of a multi-volume set";
+  if (format == PackFormat::kSevenZip) {
+    outcome.Error = SevenZipWindowProblem(source);
+    if (!outcome.Error.empty()) return outcome;
+  }
+  const bool compressed =
+      format == PackFormat::kGzip || format == PackFormat::kBzip2 || format == PackFormat::kXz;
+  if (!ReadEntries(source, format, false, volume, budget, visitor, outcome) && compressed)
+    ReadEntries(source, format, true, volume, budget, visitor, outcome);
   if (budget.Reached) AddProblem(outcome, budget.Reason);
   return outcome;
 }

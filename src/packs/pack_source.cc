@@ -30,6 +30,10 @@ void Spend(PackBudget& budget, uint64_t bytes) {
   throw PackError(budget.Reason);
 }
 
+void ForgetSpent(PackBudget& budget, uint64_t bytes) {
+  budget.Used -= std::min(budget.Used, bytes);
+}
+
 void StopReading(PackBudget& budget, std::string reason) {
   if (budget.Reached) return;
   budget.Reached = true;

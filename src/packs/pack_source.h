@@ -51,6 +51,10 @@ struct PackBudget {
 // member's PackError.
 void Spend(PackBudget& budget, uint64_t bytes);
 
+// Gives back `bytes` spent on a member that turned out to be a pack: what counts is what comes out
+// of it, so that its bytes count once, not once as a member and again as its members.
+void ForgetSpent(PackBudget& budget, uint64_t bytes);
+
 // Marks the budget reached for `reason`, unless it was already.
 void StopReading(PackBudget& budget, std::string reason);
 

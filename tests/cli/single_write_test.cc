@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: MIT
 // Each run hands its whole output to the system in one write, so runs that share standard output
 // (xargs -P into one table) never cut into each other's lines.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kit/run_binary.h"
@@ -58,6 +62,48 @@ TEST(SingleWrite, WholeOutputGoesOutInOneWrite) {
     EXPECT_EQ(writes.ExitStatus, piped.ExitStatus) << what;
   }
   close(sock);
+}
+
+// Two gathers share one table file, as xargs -P hands it to its runs: a run that floods its line
+// with a million position reports (6 MB) still lands whole between the others' lines.
+TEST(SingleWrite, ReportFloodStaysWholeInAParallelGather) {
+  TempDir dir;
+  std::string flood;
+  for (int i = 0; i < 1'000'000; ++i) flood += "\x1b[6n";
+  WriteFile(dir.Path + "/flood.ans", flood);
+  WriteFile(dir.Path + "/small.ans", "\x1b[1;33mHello\r\n");
+  const std::string flood_line = RunTintrelBinary({"flood.ans"}, dir.Path).Stdout;
+  const std::string small_line = RunTintrelBinary({"small.ans"}, dir.Path).Stdout;
+  ASSERT_GT(flood_line.size(), std::size_t{6'000'000});
+
+  const std::string table = dir.Path + "/table.csv";
+  int fd = open(table.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  std::thread flooding([&] {
+    for (int i = 0; i < 3; ++i) RunTintrelBinary({"flood.ans"}, dir.Path, fd);
+  });
+  for (int i = 0; i < 200; ++i) RunTintrelBinary({"small.ans"}, dir.Path, fd);
+  flooding.join();
+  close(fd);
+
+  std::ifstream in(table, std::ios::binary);
+  std::stringstream whole;
+  whole << in.rdbuf();
+  int floods = 0, smalls = 0, mixed = 0;
+  std::string line;
+  while (std::getline(whole, line)) {
+    line += '\n';
+    if (line == flood_line) {
+      ++floods;
+    } else if (line == small_line) {
+      ++smalls;
+    } else {
+      ++mixed;
+    }
+  }
+  EXPECT_EQ(mixed, 0);
+  EXPECT_EQ(floods, 3);
+  EXPECT_EQ(smalls, 200);
 }
 
 }  // namespace
