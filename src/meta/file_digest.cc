@@ -20,6 +20,7 @@ Digest DigestSoFar(const md5_ctx& context) {
 }  // namespace
 
 void DigestBytes(FileDigest& digest, const uint8_t* bytes, std::size_t size) {
+  if (size == 0) return;  // an empty member's bytes may be no pointer at all, which memchr refuses
   digest.Size += size;
   if (!digest.ArtEnded) {
     const void* mark = std::memchr(bytes, kEndOfArt, size);
