@@ -105,8 +105,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     };
     ArtFacts facts;
     StreamFacts(facts, "art", next, std::nullopt, tools);
-    Check(testkit::ScreenDifference(tools.Drawing, byte_loop).empty(),
-          "the streamed screen differs", "");
+    // Only ANSI and plain text with no record end where the byte loop ends: other art has a
+    // reader of its own, what is not art no screen, and a record ends the art before it.
+    if (HasScreen(facts.Format) && !ReadsOwnCells(facts.Format) && !facts.Sauce.Present)
+      Check(testkit::ScreenDifference(tools.Drawing, byte_loop).empty(),
+            "the streamed screen differs", "");
   }
   return 0;
 }
