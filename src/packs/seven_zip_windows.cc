@@ -234,21 +234,26 @@ std::vector<uint8_t> Unpack(const PackSource& source, const StreamsInfo& info) {
 
 }  // namespace
 
+// A header this reader cannot follow may still be one libarchive follows, to a window of any
+// size: such a pack is refused rather than believed.
+constexpr const char* kUnchecked = "unsupported: a 7z header whose windows cannot be checked";
+
 std::string SevenZipWindowProblem(const PackSource& source) {
   try {
     std::array<uint8_t, kSignatureHeaderSize> start;
-    if (ReadSource(source, 0, start.data(), start.size()) != start.size()) return "";
+    if (ReadSource(source, 0, start.data(), start.size()) != start.size()) return kUnchecked;
     uint64_t offset = 0, size = 0;
     for (int i = 7; i >= 0; --i) {
       offset = offset << 8 | start[12 + i];
       size = size << 8 | start[20 + i];
     }
-    if (size == 0 || size > kLargestHeader || offset > source.Size ||
+    if (size == 0) return "";  // an empty pack: no streams, no windows
+    if (size > kLargestHeader || offset > source.Size ||
         kSignatureHeaderSize + offset + size > source.Size)
-      return "";
+      return kUnchecked;
     std::vector<uint8_t> bytes(static_cast<std::size_t>(size));
     if (ReadSource(source, kSignatureHeaderSize + offset, bytes.data(), bytes.size()) != size)
-      return "";
+      return kUnchecked;
     for (int encodings = 0; encodings < 4; ++encodings) {
       Reader in{bytes};
       const uint8_t kind = in.Byte();
@@ -258,7 +263,7 @@ std::string SevenZipWindowProblem(const PackSource& source) {
         bytes = Unpack(source, packed);
         continue;
       }
-      if (kind != kHeader) return "";
+      if (kind != kHeader) return kUnchecked;
       uint8_t property = in.Byte();
       if (property == kArchiveProperties) {
         for (uint8_t type = in.Byte(); type != kEnd; type = in.Byte()) in.Take(in.Number());
@@ -275,7 +280,7 @@ std::string SevenZipWindowProblem(const PackSource& source) {
   } catch (const HeaderError&) {
   } catch (const Fault&) {
   }
-  return "";
+  return kUnchecked;
 }
 
 }  // namespace tintrel

@@ -12,8 +12,8 @@ namespace tintrel {
 // The largest window (LZMA, LZMA2) or model (PPMd) a 7z member may use, as for ZIP's LZMA.
 inline constexpr uint64_t kLargestSevenZipWindow = 64 << 20;
 
-// Why the pack asks for more memory than the limit, as its row says it; an empty text when it
-// does not, or when its headers cannot be read here (libarchive then says what is wrong).
+// Why the pack asks for more memory than the limit, or why its windows cannot be checked, as its
+// row says it; an empty text when it asks for no more, or holds no streams.
 std::string SevenZipWindowProblem(const PackSource& source);
 
 }  // namespace tintrel
