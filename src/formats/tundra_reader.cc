@@ -41,8 +41,8 @@ void ReadTundra(Drawing& drawing, ArtSpan art, const SauceFacts& sauce) {
   drawing.Grid.Pen |= kPenExtended;
   // Every cell in true colour: the screen keeps each cell's colours beside it.
   drawing.Grid.TrueColor = true;
-  TruePen& colors = drawing.Grid.True;
-  colors = {kTrueFg | kTrueBg, {170, 170, 170}, {0, 0, 0}};
+  Rgb fg{170, 170, 170}, bg{0, 0, 0};
+  drawing.Grid.True = {kTrueFg | kTrueBg, PackedRgb(fg), PackedRgb(bg)};
   SetArtAttr(drawing, 7);
   const std::size_t size = art.size();
   std::size_t at = kHeaderSize;
@@ -67,14 +67,16 @@ void ReadTundra(Drawing& drawing, ArtSpan art, const SauceFacts& sauce) {
       if (size - at < needed) throw FormatError("TundraDraw: a colour is cut short");
       glyph = art[at++];
       if (command & kForeground) {
-        colors.Fg = ColorAt(&art[at]);
+        fg = ColorAt(&art[at]);
         at += 4;
       }
       if (command & kBackground) {
-        colors.Bg = ColorAt(&art[at]);
+        bg = ColorAt(&art[at]);
         at += 4;
       }
-      SetArtAttr(drawing, static_cast<uint8_t>(Nearest(colors.Fg) | Nearest(colors.Bg) << 4));
+      SetArtAttr(drawing, static_cast<uint8_t>(Nearest(fg) | Nearest(bg) << 4));
+      drawing.Grid.True.Fg = PackedRgb(fg);
+      drawing.Grid.True.Bg = PackedRgb(bg);
     }
     DrawArtGlyphs(drawing, &glyph, 1);
   }

@@ -97,9 +97,7 @@ void ProcessByte(Screen& screen, uint8_t b) {
 void Draw(Screen& screen, const uint8_t* bytes, std::size_t size) {
   std::size_t pos = 0;
   while (pos < size) {
-    // The quick steps write cells alone: art with true colours is drawn by the byte loop.
-    if (screen.Quick != QuickScreen::kOff && screen.Parser == ScreenParser::kNormal &&
-        !screen.TrueColor)
+    if (screen.Quick != QuickScreen::kOff && screen.Parser == ScreenParser::kNormal)
       pos = TakeQuickSteps(screen, bytes, pos, size);
     if (pos == size) return;
     ProcessByte(screen, bytes[pos++]);

@@ -39,8 +39,8 @@
 //   background, "ESC[1;r;g;bt" a foreground (a missing number counts 0, one above 255 counts 255).
 //   A 256-colour or 24-bit colour becomes the nearest VGA colour (distance in RGB; 256-colour 0-15
 //   are the 16 colours themselves; the others keep their xterm RGB beside the cell). A later colour
-//   of the same side, in the same sequence or another, replaces a true colour. Pipe codes |00-|15 set the foreground (|08-|15 as bold),
-//   |16-|23 the background, blink off.
+//   of the same side, in the same sequence or another, replaces a true colour. Pipe codes |00-|15
+//   set the foreground (|08-|15 as bold), |16-|23 the background, blink off.
 // - The art ends at the first byte 26; a SAUCE record behind it is never drawn.
 // - Character set: ASCII until the first byte of 128 or more. From that byte on, up to 4 KiB
 //   (kSniffSize, or up to the end of the art) are held back and looked at whole: valid UTF-8

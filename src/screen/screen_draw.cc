@@ -52,45 +52,17 @@ void MarkDrawing(Screen& screen, RowMarks& marks, uint32_t from, uint32_t to) {
   marks.FrameHi = to;
 }
 
-Rgb RgbOf(uint32_t packed) {
-  return {static_cast<uint8_t>(packed >> 16), static_cast<uint8_t>(packed >> 8),
-          static_cast<uint8_t>(packed)};
-}
-
-// The colours the pen draws in as a viewer shows them: those of the attribute, but where a true
-// colour is set; reverse swaps them first, and conceal draws the foreground as the background.
-CellColors PenColors(const Screen& screen) {
-  CellColors colors{kVgaPalette[ForegroundOfCell(screen.Attr)],
-                    kVgaPalette[BackgroundOfCell(screen.Attr)]};
-  uint8_t which = screen.True.Which;
-  Rgb fg = screen.True.Fg, bg = screen.True.Bg;
-  if (screen.Pen & kPenReverse) {
-    std::swap(fg, bg);
-    which = static_cast<uint8_t>((which & kTrueFg ? kTrueBg : 0) | (which & kTrueBg ? kTrueFg : 0));
-  }
-  if (which & kTrueFg) colors.Fg = fg;
-  if (which & kTrueBg) colors.Bg = bg;
-  if (screen.Pen & kPenConceal) colors.Fg = colors.Bg;
-  return colors;
-}
-
 // The art set its first true colour: the cells so far keep the colours of their attributes.
 void StartTrueColor(Screen& screen) {
   screen.TrueColor = true;
   screen.TrueColors.resize(screen.Cells.size());
-  for (std::size_t i = 0; i < screen.Cells.size(); ++i) {
-    const uint8_t attr = screen.Cells[i].Attr;
-    screen.TrueColors[i] = {kVgaPalette[ForegroundOfCell(attr)],
-                            kVgaPalette[BackgroundOfCell(attr)]};
-  }
+  for (std::size_t i = 0; i < screen.Cells.size(); ++i)
+    FillColors(&screen.TrueColors[i], 1, PenColors(0, screen.Cells[i].Attr, TruePen{}));
 }
 
 void SetTruePen(Screen& screen, const ScreenStep& step) {
   if (!screen.TrueColor) StartTrueColor(screen);
-  const TrueColorSet set = TrueColorsOf(step);
-  if (set.Which & kTrueFg) screen.True.Fg = RgbOf(set.Fg);
-  if (set.Which & kTrueBg) screen.True.Bg = RgbOf(set.Bg);
-  screen.True.Which |= set.Which;
+  SetTrueSides(screen.True, step);
 }
 
 // Puts `count` cells in the attribute, which all fit on the cursor's row, at the cursor: the
@@ -113,12 +85,8 @@ void PutCells(Screen& screen, const uint8_t* glyphs, uint32_t count) {
   Cell* cells = RowAt(screen, screen.Row) + from;
   for (uint32_t i = 0; i < count; ++i) cells[i] = {glyph(i), screen.Attr};
   marks.HeldHi = std::max(marks.HeldHi, to);
-  if (screen.TrueColor) {
-    const CellColors colors = PenColors(screen);
-    std::fill_n(
-        screen.TrueColors.begin() + static_cast<std::ptrdiff_t>(cells - screen.Cells.data()), count,
-        colors);
-  }
+  if (screen.TrueColor)
+    FillColors(screen.TrueColors.data() + (cells - screen.Cells.data()), count, PenColors(screen));
 }
 
 void EraseLine(Screen& screen) {

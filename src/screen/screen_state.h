@@ -26,17 +26,29 @@ struct Cell {
   bool operator==(const Cell&) const = default;
 };
 
-// The colours a viewer shows a cell in, where the art set true colours.
+// The colours a viewer shows a cell in, where the art set true colours. Eight bytes, so that a
+// run's cells take their colours with whole words.
 struct CellColors {
-  Rgb Fg, Bg;
+  Rgb Fg;
+  uint8_t FgPad = 0;
+  Rgb Bg;
+  uint8_t BgPad = 0;
+
+  constexpr CellColors() = default;
+  constexpr CellColors(Rgb fg, Rgb bg) : Fg(fg), Bg(bg) {}
 
   bool operator==(const CellColors&) const = default;
 };
 
-// The true colours the pen draws with, where a sequence set them.
+// A colour packed in its bytes' order, red first: as it lies in an Rgb.
+constexpr uint32_t PackedRgb(Rgb color) {
+  return color.R | uint32_t{color.G} << 8 | uint32_t{color.B} << 16;
+}
+
+// The true colours the pen draws with, where a sequence set them, packed.
 struct TruePen {
   uint8_t Which = 0;  // kTrueFg, kTrueBg: which of the two are set
-  Rgb Fg, Bg;
+  uint32_t Fg = 0, Bg = 0;
 };
 
 enum class Charset : uint8_t { kAscii, kUtf8, kCp437 };
