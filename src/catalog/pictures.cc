@@ -4,8 +4,10 @@
 #include <array>
 #include <optional>
 
+#include "meta/sauce_fonts.h"
 #include "render/png_file.h"
 #include "render/screen_picture.h"
+#include "render/shipped_fonts.h"
 
 namespace tintrel {
 
@@ -38,6 +40,8 @@ PictureStyle StyleFor(const PictureShelf& shelf, const SauceInfo& info) {
   style.IceColors = info.IceColors.value_or(false);
   style.NinePixel = info.LetterSpacing == "9-pixel";
   style.Width = shelf.Width;
+  if (const FontChoice font = ChooseFont(info.Font); font.Font != 0)
+    style.Font = ShippedGlyphs(font.Font);
   return style;
 }
 
