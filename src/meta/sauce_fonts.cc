@@ -45,6 +45,19 @@ constexpr std::string_view kAmigaNames[] = {
 constexpr std::string_view kEightLineNames[] = {"C64 PETSCII unshifted", "C64 PETSCII shifted",
                                                 "Atari ATASCII"};
 
+constexpr bool IsShipped(std::string_view code_page) {
+  for (std::string_view shipped : kShippedCodePages) {
+    if (shipped == code_page) return true;
+  }
+  return false;
+}
+static_assert([] {
+  for (const CodePageName& page : kCodePageNames) {
+    if (!IsShipped(page.Drawn)) return false;
+  }
+  return true;
+}());
+
 constexpr std::size_t FontOf(std::string_view code_page, uint8_t height) {
   std::size_t page = 0, size = 0;
   while (kShippedCodePages[page] != code_page) ++page;
