@@ -40,7 +40,8 @@ PictureStyle StyleFor(const PictureShelf& shelf, const SauceInfo& info) {
   style.IceColors = info.IceColors.value_or(false);
   style.NinePixel = info.LetterSpacing == "9-pixel";
   style.Width = shelf.Width;
-  if (const FontChoice font = ChooseFont(info.Font); font.Font != 0)
+  // Only Character and BinaryText records name a font; in others the field means nothing.
+  if (const FontChoice font = ChooseFont(info.Font); font.Font != 0 && IsDrawnData(info))
     style.Font = ShippedGlyphs(font.Font);
   return style;
 }

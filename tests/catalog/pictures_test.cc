@@ -14,16 +14,23 @@
 namespace tintrel {
 namespace {
 
+// A record of Character data, the kind that names a font.
+SauceInfo Named(std::string_view font) {
+  SauceInfo info;
+  info.Present = true;
+  info.DataType = kCharacterData;
+  info.Font = font;
+  return info;
+}
+
 // The cells drawn one pixel per font pixel in the font the record names.
 Picture DrawNamed(std::string_view font, const std::vector<uint8_t>& cells, uint32_t columns) {
   PictureShelf shelf;
   shelf.Width = 0;
-  SauceInfo info;
-  info.Font = font;
   GlyphShades shades;
   Picture picture;
   DrawPicture({cells, columns, static_cast<uint32_t>(cells.size() / 2 / columns)},
-              StyleFor(shelf, info), shades, picture);
+              StyleFor(shelf, Named(font)), shades, picture);
   return picture;
 }
 
@@ -68,12 +75,8 @@ TEST(Pictures, FontSubstitutedWarnsOfFontsNotShippedUnlessTheArtHasItsOwn) {
                         {"IBM VGA 864", false, true},    {"no such font", false, true},
                         {"no such font", true, false}};
   for (const Case& c : cases) {
-    SauceInfo info;
-    info.Present = true;
-    info.DataType = kCharacterData;
-    info.Font = c.Font;
     Row row;
-    FillScreen(row, ScreenSummary{}, info, c.OwnFont);
+    FillScreen(row, ScreenSummary{}, Named(c.Font), c.OwnFont);
     const std::vector<std::string>& warnings = row[Col("sauce_warnings")].Items;
     EXPECT_EQ(std::find(warnings.begin(), warnings.end(), "font-substituted") != warnings.end(),
               c.Warns)
