@@ -14,10 +14,6 @@ TEST(SauceFonts, NamesChooseTheirFontOrTheNearestMarkedSubstituted) {
   };
   const Case cases[] = {
       {"", "CP437", 16, false, false},
-      {"IBM VGA", "CP437", 16, false, false},
-      {"IBM VGA50", "CP437", 8, false, false},
-      {"IBM EGA", "CP437", 14, false, false},
-      {"IBM EGA43 866", "CP866", 8, false, false},
       {"IBM VGA 850", "CP850", 16, false, false},
       {"IBM VGA50 819", "ISO-8859-1", 8, false, false},
       {"IBM EGA MIK", "MIK", 14, false, false},
