@@ -4,8 +4,10 @@
 #include <array>
 #include <optional>
 
+#include "meta/sauce_fonts.h"
 #include "render/png_file.h"
 #include "render/screen_picture.h"
+#include "render/shipped_fonts.h"
 
 namespace tintrel {
 
@@ -38,6 +40,9 @@ PictureStyle StyleFor(const PictureShelf& shelf, const SauceInfo& info) {
   style.IceColors = info.IceColors.value_or(false);
   style.NinePixel = info.LetterSpacing == "9-pixel";
   style.Width = shelf.Width;
+  // Only Character and BinaryText records name a font; in others the field means nothing.
+  if (const FontChoice font = ChooseFont(info.Font); font.Font != 0 && IsDrawnData(info))
+    style.Font = ShippedGlyphs(font.Font);
   return style;
 }
 

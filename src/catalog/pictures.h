@@ -35,7 +35,8 @@ struct PictureWork {
 };
 
 // How the record asks for the art to be shown: iCE colours when its flag is set (the screen
-// adds them when it finds a bright background), 9-pixel cells when it asks for them.
+// adds them when it finds a bright background), 9-pixel cells when it asks for them, in the font
+// it names or the nearest one shipped.
 PictureStyle StyleFor(const PictureShelf& shelf, const SauceInfo& info);
 
 // The picture of a row's art, when it is drawn art that shows something: named in the row's
