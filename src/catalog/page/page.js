@@ -432,7 +432,9 @@ function packView(path, params) {
     ["Size", row && size(row[F.size])],
     ["MD5", row && row[F.md5]],
     ["Error", row && row[F.error]],
-    ["Date", packDate(pack)],
+    ["Date", yearOf(packDate(pack)) &&
+                 link(address("year", yearOf(packDate(pack))),
+                      packDate(pack).replace(/^(\d{4})(\d\d)(\d\d)$/, "$1-$2-$3"))],
     ["Shares art with", sharedPacks(pack)],
   ]));
   for (const member of [...pack.members.filter(isDiz), ...pack.members.filter(isNfo)]) {
@@ -440,6 +442,8 @@ function packView(path, params) {
     if (!url) continue;
     const frame = link(address("file", member[F.path]), "", "drawn");
     frame.append(picture(member, url, "whole"));
+    // A thumbnail's cells are a few pixels wide: twice its size reads as the text it is.
+    if (!field(member, "picture")) frame.lastChild.style.width = "640px";
     $("top").append(element("div", "meta", member[F.member]), frame);
   }
   $("top").append(memberList(pack.members, member => member[F.member]));
@@ -499,7 +503,8 @@ function fileView(path) {
   const by = byline(row, row[F.art_md5] ? byArt.get(row[F.art_md5]) : null);
   if (by) side.append(by);
   side.append(table([
-    ["Path", path], ["Pack", row[F.pack]], ["Member", row[F.member]], ["Size", size(row[F.size])],
+    ["Path", path], ["Pack", row[F.pack] && link(address("pack", row[F.pack]), row[F.pack])],
+    ["Member", row[F.member]], ["Size", size(row[F.size])],
     ["MD5", row[F.md5]], ["Art MD5", row[F.art_md5]], ["Format", row[F.format]],
     ["Screen", row[F.screen_width] != null ? row[F.screen_width] + " \u00d7 " + row[F.screen_lines]
                                            : null],
@@ -513,7 +518,8 @@ function fileView(path) {
     side.append(element("h2", "", "Colours"), colorBar(row));
     side.append(table(COLORS.map(([name]) => {
       const area = field(row, name + "_area");
-      return [name, row[F[name]] + "% of the colour" + (area == null ? "" : ", " + area + "% of the area")];
+      return [name, row[F[name]] + "% of the coloured cells" +
+                        (area == null ? "" : ", " + area + "% of the area")];
     })));
     side.append(element("div", "meta", row[F.colors_used] + " colours \u00b7 " + row[F.verdict]));
   }
@@ -598,7 +604,9 @@ function narrow() {
   set("group", $("group").value.trim());
   set("warned", $("warned").checked ? "1" : "");
   set("sort", $("sort").value === viewSort ? "" : $("sort").value);
-  history.replaceState(null, "", address(current.view, current.arg, params) || location.pathname);
+  // A drawing's view has no cards to narrow: its boxes start a search, and Back returns to it.
+  if (current.view === "file") history.pushState(null, "", address("search", "", params));
+  else history.replaceState(null, "", address(current.view, current.arg, params));
   route();
 }
 let typing;
