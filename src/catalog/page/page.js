@@ -4,6 +4,7 @@ const COLORS = [["blue", "#5555ff"], ["green", "#55ff55"], ["cyan", "#55ffff"], 
 const BATCH = 24;
 const rows = JSON.parse(document.getElementById("rows").textContent);
 rows.pop();
+document.getElementById("rows").textContent = "";  // its text is held twice otherwise
 // The first entry names the fields of the records after it, as the table names its columns, so
 // row[F.title] is a record's title.
 const F = Object.fromEntries((rows.shift() || []).map((name, i) => [name, i]));
@@ -19,6 +20,27 @@ const hasShares = row => row[F.blue] != null;
 const baseName = path => String(path).split("/").pop();
 const isDiz = row => baseName(row[F.member]).toLowerCase() === "file_id.diz";
 const isNfo = row => /\.nfo$/i.test(row[F.member]);
+
+// A card's warnings and date are found when first asked for, not at load.
+class Card {
+  constructor(row, order) {
+    this.row = row;
+    this.copies = [row];
+    this.order = order;
+  }
+  get warnings() {
+    if (this.warningList) return this.warningList;
+    const warnings = new Set();
+    for (const copy of this.copies) {
+      for (const warning of copy[F.sauce_warnings] || []) warnings.add(warning);
+      if (copy[F.error]) warnings.add(copy[F.error]);
+    }
+    return this.warningList = [...warnings];
+  }
+  get date() {
+    return this.digits ??= String(dateOf(this.row) || "").replace(/\D/g, "");
+  }
+}
 
 // One card for each art, its copies listed on it; a row without art that failed is its own card.
 // Every other row is a pack's own, or a member or file that is no art: listed, never a card.
@@ -47,21 +69,12 @@ for (const row of rows) {
     byArt.get(art).copies.push(row);
     continue;
   }
-  const card = {row, copies: [row], order: cards.length};
+  const card = new Card(row, cards.length);
   if (art) byArt.set(art, card);
   else failed.set(row, card);
   cards.push(card);
 }
 const cardOf = row => byArt.get(row[F.art_md5]) || failed.get(row);
-for (const card of cards) {
-  const warnings = new Set();
-  for (const copy of card.copies) {
-    for (const warning of copy[F.sauce_warnings] || []) warnings.add(warning);
-    if (copy[F.error]) warnings.add(copy[F.error]);
-  }
-  card.warnings = [...warnings];
-  card.date = String(dateOf(card.row) || "").replace(/\D/g, "");
-}
 // What a search or the group box looks through, made when it is first needed, not at load.
 function makeSearchable(card) {
   if (card.text !== undefined) return;
@@ -241,7 +254,6 @@ function packCard(pack) {
 }
 
 const SORTS = {
-  "order": (a, b) => a.order - b.order,
   "date-new": (a, b) => (b.date > a.date) - (b.date < a.date) || (!a.date - !b.date),
   "date-old": (a, b) => (!a.date - !b.date) || (a.date > b.date) - (a.date < b.date),
   "size-large": (a, b) => b.row[F.size] - a.row[F.size],
@@ -285,8 +297,8 @@ function show(list, params, defaultSort, what) {
   if (sort.startsWith("share-")) {
     const i = Number(sort.slice(6));
     shown.sort((a, b) => colorRank(b, i) - colorRank(a, i) || a.order - b.order);
-  } else {
-    shown.sort((a, b) => (SORTS[sort] || SORTS.order)(a, b) || a.order - b.order);
+  } else if (sort !== "order") {  // in table order, or the pack's, already
+    shown.sort((a, b) => (SORTS[sort] || (() => 0))(a, b) || a.order - b.order);
   }
   $("count").textContent = shown.length + " of " + list.length + " " + what;
   drawItem = cardElement;
@@ -526,12 +538,12 @@ function fileView(path) {
   const warnings = [...(row[F.sauce_warnings] || []), row[F.error]].filter(Boolean);
   if (warnings.length) side.append(element("h2", "", "Warnings"));
   for (const warning of warnings) side.append(element("div", "warn", warning));
-  const others = candidate => candidate !== row;
-  const sameFile = rows.filter(r => others(r) && r[F.md5] && r[F.md5] === row[F.md5]);
-  const sameArt = rows.filter(r => others(r) && r[F.art_md5] && r[F.art_md5] === row[F.art_md5] &&
+  const notThis = candidate => candidate !== row;
+  const sameFile = rows.filter(r => notThis(r) && r[F.md5] && r[F.md5] === row[F.md5]);
+  const sameArt = rows.filter(r => notThis(r) && r[F.art_md5] && r[F.art_md5] === row[F.art_md5] &&
                                    !sameFile.includes(r));
   const look = field(row, "screen_md5");
-  const sameLook = look ? rows.filter(r => others(r) && field(r, "screen_md5") === look &&
+  const sameLook = look ? rows.filter(r => notThis(r) && field(r, "screen_md5") === look &&
                                            !sameFile.includes(r) && !sameArt.includes(r)) : [];
   const copies = [copyList("Same file", sameFile), copyList("Same art", sameArt),
                   copyList("Looks the same", sameLook)].filter(Boolean);
