@@ -250,6 +250,26 @@ class Gallery(unittest.TestCase):
             self.assertEqual(self.browser.run("location.hash"), hash)
             self.assertEqual(self.titles("#cards"), cards)
 
+    def test_boxes_are_kept_in_the_address(self):
+        page = self.make_site()
+        for start, box, key, value, event, address, cards in (
+                ("#/", "search", "value", "crew ", "input", "#/?q=crew", ["Sunset", "Moon", "Loose"]),
+                ("#/", "group", "value", "OTHER", "input", "#/?group=OTHER", ["Sea"]),
+                ("#/", "warned", "checked", True, "change", "#/?warned=1",
+                 ["Sunset", "Moon", "Sea", "Loose", "Undated"]),
+                ("#/artist/ink", "sort", "value", "date-new", "change", "#/artist/ink?sort=date-new",
+                 ["Loose", "Sunset", "Moon"]),
+                ("#/pack/art%2Fa.zip", "sort", "value", "size-large", "change",
+                 "#/pack/art%2Fa.zip?sort=size-large", ["Sunset", "Moon", "FILE_ID.DIZ", "a.nfo"])):
+            self.browser.open(page + start)
+            self.browser.run("const box = document.getElementById('%s'); box.%s = %s; box.dispatchEvent"
+                             "(new Event('%s'))" % (box, key, json.dumps(value), event))
+            self.browser.wait("location.hash == %s" % json.dumps(address))
+            self.assertEqual(self.browser.run("document.getElementById('%s').%s" % (box, key)), value)
+            self.assertEqual(self.titles("#cards"), cards, address)
+            self.browser.open(page + address)  # the address alone gives the same view
+            self.assertEqual(self.titles("#cards"), cards, address)
+
 
 if __name__ == "__main__":
     wanted = sys.argv[2:]

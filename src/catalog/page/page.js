@@ -570,8 +570,10 @@ function route(scroll) {
   const started = performance.now();
   current = parse();
   const {view, arg, params} = current;
-  $("search").value = params.get("q") || "";
-  $("group").value = params.get("group") || "";
+  // A box being typed in keeps its spaces: only an address that says otherwise changes it.
+  for (const [id, name] of [["search", "q"], ["group", "group"]]) {
+    if ($(id).value.trim() !== (params.get(name) || "")) $(id).value = params.get(name) || "";
+  }
   $("warned").checked = params.get("warned") === "1";
   $("top").textContent = "";
   $("cards").textContent = "";
