@@ -60,8 +60,11 @@ class Browser:
                 return reply["result"]
 
     def open(self, url):
-        """Opens url in a new tab and waits for the page's script to say it is ready."""
-        target = self.call("Target.createTarget", url=url)["targetId"]
+        """Opens url in a new tab, in place of the last, and waits for the page's script to say
+        it is ready."""
+        if self.session:
+            self.call("Target.closeTarget", targetId=self.target)
+        target = self.target = self.call("Target.createTarget", url=url)["targetId"]
         self.session = self.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]
         self.wait("location.href != 'about:blank' && document.body && document.body.dataset.readyMs")
 
