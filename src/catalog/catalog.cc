@@ -176,7 +176,9 @@ int RunCatalog(int argc, const char* const* argv) {
     if (!OpenRunOutput(page.emplace(), options.PagePath, messages)) return 2;
     plan.Written.push_back(page->File.TempPath);
     rows.Page = true;
-    if (!WriteRunOutput(*page, PageHead(PicturesFromPage(options.ThumbnailDir, options.PagePath)),
+    if (!WriteRunOutput(*page,
+                        PageHead(PicturesFromPage(options.ThumbnailDir, options.PagePath),
+                                 PicturesFromPage(".", options.PagePath)),
                         messages))
       return 2;
   }

@@ -4,11 +4,11 @@
 back with zlib, one picture per art, and the gallery page loaded in headless Chromium.
 Usage: gallery_test.py TINTREL_CATALOG [unittest arguments]. Exits 77 when a test needs
 Chromium and there is none."""
-import csv, io, json, os, re, shutil, struct, subprocess, sys, tempfile, unittest, zipfile, zlib
+import csv, io, json, os, re, struct, subprocess, sys, tempfile, unittest, zipfile, zlib
+from browser import Browser, CHROMIUM
 
 CATALOG = sys.argv[1]
-CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
-NEEDS_CHROMIUM = ("page",)
+NEEDS_CHROMIUM = ("page", "address", "full_view")
 
 
 def read_png(path):
@@ -33,9 +33,9 @@ def read_png(path):
     return width, height, rows
 
 
-def sauce(title, group, date=b"19960704", ice=True, spacing=0):
+def sauce(title, group, date=b"19960704", ice=True, spacing=0, author=b"ink"):
     """A record of ANSi art, 80 columns by 25 lines."""
-    fields = b"".join(f.ljust(n)[:n] for f, n in ((b"SAUCE00", 7), (title, 35), (b"ink", 20),
+    fields = b"".join(f.ljust(n)[:n] for f, n in ((b"SAUCE00", 7), (title, 35), (author, 20),
                                                      (group, 20), (date, 8)))
     numbers = (0).to_bytes(4, "little") + bytes([1, 1]) + (80).to_bytes(2, "little")
     numbers += (25).to_bytes(2, "little") + bytes(4) + bytes([0, ice | spacing << 1])
@@ -133,12 +133,13 @@ class Gallery(unittest.TestCase):
         self.assertIn('data-pictures="../pics/"', page)
         self.assertNotIn("Sea <b>", page)  # no markup comes out of a title
         self.assertNotIn("http", page.replace("http-equiv", ""))  # nothing from the network
-        # Six files, two of them the same art: five cards, the copies listed on one.
+        # Six files, two of them the same art and one no art: four cards, the copies listed on one.
         dom = self.dom("site/out.html")
-        self.assertEqual(dom.count('<article class="card">'), 5)
-        self.assertEqual(dom.count(self.path("pics/")), 4)  # a picture for each card but the binary
+        self.assertEqual(dom.count('<article class="card">'), 4)
+        self.assertEqual(dom.count('src="../pics/'), 4)
         self.assertIn("2 copies", dom)
-        self.assertIn("5 of 5 drawings", dom)
+        self.assertIn("4 of 4 drawings", dom)
+        self.assertIn("1 files outside packs are no art", dom)
         self.assertIn("Sea &lt;b&gt;", dom)
         self.assertIn("bad-date", dom)
         self.assertIn('data-ready-ms="', dom)
@@ -146,7 +147,7 @@ class Gallery(unittest.TestCase):
         for query, cards in (("crew", 3), ("CREW%20moon", 1), ("again", 1), ("nothing", 0)):
             dom = self.dom("site/out.html", "#q=" + query)
             self.assertEqual(dom.count('<article class="card">'), cards, query)
-            self.assertIn("%d of 5 drawings" % cards, dom)
+            self.assertIn("%d of 4 drawings" % cards, dom)
 
     def test_records_hold_the_table_values_by_column_name(self):
         with zipfile.ZipFile(self.path("art/pack.zip"), "w") as pack:
@@ -162,15 +163,12 @@ class Gallery(unittest.TestCase):
         data = json.loads(page[page.index(">", start) + 1:page.index("</script>", start)])
         names, records = data[0], data[1:-1]
         self.assertIsNone(data[-1])
-        # Every row but a pack's own that did not fail, in table order.
-        paths = [record[names.index("path")] for record in records]
-        self.assertIn("art/broken.zip", paths)
-        self.assertNotIn("art/pack.zip", paths)
-        self.assertIn("art/pack.zip/SUNSET.ANS", paths)
+        # Every row, a pack's own included, in table order.
         rows = [json.loads(line) for line in table.decode().splitlines()]
-        shown = [row for row in rows if row["path"] in paths]
-        self.assertEqual(len(records), len(shown))
-        for row, record in zip(shown, records):
+        self.assertEqual([record[names.index("path")] for record in records],
+                         [row["path"] for row in rows])
+        self.assertIn("art/pack.zip", [row["path"] for row in rows])
+        for row, record in zip(rows, records):
             self.assertEqual(len(record), len(names))
             self.assertEqual(dict(zip(names, record)), {name: row[name] for name in names})
         # The script reads no field that the page does not name.
@@ -178,6 +176,99 @@ class Gallery(unittest.TestCase):
         wanted = set(re.findall(r"\bF\.(\w+)", script) + re.findall(r'\["(\w+)", "#', script))
         self.assertTrue({"path", "blue", "gray", "sauce_warnings"} <= wanted)
         self.assertLessEqual(wanted, set(names))
+
+    def make_site(self):
+        """Two packs sharing a drawing, one with its FILE_ID.DIZ, NFO and a picture that is no
+        art, and two drawings outside packs; the page beside its pictures, the packs one folder up."""
+        files = {"FILE_ID.DIZ": b"\x1b[1;36mCOOL PACK\r\n", "a.nfo": b"\x1b[35mabout us\r\n",
+                 "SUNSET.ANS": b"\x1b[33;44m sun\r\n" + sauce(b"Sunset", b"Crew"),
+                 "LOGO.PNG": b"\x89PNG\r\n\x1a\n" + bytes(40),
+                 "MOON.ANS": b"\x1b[37m moon\r\n" + sauce(b"Moon", b"crew", b"19960101", author=b"INK"),
+                 "SEA.ANS": b"\x1b[36m sea\r\n" + sauce(b"Sea", b"Other", b"19970301", author=b"zed")}
+        for pack, members in (("a", ("FILE_ID.DIZ", "a.nfo", "SUNSET.ANS", "LOGO.PNG", "MOON.ANS")),
+                              ("b", ("SUNSET.ANS", "SEA.ANS"))):
+            with zipfile.ZipFile(self.path("art/%s.zip" % pack), "w") as f:
+                for name in members:
+                    f.writestr(name, files[name])
+        for name, data in (("loose.ans", b"\x1b[31m loose\r\n" + sauce(b"Loose", b"Crew", b"19970505")),
+                           ("undated.ans", b"\x1b[32m none\r\n" + sauce(b"Undated", b"", b"", author=b"zed"))):
+            with open(self.path("art/" + name), "wb") as f:
+                f.write(data)
+        for name in ("sunset.ans", "more/sunset copy.ans", "more/moon.ans", "more/sea.ans",
+                     "plain.txt", "program.exe"):
+            os.remove(self.path("art/" + name))
+        os.mkdir(self.path("site"))
+        status = self.catalog("--thumbnails", "site/pics", "--html", "site/index.html", "art")[2]
+        self.assertEqual(status, 0)
+        self.browser = Browser()
+        self.addCleanup(self.browser.close)
+        return "file://" + self.path("site/index.html")
+
+    def titles(self, where, pictures=""):
+        return self.browser.run("[...document.querySelectorAll('%s .card .title%s')]"
+                                ".map(node => node.alt || node.textContent)" % (where, pictures))
+
+    def test_addresses_show_their_views(self):
+        page = self.make_site()
+        # The cards, the packs' titles and the pictures above them, and text above them.
+        for hash, cards, top, shown in (
+                ("#/pack/art%2Fa.zip", ["FILE_ID.DIZ", "a.nfo", "Sunset", "Moon"],
+                 ["FILE_ID.DIZ", "a.nfo"], ["LOGO.PNG", "art/b.zip"]),
+                ("#/artist/ink", ["Moon", "Sunset", "Loose"], [], ["INK"]),
+                ("#/group/crew?sort=date-new", ["Loose", "Sunset", "Moon"], [], []),
+                ("#/year/1997", ["Loose"], ["b.zip"], []),
+                ("#/year/1996", [], ["FILE_ID.DIZ", "a.zip"], []),
+                ("#/search?q=crew+sun", ["Sunset"], [], []),
+                ("#q=zed", ["Sea", "Undated"], [], []),
+                ("#/", ["FILE_ID.DIZ", "a.nfo", "Sunset", "Moon", "Sea", "Loose", "Undated"], [], [])):
+            self.browser.open(page + hash)
+            self.assertEqual(self.titles("#cards"), cards, hash)
+            self.assertEqual(self.titles("#top", ", #top img"), top, hash)
+            top = self.browser.run("document.getElementById('top').innerText")
+            for text in shown:
+                self.assertIn(text, top, hash)
+            # Each picture is found where the address says.
+            self.assertTrue(self.browser.run("[...document.images].every(i => i.naturalWidth)"))
+
+    def test_a_card_opens_the_full_view_and_back_returns(self):
+        page = self.make_site()
+        for hash in ("#/pack/art%2Fa.zip", "#/search?q=crew&sort=date-new", "#/artist/ink"):
+            self.browser.open(page + hash)
+            cards = self.titles("#cards")
+            self.browser.run("[...document.querySelectorAll('.card')].find(card => card"
+                             ".querySelector('.title').textContent == 'Moon').querySelector('a')"
+                             ".click()")
+            self.browser.wait("document.body.dataset.view == 'file'")
+            self.assertEqual(self.browser.run("location.hash"), "#/file/art%2Fa.zip%2FMOON.ANS")
+            self.assertEqual(self.browser.run("document.querySelector('h1').textContent"), "Moon")
+            self.assertTrue(self.browser.run("document.querySelector('.canvas img').naturalWidth"))
+            links = self.browser.run("[...document.querySelectorAll('.links a')]"
+                                     ".map(a => a.getAttribute('href'))")
+            self.assertEqual(links, ["#/pack/art%2Fa.zip", "../art/a.zip"])
+            self.browser.run("history.back()")
+            self.browser.wait("document.body.dataset.view != 'file'")
+            self.assertEqual(self.browser.run("location.hash"), hash)
+            self.assertEqual(self.titles("#cards"), cards)
+
+    def test_boxes_are_kept_in_the_address(self):
+        page = self.make_site()
+        for start, box, key, value, event, address, cards in (
+                ("#/", "search", "value", "crew ", "input", "#/?q=crew", ["Sunset", "Moon", "Loose"]),
+                ("#/", "group", "value", "OTHER", "input", "#/?group=OTHER", ["Sea"]),
+                ("#/", "warned", "checked", True, "change", "#/?warned=1",
+                 ["Sunset", "Moon", "Sea", "Loose", "Undated"]),
+                ("#/artist/ink", "sort", "value", "date-new", "change", "#/artist/ink?sort=date-new",
+                 ["Loose", "Sunset", "Moon"]),
+                ("#/pack/art%2Fa.zip", "sort", "value", "size-large", "change",
+                 "#/pack/art%2Fa.zip?sort=size-large", ["Sunset", "Moon", "FILE_ID.DIZ", "a.nfo"])):
+            self.browser.open(page + start)
+            self.browser.run("const box = document.getElementById('%s'); box.%s = %s; box.dispatchEvent"
+                             "(new Event('%s'))" % (box, key, json.dumps(value), event))
+            self.browser.wait("location.hash == %s" % json.dumps(address))
+            self.assertEqual(self.browser.run("document.getElementById('%s').%s" % (box, key)), value)
+            self.assertEqual(self.titles("#cards"), cards, address)
+            self.browser.open(page + address)  # the address alone gives the same view
+            self.assertEqual(self.titles("#cards"), cards, address)
 
 
 if __name__ == "__main__":
