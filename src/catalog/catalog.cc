@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -41,7 +42,8 @@ bool PutPage(RunOutput* page, const RowOutput& made, Messages& messages) {
 // The run into a SQLite database: a new one beside FILE, renamed into place when whole, or with
 // --update the database at FILE changed in one transaction. False when the database is not whole.
 bool CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOptions& rows,
-                         RunOutput* page, Messages& messages, std::string& walk_failure) {
+                         RunOutput* page, Messages& messages, std::string& walk_failure,
+                         std::optional<UpdateCounts>& update) {
   const std::string& path = options.OutputPath;
   bool holds_rows = false;
   if (std::string refusal = CheckDatabaseFile(path, holds_rows); !refusal.empty()) {
@@ -63,8 +65,7 @@ bool CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOptio
   if (options.Update && holds_rows) {
     NoteInterrupts();
     error = UpdateDatabase(db, path, settings, note);
-    // The page shows every file, so with one every file is read again.
-    if (page == nullptr) rows.Earlier = &db.Earlier;
+    rows.Earlier = &db.Earlier;
   } else {
     error = OpenTableFile(table, path);
     if (error.empty()) error = CreateDatabase(db, path, table.TempPath, settings);
@@ -76,13 +77,18 @@ bool CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOptio
   if (!error.empty()) return false;
 
   const auto put = [&](const RowOutput& made) {
+    std::string kept_page;
     try {
       StoreRows(db, made);
+      // The page shows every file: those kept are shown as the database holds them.
+      if (made.Kept && page != nullptr)
+        ReadKeptRows(db, made.Path, [&](const Row& row) { kept_page += PageRecord(row); });
     } catch (const Fault& fault) {
       Say(messages, WriteFailure(path, fault));
       return false;
     }
-    return PutPage(page, made, messages);
+    return PutPage(page, made, messages) &&
+           (kept_page.empty() || WriteRunOutput(*page, kept_page, messages));
   };
   const RowSink sink{put, [&] { return LoadEarlierFiles(db); }, [&] { CloseDatabase(db); }};
   bool written = RunPipeline(plan, rows, options.Jobs, sink, messages, walk_failure);
@@ -95,7 +101,24 @@ bool CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOptio
     written = error.empty();
   }
   end_if_interrupted();
+  if (written && db.InPlace) update = db.Counts;
   return written;
+}
+
+// After an update: the copies of art the whole database holds, and the pictures of its folder
+// that no row names any more removed. Returns how many were.
+uint64_t TidyPictures(const CatalogOptions& options, Messages& messages) {
+  DatabaseFacts facts;
+  if (std::string error = ReadDatabaseFacts(options.OutputPath, facts); !error.empty()) {
+    Say(messages, error);
+    return 0;
+  }
+  messages.Copies = facts.Copies;
+  if (options.ThumbnailDir.empty()) return 0;
+  std::string failure;
+  const uint64_t removed = RemoveOrphanPictures(options.ThumbnailDir, facts.Pictures, failure);
+  if (!failure.empty()) Say(messages, failure);
+  return removed;
 }
 
 // The run into a CSV or JSON Lines table; false when the table is not whole.
@@ -183,9 +206,11 @@ int RunCatalog(int argc, const char* const* argv) {
 
   std::string walk_failure;
   RunOutput* page_output = page ? &*page : nullptr;
-  bool written = options.Format == TableFormat::Sqlite
-                     ? CatalogIntoDatabase(options, plan, rows, page_output, messages, walk_failure)
-                     : CatalogIntoTable(options, plan, rows, page_output, messages, walk_failure);
+  std::optional<UpdateCounts> update;
+  bool written =
+      options.Format == TableFormat::Sqlite
+          ? CatalogIntoDatabase(options, plan, rows, page_output, messages, walk_failure, update)
+          : CatalogIntoTable(options, plan, rows, page_output, messages, walk_failure);
   written =
       written &&
       (!page || (WriteRunOutput(*page, PageTail(), messages) && FinishRunOutput(*page, messages)));
@@ -193,7 +218,26 @@ int RunCatalog(int argc, const char* const* argv) {
     Say(messages, pictures.Failure + "; no more pictures were made");
     written = false;
   }
-  ShowProgress(messages, true);
+  ShowProgress(messages, true);  // all done, of all walked
+  const uint64_t removed = written && update ? TidyPictures(options, messages) : 0;
+  // An update always tells what it did; another run sums itself up where it shows its progress.
+  if (written && walk_failure.empty() && (update || messages.ShowProgress)) {
+    RunTotals totals;
+    totals.Paths = messages.Paths;
+    totals.Files = messages.Files;
+    totals.Bytes = messages.Bytes;
+    totals.Errors = messages.Errors;
+    totals.Copies = messages.Copies;
+    totals.Seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - messages.Started).count();
+    totals.Update = update;
+    totals.Pictures = rows.Pictures != nullptr;
+    totals.PicturesDrawn = pictures.Drawn;
+    totals.PicturesRemoved = removed;
+    Say(messages, SummaryLine(totals));
+  } else if (messages.ProgressOnScreen) {
+    WriteToStderr("\n");
+  }
   return Status(messages, written, walk_failure);
 }
 

@@ -24,6 +24,7 @@ enum DatabaseStatement {
   kLoad,           // every row, for an update
   kSameRow,        // a row with every column as given, the time aside
   kTouchFile,      // a new time for the rows of one walked path
+  kReadFile,       // the rows of one walked path, in table order
 };
 
 // Returns `code` when it tells of success; otherwise throws the connection's error as a Fault,
