@@ -105,19 +105,27 @@ bool CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOptio
   return written;
 }
 
-// After an update: the copies of art the whole database holds, and the pictures of its folder
-// that no row names any more removed. Returns how many were.
+// After an update: the copies of art the whole database holds, and the pictures that no row
+// names any more removed from each pictures' folder. Returns how many were.
 uint64_t TidyPictures(const CatalogOptions& options, Messages& messages) {
+  // The columns that name pictures, and their folders. A name either column gives stays in
+  // both folders, which may be one.
+  constexpr std::string_view kColumnsNaming[] = {"thumbnail"};
+  const std::string folders[] = {options.ThumbnailDir};
   DatabaseFacts facts;
-  if (std::string error = ReadDatabaseFacts(options.OutputPath, facts); !error.empty()) {
+  if (std::string error = ReadDatabaseFacts(options.OutputPath, kColumnsNaming, facts);
+      !error.empty()) {
     Say(messages, error);
     return 0;
   }
   messages.Copies = facts.Copies;
-  if (options.ThumbnailDir.empty()) return 0;
-  std::string failure;
-  const uint64_t removed = RemoveOrphanPictures(options.ThumbnailDir, facts.Pictures, failure);
-  if (!failure.empty()) Say(messages, failure);
+  uint64_t removed = 0;
+  for (const std::string& folder : folders) {
+    if (folder.empty()) continue;
+    std::string failure;
+    removed += RemoveOrphanPictures(folder, facts.Pictures, failure);
+    if (!failure.empty()) Say(messages, failure);
+  }
   return removed;
 }
 

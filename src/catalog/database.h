@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -78,12 +79,14 @@ void ReadKeptRows(Database& db, const std::string& path,
                   const std::function<void(const Row&)>& take);
 
 // What a finished database at `path` holds that the end of a run tells of: the file names of the
-// pictures its rows name, and how many rows are copies of art that another row has.
+// pictures its rows name in the columns `pictures`, and how many rows are copies of art that
+// another row has.
 struct DatabaseFacts {
   std::unordered_set<std::string> Pictures;
   uint64_t Copies = 0;
 };
-std::string ReadDatabaseFacts(const std::string& path, DatabaseFacts& facts);
+std::string ReadDatabaseFacts(const std::string& path, std::span<const std::string_view> pictures,
+                              DatabaseFacts& facts);
 
 // Removes the rows of the files not walked, and commits. Returns an empty text, or why not.
 std::string FinishDatabase(Database& db);

@@ -4,6 +4,7 @@
 
 #include "catalog/database.h"
 #include "catalog/database_sql.h"
+#include "text/shown_name.h"
 
 namespace tintrel {
 
@@ -166,39 +167,38 @@ void ReadKeptRows(Database& db, const std::string& path,
   CheckSqlite(db.Connection, code);
 }
 
-std::string ReadDatabaseFacts(const std::string& path, DatabaseFacts& facts) {
+std::string ReadDatabaseFacts(const std::string& path, std::span<const std::string_view> pictures,
+                              DatabaseFacts& facts) {
   sqlite3* connection = nullptr;
-  const auto close = [&] { sqlite3_close_v2(connection); };
+  sqlite3_stmt* statement = nullptr;
+  // One query a statement; its rows go to `take`.
+  const auto query = [&](const std::string& sql, const std::function<void()>& take) {
+    CheckSqlite(connection, sqlite3_prepare_v2(connection, sql.c_str(), -1, &statement, nullptr));
+    int code;
+    while ((code = sqlite3_step(statement)) == SQLITE_ROW) take();
+    sqlite3_finalize(statement);
+    statement = nullptr;
+    CheckSqlite(connection, code);
+  };
+  std::string error;
   try {
     CheckSqlite(connection,
                 sqlite3_open_v2(path.c_str(), &connection, SQLITE_OPEN_READONLY, nullptr));
-    sqlite3_stmt* statement = nullptr;
-    CheckSqlite(connection,
-                sqlite3_prepare_v2(
-                    connection, "SELECT DISTINCT thumbnail FROM files WHERE thumbnail IS NOT NULL",
-                    -1, &statement, nullptr));
-    int code;
-    while ((code = sqlite3_step(statement)) == SQLITE_ROW) {
-      const std::string picture = ColumnText(statement, 0);
-      facts.Pictures.insert(picture.substr(picture.rfind('/') + 1));
+    for (std::string_view column : pictures) {
+      const std::string name(column);
+      query("SELECT DISTINCT " + name + " FROM files WHERE " + name + " IS NOT NULL", [&] {
+        const std::string picture = ColumnText(statement, 0);
+        facts.Pictures.insert(picture.substr(picture.rfind('/') + 1));
+      });
     }
-    sqlite3_finalize(statement);
-    CheckSqlite(connection, code);
-    CheckSqlite(connection, sqlite3_prepare_v2(connection,
-                                               "SELECT count(art_md5) - count(DISTINCT art_md5) "
-                                               "FROM files",
-                                               -1, &statement, nullptr));
-    code = sqlite3_step(statement);
-    facts.Copies =
-        code == SQLITE_ROW ? static_cast<uint64_t>(sqlite3_column_int64(statement, 0)) : 0;
-    sqlite3_finalize(statement);
-    CheckSqlite(connection, code);
+    query("SELECT count(art_md5) - count(DISTINCT art_md5) FROM files",
+          [&] { facts.Copies = static_cast<uint64_t>(sqlite3_column_int64(statement, 0)); });
   } catch (const Fault& fault) {
-    close();
-    return "cannot read " + path + ": " + DatabaseReason(fault);
+    sqlite3_finalize(statement);
+    error = "cannot read " + ShownName(path) + ": " + DatabaseReason(fault);
   }
-  close();
-  return "";
+  sqlite3_close_v2(connection);
+  return error;
 }
 
 std::string LoadEarlierFiles(Database& db) {

@@ -13,14 +13,17 @@ namespace {
 // The columns the page's script reads. Each record holds their values in this order, and the
 // page is told their names first, so the script finds every value by its column's name.
 constexpr auto kPageColumns = std::to_array<std::size_t>({
-    ColumnIndex("path"),        ColumnIndex("pack"),     ColumnIndex("member"),
-    ColumnIndex("size"),        ColumnIndex("art_md5"),  ColumnIndex("thumbnail"),
-    ColumnIndex("title"),       ColumnIndex("author"),   ColumnIndex("group"),
-    ColumnIndex("date"),        ColumnIndex("date_iso"), ColumnIndex("blue"),
-    ColumnIndex("green"),       ColumnIndex("cyan"),     ColumnIndex("red"),
-    ColumnIndex("magenta"),     ColumnIndex("yellow"),   ColumnIndex("gray"),
-    ColumnIndex("colors_used"), ColumnIndex("verdict"),  ColumnIndex("sauce_warnings"),
-    ColumnIndex("error"),
+    ColumnIndex("path"),        ColumnIndex("pack"),       ColumnIndex("member"),
+    ColumnIndex("size"),        ColumnIndex("art_md5"),    ColumnIndex("thumbnail"),
+    ColumnIndex("title"),       ColumnIndex("author"),     ColumnIndex("group"),
+    ColumnIndex("date"),        ColumnIndex("date_iso"),   ColumnIndex("blue"),
+    ColumnIndex("green"),       ColumnIndex("cyan"),       ColumnIndex("red"),
+    ColumnIndex("magenta"),     ColumnIndex("yellow"),     ColumnIndex("gray"),
+    ColumnIndex("colors_used"), ColumnIndex("verdict"),    ColumnIndex("sauce_warnings"),
+    ColumnIndex("error"),       ColumnIndex("author_key"), ColumnIndex("group_key"),
+    ColumnIndex("black_area"),  ColumnIndex("blue_area"),  ColumnIndex("green_area"),
+    ColumnIndex("cyan_area"),   ColumnIndex("red_area"),   ColumnIndex("magenta_area"),
+    ColumnIndex("yellow_area"), ColumnIndex("gray_area"),
 });
 
 // index.html links its style and script, which the page carries inline so that the one file
