@@ -17,6 +17,7 @@
 #include "catalog/digest_lanes.h"
 #include "catalog/file_rows.h"
 #include "catalog/table_file.h"
+#include "io/long_path.h"
 #include "text/shown_name.h"
 
 namespace tintrel {
@@ -76,7 +77,7 @@ void HandOver(Pipeline& pipeline, std::vector<WalkItem>& batch) {
 // Counts a walked path and its size for the progress line.
 void CountWalked(WalkCount& count, const WalkItem& item) {
   struct stat status;
-  if (item.Error.empty() && stat(item.Path.c_str(), &status) == 0 && S_ISREG(status.st_mode))
+  if (item.Error.empty() && StatLongPath(item.Path, status) && S_ISREG(status.st_mode))
     count.Bytes += static_cast<uint64_t>(status.st_size);
   ++count.Paths;
 }

@@ -25,8 +25,8 @@ TEST(PictureFolder, RemovesOnlyUnnamedPicturesOfTheFolderItself) {
     Kind kind;
     bool stays;
   } cases[] = {
-      {kept + ".png", kFile, true},     // named by a row
-      {orphan + ".png", kFile, false},  // named by none
+      {kept + ".png", kFile, true},
+      {orphan + ".png", kFile, false},  // named by a row, by none
       {"0123456789abcdef0123456789abcdef.png", kFile, false},
       {"0123456789ABCDEF0123456789ABCDEF.png", kFile, true},  // not as a run names them
       {orphan + ".PNG", kFile, true},
@@ -34,9 +34,9 @@ TEST(PictureFolder, RemovesOnlyUnnamedPicturesOfTheFolderItself) {
       {orphan + "0.png", kFile, true},
       {orphan + ".png.bak", kFile, true},
       {"notes.txt", kFile, true},
-      {linked + ".png", kLink, true},  // a link to a picture outside is never followed
+      {linked + ".png", kLink, true},  // never followed
       {other + ".png", kFolder, true},
-      {"sub/" + orphan + ".png", kFile, true},  // below the folder
+      {"sub/" + orphan + ".png", kFile, true},  // below
   };
   char pattern[] = "/tmp/picture_folder_XXXXXX";
   const fs::path root = mkdtemp(pattern);
