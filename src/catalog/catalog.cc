@@ -77,18 +77,24 @@ bool CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOptio
   if (!error.empty()) return false;
 
   const auto put = [&](const RowOutput& made) {
-    std::string kept_page;
     try {
       StoreRows(db, made);
-      // The page shows every file: those kept are shown as the database holds them.
-      if (made.Kept && page != nullptr)
-        ReadKeptRows(db, made.Path, [&](const Row& row) { kept_page += PageRecord(row); });
     } catch (const Fault& fault) {
       Say(messages, WriteFailure(path, fault));
       return false;
     }
-    return PutPage(page, made, messages) &&
-           (kept_page.empty() || WriteRunOutput(*page, kept_page, messages));
+    if (!made.Kept || page == nullptr) return PutPage(page, made, messages);
+    // The page shows every file: those kept as the database holds them, a row at a time.
+    bool shown = true;
+    try {
+      ReadKeptRows(db, made.Path, [&](const Row& row) {
+        shown = shown && WriteRunOutput(*page, PageRecord(row), messages);
+      });
+    } catch (const Fault& fault) {
+      Say(messages, "cannot read " + ShownName(path) + ": " + DatabaseReason(fault));
+      return false;
+    }
+    return shown;
   };
   const RowSink sink{put, [&] { return LoadEarlierFiles(db); }, [&] { CloseDatabase(db); }};
   bool written = RunPipeline(plan, rows, options.Jobs, sink, messages, walk_failure);

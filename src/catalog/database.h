@@ -15,6 +15,7 @@
 
 #include "catalog/messages.h"
 #include "catalog/row_output.h"
+#include "io/fault.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -74,7 +75,8 @@ std::string LoadEarlierFiles(Database& db);
 // database cannot be written.
 void StoreRows(Database& db, const RowOutput& rows);
 
-// The rows of a walked path whose rows an update kept, in table order.
+// The rows of a walked path whose rows an update kept, in table order. Throws a Fault when the
+// database cannot be read.
 void ReadKeptRows(Database& db, const std::string& path,
                   const std::function<void(const Row&)>& take);
 
@@ -87,6 +89,9 @@ struct DatabaseFacts {
 };
 std::string ReadDatabaseFacts(const std::string& path, std::span<const std::string_view> pictures,
                               DatabaseFacts& facts);
+
+// A database's fault as messages give it: the system's reason, or SQLite's.
+std::string DatabaseReason(const Fault& fault);
 
 // Removes the rows of the files not walked, and commits. Returns an empty text, or why not.
 std::string FinishDatabase(Database& db);

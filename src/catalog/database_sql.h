@@ -38,7 +38,4 @@ void RunStatement(Database& db, DatabaseStatement which);
 void BindText(sqlite3_stmt* statement, int at, std::string_view text,
               sqlite3_destructor_type keep = SQLITE_STATIC);
 
-// A database's fault as messages give it: the system's reason, or SQLite's.
-std::string DatabaseReason(const Fault& fault);
-
 }  // namespace tintrel
