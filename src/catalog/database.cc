@@ -116,9 +116,15 @@ std::string SameRowSql() {
 }
 
 std::string ReadFileSql() {
-  std::string names;
-  for (const Column& column : kColumns) names += (names.empty() ? "" : ", ") + Quoted(column.Name);
-  return "SELECT " + names + " FROM files WHERE " + kFileRows + " ORDER BY rowid";
+  std::string sql = "SELECT ";
+  for (const Column& column : kColumns) {
+    if (column.Name != kColumns[0].Name) sql += ", ";
+    sql += Quoted(column.Name);
+  }
+  sql += " FROM files WHERE ";
+  sql += kFileRows;
+  sql += " ORDER BY rowid";
+  return sql;
 }
 
 // The connection is used by one thread at a time, the one that writes the rows: it needs no lock
