@@ -93,7 +93,7 @@ std::string PageHead(const std::string& pictures) {
 std::string PageRecord(const Row& row) {
   const bool pack_row = row[ColumnIndex("pack")].Type != Field::kNull &&
                         row[ColumnIndex("member")].Type == Field::kNull;
-  // A pack read whole has an empty error, as the table has it.
+  // A pack read whole has no error.
   const bool failed = !row[ColumnIndex("error")].Value.empty();
   if (pack_row && !failed) return "";
   std::string record = "[";
