@@ -37,7 +37,7 @@ struct Messages {
   uint64_t Files = 0, Bytes = 0, Errors = 0;  // rows, and the bytes they were made of
   uint64_t Paths = 0, DiskBytes = 0;          // walked paths put, and their sizes on disk
   WalkCount Walked;                           // counted only when progress is shown
-  std::unordered_set<uint64_t> ArtsMet;       // the art digests' first 8 bytes
+  std::unordered_set<uint64_t> ArtsMet;       // with progress: the art digests' first 8 bytes
   uint64_t Copies = 0;                        // rows of art met before
 };
 

@@ -176,7 +176,10 @@ bool WriteRows(Pipeline& pipeline, const PutRows& put, Messages& messages) {
       messages.Bytes += rows.Bytes;
       ++messages.Paths;
       if (rows.Stamp) messages.DiskBytes += static_cast<uint64_t>(rows.Stamp->Size);
-      for (uint64_t art : rows.Arts) messages.Copies += !messages.ArtsMet.insert(art).second;
+      // Copies are told only by the summary of a run that shows progress; an update asks its
+      // database.
+      if (messages.ShowProgress)
+        for (uint64_t art : rows.Arts) messages.Copies += !messages.ArtsMet.insert(art).second;
       for (const auto& [path, error] : rows.Errors) {
         ++messages.Errors;
         Say(messages, ShownName(path) + ": " + ShownName(error));
