@@ -5,6 +5,7 @@
 
 #include "analysis/color_statistics.h"
 #include "catalog/screen_columns.h"
+#include "text/name_key.h"
 
 namespace tintrel {
 
@@ -16,6 +17,12 @@ Field OptionalNumber(const std::optional<uint16_t>& number) {
 
 Field OptionalText(const std::optional<std::string_view>& text) {
   return text ? TextField(std::string(*text)) : Field{};
+}
+
+// The key a name is compared by; NULL for a name with nothing to compare.
+Field KeyField(std::string_view name) {
+  std::string key = NameKey(name);
+  return key.empty() ? Field{} : TextField(std::move(key));
 }
 
 // A type's name from the tables, or its number where the tables have none.
@@ -62,7 +69,9 @@ void FillSauce(Row& row, const SauceInfo& info) {
   if (!info.Present) return;
   row[Col("title")] = TextField(info.Title);
   row[Col("author")] = TextField(info.Author);
+  row[Col("author_key")] = KeyField(info.Author);
   row[Col("group")] = TextField(info.Group);
+  row[Col("group_key")] = KeyField(info.Group);
   row[Col("date")] = TextField(info.Date);
   row[Col("date_iso")] = info.DateIso.empty() ? Field{} : TextField(info.DateIso);
   row[Col("sauce_version")] = TextField(info.Version);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -41,7 +42,8 @@ bool PutPage(RunOutput* page, const RowOutput& made, Messages& messages) {
 // The run into a SQLite database: a new one beside FILE, renamed into place when whole, or with
 // --update the database at FILE changed in one transaction. False when the database is not whole.
 bool CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOptions& rows,
-                         RunOutput* page, Messages& messages, std::string& walk_failure) {
+                         RunOutput* page, Messages& messages, std::string& walk_failure,
+                         std::optional<UpdateCounts>& update) {
   const std::string& path = options.OutputPath;
   bool holds_rows = false;
   if (std::string refusal = CheckDatabaseFile(path, holds_rows); !refusal.empty()) {
@@ -63,8 +65,7 @@ bool CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOptio
   if (options.Update && holds_rows) {
     NoteInterrupts();
     error = UpdateDatabase(db, path, settings, note);
-    // The page shows every file, so with one every file is read again.
-    if (page == nullptr) rows.Earlier = &db.Earlier;
+    rows.Earlier = &db.Earlier;
   } else {
     error = OpenTableFile(table, path);
     if (error.empty()) error = CreateDatabase(db, path, table.TempPath, settings);
@@ -82,7 +83,18 @@ bool CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOptio
       Say(messages, WriteFailure(path, fault));
       return false;
     }
-    return PutPage(page, made, messages);
+    if (!made.Kept || page == nullptr) return PutPage(page, made, messages);
+    // The page shows every file: those kept as the database holds them, a row at a time.
+    bool shown = true;
+    try {
+      ReadKeptRows(db, made.Path, [&](const Row& row) {
+        shown = shown && WriteRunOutput(*page, PageRecord(row), messages);
+      });
+    } catch (const Fault& fault) {
+      Say(messages, "cannot read " + ShownName(path) + ": " + DatabaseReason(fault));
+      return false;
+    }
+    return shown;
   };
   const RowSink sink{put, [&] { return LoadEarlierFiles(db); }, [&] { CloseDatabase(db); }};
   bool written = RunPipeline(plan, rows, options.Jobs, sink, messages, walk_failure);
@@ -95,7 +107,32 @@ bool CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOptio
     written = error.empty();
   }
   end_if_interrupted();
+  if (written && db.InPlace) update = db.Counts;
   return written;
+}
+
+// After an update: the copies of art the whole database holds, and the pictures that no row
+// names any more removed from each pictures' folder. Returns how many were.
+uint64_t TidyPictures(const CatalogOptions& options, Messages& messages) {
+  // The columns that name pictures, and their folders. A name either column gives stays in
+  // both folders, which may be one.
+  constexpr std::string_view kColumnsNaming[] = {"thumbnail"};
+  const std::string folders[] = {options.ThumbnailDir};
+  DatabaseFacts facts;
+  if (std::string error = ReadDatabaseFacts(options.OutputPath, kColumnsNaming, facts);
+      !error.empty()) {
+    Say(messages, error);
+    return 0;
+  }
+  messages.Copies = facts.Copies;
+  uint64_t removed = 0;
+  for (const std::string& folder : folders) {
+    if (folder.empty()) continue;
+    std::string failure;
+    removed += RemoveOrphanPictures(folder, facts.Pictures, failure);
+    if (!failure.empty()) Say(messages, failure);
+  }
+  return removed;
 }
 
 // The run into a CSV or JSON Lines table; false when the table is not whole.
@@ -185,9 +222,11 @@ int RunCatalog(int argc, const char* const* argv) {
 
   std::string walk_failure;
   RunOutput* page_output = page ? &*page : nullptr;
-  bool written = options.Format == TableFormat::Sqlite
-                     ? CatalogIntoDatabase(options, plan, rows, page_output, messages, walk_failure)
-                     : CatalogIntoTable(options, plan, rows, page_output, messages, walk_failure);
+  std::optional<UpdateCounts> update;
+  bool written =
+      options.Format == TableFormat::Sqlite
+          ? CatalogIntoDatabase(options, plan, rows, page_output, messages, walk_failure, update)
+          : CatalogIntoTable(options, plan, rows, page_output, messages, walk_failure);
   written =
       written &&
       (!page || (WriteRunOutput(*page, PageTail(), messages) && FinishRunOutput(*page, messages)));
@@ -195,7 +234,26 @@ int RunCatalog(int argc, const char* const* argv) {
     Say(messages, pictures.Failure + "; no more pictures were made");
     written = false;
   }
-  ShowProgress(messages, true);
+  ShowProgress(messages, true);  // all done, of all walked
+  const uint64_t removed = written && update ? TidyPictures(options, messages) : 0;
+  // An update always tells what it did; another run sums itself up where it shows its progress.
+  if (written && walk_failure.empty() && (update || messages.ShowProgress)) {
+    RunTotals totals;
+    totals.Paths = messages.Paths;
+    totals.Files = messages.Files;
+    totals.Bytes = messages.Bytes;
+    totals.Errors = messages.Errors;
+    totals.Copies = messages.Copies;
+    totals.Seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - messages.Started).count();
+    totals.Update = update;
+    totals.Pictures = rows.Pictures != nullptr;
+    totals.PicturesDrawn = pictures.Drawn;
+    totals.PicturesRemoved = removed;
+    Say(messages, SummaryLine(totals));
+  } else if (messages.ProgressOnScreen) {
+    WriteToStderr("\n");
+  }
   return Status(messages, written, walk_failure);
 }
 

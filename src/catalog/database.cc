@@ -43,7 +43,19 @@ CREATE INDEX files_pack ON files (pack);
 CREATE VIEW duplicates AS
   SELECT art_md5, count(*) AS copies, json_group_array(path) AS paths
   FROM (SELECT art_md5, path FROM files WHERE art_md5 IS NOT NULL ORDER BY art_md5, path)
-  GROUP BY art_md5 HAVING count(*) > 1;)";
+  GROUP BY art_md5 HAVING count(*) > 1;
+CREATE VIEW group_names AS
+  SELECT key, sum(files) AS files, json_group_object(spelling, files) AS spellings
+  FROM (SELECT group_key AS key, "group" AS spelling, count(*) AS files FROM files
+        WHERE group_key IS NOT NULL GROUP BY group_key, "group"
+        ORDER BY group_key, files DESC, "group")
+  GROUP BY key;
+CREATE VIEW author_names AS
+  SELECT key, sum(files) AS files, json_group_object(spelling, files) AS spellings
+  FROM (SELECT author_key AS key, author AS spelling, count(*) AS files FROM files
+        WHERE author_key IS NOT NULL GROUP BY author_key, author
+        ORDER BY author_key, files DESC, author)
+  GROUP BY key;)";
 
 // The rows of one walked path: a file's own, or a pack's and its members'.
 constexpr const char* kFileRows = "pack = ?1 OR (path = ?1 AND pack IS NULL)";
@@ -103,6 +115,18 @@ std::string SameRowSql() {
   return sql;
 }
 
+std::string ReadFileSql() {
+  std::string sql = "SELECT ";
+  for (const Column& column : kColumns) {
+    if (column.Name != kColumns[0].Name) sql += ", ";
+    sql += Quoted(column.Name);
+  }
+  sql += " FROM files WHERE ";
+  sql += kFileRows;
+  sql += " ORDER BY rowid";
+  return sql;
+}
+
 // The connection is used by one thread at a time, the one that writes the rows: it needs no lock
 // of its own around every call.
 void Open(Database& db, const std::string& file, int flags) {
@@ -121,6 +145,7 @@ void Prepare(Database& db) {
       kLoadSql,
       SameRowSql(),
       std::string("UPDATE files SET mtime_ns = ?2 WHERE ") + kFileRows,
+      ReadFileSql(),
   };
   db.Statements.assign(std::size(sql), nullptr);
   for (std::size_t i = 0; i < db.Statements.size(); ++i) {
@@ -301,6 +326,7 @@ std::string FinishDatabase(Database& db) {
   try {
     for (const auto& [path, file] : db.Earlier) {
       if (db.Walked[file.Index]) continue;
+      ++db.Counts.Removed;
       BindText(db.Statements[kDeleteFile], 1, path);
       RunStatement(db, kDeleteFile);
     }

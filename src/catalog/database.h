@@ -7,10 +7,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
+#include "catalog/messages.h"
 #include "catalog/row_output.h"
+#include "io/fault.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -19,7 +24,7 @@ namespace tintrel {
 
 // The version of the tables, in PRAGMA user_version. Raise it with any change to them, a column
 // added to kColumns included: a database of another version is refused, never overwritten.
-inline constexpr int kDatabaseVersion = 2;
+inline constexpr int kDatabaseVersion = 3;
 
 // What rows depend on besides the files: an update keeps no row that was made otherwise.
 struct DatabaseSettings {
@@ -40,6 +45,7 @@ struct Database {
   int64_t EarlierStartNs = -1;  // an update: when the run that made the rows began
   EarlierFiles Earlier;         // an update: the files it has rows of
   std::vector<bool> Walked;     // by EarlierFile::Index: walked by this run
+  UpdateCounts Counts;          // the walked files, and those of the earlier rows not walked
   std::vector<sqlite3_stmt*> Statements;
 
   Database() = default;
@@ -68,6 +74,24 @@ std::string LoadEarlierFiles(Database& db);
 // Stores the rows of one walked path, in place of its earlier rows. Throws a Fault when the
 // database cannot be written.
 void StoreRows(Database& db, const RowOutput& rows);
+
+// The rows of a walked path whose rows an update kept, in table order. Throws a Fault when the
+// database cannot be read.
+void ReadKeptRows(Database& db, const std::string& path,
+                  const std::function<void(const Row&)>& take);
+
+// What a finished database at `path` holds that the end of a run tells of: the file names of the
+// pictures its rows name in the columns `pictures`, and how many rows are copies of art that
+// another row has.
+struct DatabaseFacts {
+  std::unordered_set<std::string> Pictures;
+  uint64_t Copies = 0;
+};
+std::string ReadDatabaseFacts(const std::string& path, std::span<const std::string_view> pictures,
+                              DatabaseFacts& facts);
+
+// A database's fault as messages give it: the system's reason, or SQLite's.
+std::string DatabaseReason(const Fault& fault);
 
 // Removes the rows of the files not walked, and commits. Returns an empty text, or why not.
 std::string FinishDatabase(Database& db);

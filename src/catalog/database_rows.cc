@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
+#include <algorithm>
+#include <array>
+
 #include "catalog/database.h"
 #include "catalog/database_sql.h"
+#include "text/shown_name.h"
 
 namespace tintrel {
 
@@ -119,7 +123,83 @@ bool SameRows(Database& db, const RowOutput& rows, const EarlierFile& earlier) {
   });
 }
 
+// A stored value as the row had it: a list split where its items were joined.
+Field StoredField(sqlite3_stmt* statement, int at, const Column& column) {
+  static constexpr std::array<std::pair<std::size_t, char>, 4> kLists = {
+      {{Col("comments"), '\n'},
+       {Col("sauce_warnings"), ' '},
+       {Col("fg16"), ' '},
+       {Col("bg16"), ' '}}};
+  if (sqlite3_column_type(statement, at) == SQLITE_NULL) return {};
+  if (column.Type == ColumnType::kInteger) return NumberField(sqlite3_column_int64(statement, at));
+  if (column.Type == ColumnType::kFlag) return FlagField(sqlite3_column_int(statement, at) != 0);
+  std::string text = ColumnText(statement, at);
+  for (const auto& [index, separator] : kLists) {
+    if (kColumns[index].Name != column.Name) continue;
+    std::vector<std::string> items;
+    for (std::size_t from = 0; !text.empty() && from <= text.size();) {
+      const std::size_t end = std::min(text.find(separator, from), text.size());
+      items.push_back(text.substr(from, end - from));
+      from = end + 1;
+    }
+    Field list = ListField(std::move(items), separator);
+    if (index == Col("fg16") || index == Col("bg16")) list.Type = Field::kNumberList;
+    return list;
+  }
+  return TextField(std::move(text));
+}
+
 }  // namespace
+
+void ReadKeptRows(Database& db, const std::string& path,
+                  const std::function<void(const Row&)>& take) {
+  sqlite3_stmt* read = db.Statements[kReadFile];
+  BindText(read, 1, path);
+  int code;
+  while ((code = sqlite3_step(read)) == SQLITE_ROW) {
+    Row row;
+    for (std::size_t i = 0; i < row.size(); ++i)
+      row[i] = StoredField(read, static_cast<int>(i), kColumns[i]);
+    take(row);
+  }
+  sqlite3_reset(read);
+  sqlite3_clear_bindings(read);
+  CheckSqlite(db.Connection, code);
+}
+
+std::string ReadDatabaseFacts(const std::string& path, std::span<const std::string_view> pictures,
+                              DatabaseFacts& facts) {
+  sqlite3* connection = nullptr;
+  sqlite3_stmt* statement = nullptr;
+  // One query a statement; its rows go to `take`.
+  const auto query = [&](const std::string& sql, const std::function<void()>& take) {
+    CheckSqlite(connection, sqlite3_prepare_v2(connection, sql.c_str(), -1, &statement, nullptr));
+    int code;
+    while ((code = sqlite3_step(statement)) == SQLITE_ROW) take();
+    sqlite3_finalize(statement);
+    statement = nullptr;
+    CheckSqlite(connection, code);
+  };
+  std::string error;
+  try {
+    CheckSqlite(connection,
+                sqlite3_open_v2(path.c_str(), &connection, SQLITE_OPEN_READONLY, nullptr));
+    for (std::string_view column : pictures) {
+      const std::string name(column);
+      query("SELECT DISTINCT " + name + " FROM files WHERE " + name + " IS NOT NULL", [&] {
+        const std::string picture = ColumnText(statement, 0);
+        facts.Pictures.insert(picture.substr(picture.rfind('/') + 1));
+      });
+    }
+    query("SELECT count(art_md5) - count(DISTINCT art_md5) FROM files",
+          [&] { facts.Copies = static_cast<uint64_t>(sqlite3_column_int64(statement, 0)); });
+  } catch (const Fault& fault) {
+    sqlite3_finalize(statement);
+    error = "cannot read " + ShownName(path) + ": " + DatabaseReason(fault);
+  }
+  sqlite3_close_v2(connection);
+  return error;
+}
 
 std::string LoadEarlierFiles(Database& db) {
   if (!db.InPlace || db.EarlierStartNs < 0) return "";
@@ -134,15 +214,22 @@ std::string LoadEarlierFiles(Database& db) {
 void StoreRows(Database& db, const RowOutput& rows) {
   if (auto earlier = db.Earlier.find(rows.Path); earlier != db.Earlier.end()) {
     db.Walked[earlier->second.Index] = true;
-    if (rows.Kept) return;
+    if (rows.Kept) {
+      ++db.Counts.Unchanged;
+      return;
+    }
     if (rows.Stamp && SameRows(db, rows, earlier->second)) {
+      ++db.Counts.Unchanged;
       // Only its time changes: one page, where new rows would change every index as well.
       BindText(db.Statements[kTouchFile], 1, rows.Path);
       sqlite3_bind_int64(db.Statements[kTouchFile], 2, rows.Stamp->ModifiedNs);
       return RunStatement(db, kTouchFile);
     }
+    ++db.Counts.Changed;
     BindText(db.Statements[kDeleteFile], 1, rows.Path);
     RunStatement(db, kDeleteFile);
+  } else {
+    ++db.Counts.Added;
   }
   ForEachPiece(rows.TextSpill, rows.Text, [&](std::string_view records) {
     while (!records.empty()) StoreRow(db, ReadRecord(records), rows.Stamp);

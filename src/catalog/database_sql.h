@@ -24,6 +24,7 @@ enum DatabaseStatement {
   kLoad,           // every row, for an update
   kSameRow,        // a row with every column as given, the time aside
   kTouchFile,      // a new time for the rows of one walked path
+  kReadFile,       // the rows of one walked path, in table order
 };
 
 // Returns `code` when it tells of success; otherwise throws the connection's error as a Fault,
@@ -36,8 +37,5 @@ void RunStatement(Database& db, DatabaseStatement which);
 // Binds text that stays where it is until the statement has run, unless it is to be copied.
 void BindText(sqlite3_stmt* statement, int at, std::string_view text,
               sqlite3_destructor_type keep = SQLITE_STATIC);
-
-// A database's fault as messages give it: the system's reason, or SQLite's.
-std::string DatabaseReason(const Fault& fault);
 
 }  // namespace tintrel

@@ -51,7 +51,9 @@ struct HeldPack {
 // The pack's own row: its size and digest when all of it could be read.
 Row PackRow(const PackWalk& walk, const std::string& member, std::optional<PackDigest> digest,
             const std::string& error) {
-  Row row = ErrorRow(member.empty() ? walk.Path : walk.Path + "/" + member, error);
+  // A pack read whole has no error: NULL, as every column that does not apply.
+  Row row = error.empty() ? Row{} : ErrorRow("", error);
+  row[Col("path")] = TextField(member.empty() ? walk.Path : walk.Path + "/" + member);
   SetPackColumns(row, walk.Path, member);
   if (digest) {
     row[Col("size")] = NumberField(static_cast<int64_t>(digest->Size));

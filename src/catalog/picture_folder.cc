@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "catalog/picture_folder.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -22,6 +26,40 @@ bool MakePictureFolder(const std::string& folder, Messages& messages) {
   }
   Say(messages, "cannot make pictures in " + ShownName(folder) + ": " + std::strerror(error));
   return false;
+}
+
+bool IsPictureName(std::string_view name) {
+  constexpr std::string_view kSuffix = ".png";
+  if (name.size() != 32 + kSuffix.size() || !name.ends_with(kSuffix)) return false;
+  return std::all_of(name.begin(), name.end() - kSuffix.size(),
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+uint64_t RemoveOrphanPictures(const std::string& folder,
+                              const std::unordered_set<std::string>& named, std::string& failure) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* listing = fd < 0 ? nullptr : fdopendir(fd);
+  if (listing == nullptr) {
+    failure = "cannot read " + ShownName(folder) + ": " + std::strerror(errno);
+    if (fd >= 0) close(fd);
+    return 0;
+  }
+  uint64_t removed = 0;
+  while (const dirent* entry = readdir(listing)) {
+    const std::string_view name = entry->d_name;
+    struct stat status;
+    if (!IsPictureName(name) || named.contains(std::string(name)) ||
+        fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode))
+      continue;
+    if (unlinkat(fd, entry->d_name, 0) == 0) {
+      ++removed;
+    } else if (failure.empty()) {
+      failure = "cannot remove " + ShownName(folder + "/" + std::string(name)) + ": " +
+                std::strerror(errno);
+    }
+  }
+  closedir(listing);
+  return removed;
 }
 
 std::string UrlPath(const std::string& path) {

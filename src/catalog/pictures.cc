@@ -67,11 +67,13 @@ void ShelvePicture(PictureShelf& shelf, PictureWork& work, Row& row, const ArtFa
     TextCells cells = CellRows(facts.Top, facts.TopWidth);
     cells.Banks = facts.TopBanks;
     DrawPicture(cells, style, work.Shades, work.Canvas);
-    if (std::string error = WritePngFile(work.Canvas, claim->Path); !error.empty()) {
-      std::lock_guard lock(shelf.Lock);
+    std::string error = WritePngFile(work.Canvas, claim->Path);
+    std::lock_guard lock(shelf.Lock);
+    if (!error.empty()) {
       if (shelf.Failure.empty()) shelf.Failure = error;
       return;
     }
+    ++shelf.Drawn;
   }
   row[Col("thumbnail")] = TextField(claim->Path);
 }

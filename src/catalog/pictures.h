@@ -26,6 +26,7 @@ struct PictureShelf {
   std::mutex Lock;
   std::unordered_set<std::string> Claimed;  // the art digests drawn, or being drawn
   std::string Failure;                      // the first picture that could not be written
+  uint64_t Drawn = 0;                       // pictures written
 };
 
 // What a worker keeps from picture to picture.

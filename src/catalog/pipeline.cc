@@ -2,6 +2,7 @@
 #include "catalog/pipeline.h"
 
 #include <sched.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -16,6 +17,7 @@
 #include "catalog/digest_lanes.h"
 #include "catalog/file_rows.h"
 #include "catalog/table_file.h"
+#include "io/long_path.h"
 #include "text/shown_name.h"
 
 namespace tintrel {
@@ -72,16 +74,27 @@ void HandOver(Pipeline& pipeline, std::vector<WalkItem>& batch) {
   pipeline.WorkReady.notify_all();
 }
 
-void WalkInto(Pipeline& pipeline, const WalkPlan& plan, std::string& walk_failure) {
+// Counts a walked path and its size for the progress line.
+void CountWalked(WalkCount& count, const WalkItem& item) {
+  struct stat status;
+  if (item.Error.empty() && StatLongPath(item.Path, status) && S_ISREG(status.st_mode))
+    count.Bytes += static_cast<uint64_t>(status.st_size);
+  ++count.Paths;
+}
+
+void WalkInto(Pipeline& pipeline, const WalkPlan& plan, WalkCount* count,
+              std::string& walk_failure) {
   std::vector<WalkItem> batch;
   try {
     walk_failure = Walk(plan, [&](WalkItem&& item) {
+      if (count != nullptr) CountWalked(*count, item);
       batch.push_back(std::move(item));
       if (batch.size() == kBatch) HandOver(pipeline, batch);
     });
     HandOver(pipeline, batch);
   } catch (const WalkStopped&) {
   }
+  if (count != nullptr) count->Over = true;
   std::lock_guard lock(pipeline.Lock);
   pipeline.WalkOver = true;
   pipeline.WorkReady.notify_all();
@@ -161,6 +174,12 @@ bool WriteRows(Pipeline& pipeline, const PutRows& put, Messages& messages) {
       if (!put(rows)) return false;
       messages.Files += rows.Rows;
       messages.Bytes += rows.Bytes;
+      ++messages.Paths;
+      if (rows.Stamp) messages.DiskBytes += static_cast<uint64_t>(rows.Stamp->Size);
+      // Copies are told only by the summary of a run that shows progress; an update asks its
+      // database.
+      if (messages.ShowProgress)
+        for (uint64_t art : rows.Arts) messages.Copies += !messages.ArtsMet.insert(art).second;
       for (const auto& [path, error] : rows.Errors) {
         ++messages.Errors;
         Say(messages, ShownName(path) + ": " + ShownName(error));
@@ -181,7 +200,8 @@ bool RunPipeline(const WalkPlan& plan, const RowOptions& rows, unsigned jobs, co
                  Messages& messages, std::string& walk_failure) {
   Pipeline pipeline;
   std::vector<std::jthread> threads;
-  threads.emplace_back([&] { WalkInto(pipeline, plan, walk_failure); });
+  WalkCount* count = messages.ShowProgress ? &messages.Walked : nullptr;
+  threads.emplace_back([&] { WalkInto(pipeline, plan, count, walk_failure); });
   if (std::string error = sink.Prepare(); !error.empty()) {
     Say(messages, error);
     pipeline.Stop();

@@ -58,6 +58,7 @@ struct RowOutput {
   uint64_t Bytes = 0;              // the sizes of the files and members analysed
   std::optional<FileStamp> Stamp;  // a regular file's, taken before it was read
   bool Kept = false;               // unchanged since the earlier catalogue: its rows stand
+  std::vector<uint64_t> Arts;      // the first 8 bytes of each row's art digest, to find copies
 };
 
 // Where the next row would go in each part of an output.

@@ -18,6 +18,25 @@ std::string_view CharsetName(Charset charset) {
   }
 }
 
+// Each colour's whole percentage of the area: every cell of the rectangle counted once for its
+// background and once more for its glyph's colour where the glyph has ink; a bright colour counts
+// with its dark form (dark gray with black), as the share columns count them. A screen that shows
+// nothing has no area.
+void FillAreas(Row& row, const ScreenSummary& summary) {
+  static constexpr std::array<std::size_t, 8> kArea = {
+      Col("black_area"), Col("blue_area"),    Col("green_area"),  Col("cyan_area"),
+      Col("red_area"),   Col("magenta_area"), Col("yellow_area"), Col("gray_area")};
+  std::array<int64_t, 8> cells{};
+  int64_t total = 0;
+  for (std::size_t color = 0; color < summary.Foreground.size(); ++color) {
+    cells[color % 8] += summary.Foreground[color] + summary.Background[color];
+    total += summary.Foreground[color] + summary.Background[color];
+  }
+  if (total == 0) return;
+  for (std::size_t color = 0; color < kArea.size(); ++color)
+    row[kArea[color]] = NumberField((cells[color] * 100 + total / 2) / total);
+}
+
 }  // namespace
 
 void FillScreen(Row& row, const ScreenSummary& summary, const SauceInfo& info, bool own_font) {
@@ -29,6 +48,7 @@ void FillScreen(Row& row, const ScreenSummary& summary, const SauceInfo& info, b
   row[Col("frames")] = NumberField(static_cast<int64_t>(summary.Frames));
   row[Col("fg16")] = NumberListField(summary.Foreground);
   row[Col("bg16")] = NumberListField(summary.Background);
+  FillAreas(row, summary);
   if (!IsDrawnData(info)) return;
   const bool checks[] = {
       info.Width && *info.Width != 0 && summary.Width > *info.Width,  // width-mismatch

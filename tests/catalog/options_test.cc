@@ -74,5 +74,13 @@ TEST(CatalogOptions, ShortLongAttachedAndSeparateValues) {
   }
 }
 
+TEST(CatalogOptions, HelpFitsIn80Columns) {
+  const std::string help = CatalogHelp();
+  for (std::size_t at = 0, end; at < help.size(); at = end + 1) {
+    end = help.find('\n', at);
+    EXPECT_LE(end - at, 80u) << help.substr(at, end - at);
+  }
+}
+
 }  // namespace
 }  // namespace tintrel

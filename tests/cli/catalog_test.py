@@ -103,7 +103,7 @@ class Catalog(unittest.TestCase):
         table = self.catalog("art")[0]
         self.assertTrue(table.startswith(b"path,pack,member,size,md5,art_md5,colors,blue,"))
         rows = list(csv.reader(io.StringIO(table.decode("utf-8", "surrogateescape"), newline="")))
-        self.assertEqual({len(r) for r in rows}, {52})
+        self.assertEqual({len(r) for r in rows}, {62})
         lines = self.catalog("-f", "jsonl", "art")[0].splitlines()
         self.assertEqual(len(lines), len(rows) - 1)
         for row, line in zip(rows[1:], lines):
@@ -228,7 +228,10 @@ class Catalog(unittest.TestCase):
         command = shlex.quote(CATALOG) + " -o tty.csv art"
         shown = subprocess.run(["script", "-qec", command, "/dev/null"],
                                cwd=self.root, capture_output=True).stdout
-        self.assertIn(b"23 files, ", shown)
+        # The files done of how many, and at the end the run summed up.
+        self.assertRegex(shown, rb"\r23 of 23 files, ([0-9.]+) MB of \1 MB, [0-9.]+ MB/s, 0:00 left, 0 errors")
+        self.assertRegex(shown, rb"tintrel-catalog: 23 files, 23 rows, [0-9.]+ MB read in [0-9.]+ s; 0 errors, "
+                                rb"1 copy of art met before\r?\n$")
         with open(self.path(b"plain.csv"), "rb") as a, open(self.path(b"tty.csv"), "rb") as b:
             self.assertEqual(a.read(), b.read())
 

@@ -10,7 +10,8 @@ import tempfile, time, unittest, zipfile
 CATALOG = sys.argv[1]
 INTEGER = {"size", "blue", "green", "cyan", "red", "magenta", "yellow", "gray", "colors_used",
            "total_chars", "low_ascii", "high_ascii", "file_size", "width", "lines", "tinfo1",
-           "tinfo2", "tinfo3", "tinfo4", "sauce", "ice_colors", "mtime_ns", "screen_width",
+           "tinfo2", "tinfo3", "tinfo4", "sauce", "ice_colors", "mtime_ns", "screen_width", "black_area",
+           "blue_area", "green_area", "cyan_area", "red_area", "magenta_area", "yellow_area", "gray_area",
            "screen_lines", "ice", "extended_colors", "frames"}
 HOUR_AGO = time.time() - 3600
 
@@ -117,7 +118,7 @@ class Database(unittest.TestCase):
                 got.setdefault(path.decode(), []).append(value.decode())
             expected = {json.loads(l)["path"]: json.loads(l)[column] for l in lines}
             self.assertEqual(got, {p: v if item == "text" else sorted(v) for p, v in expected.items() if v})
-        self.assertEqual(db.execute("PRAGMA user_version").fetchone()[0], 2)
+        self.assertEqual(db.execute("PRAGMA user_version").fetchone()[0], 3)
         # The manual gives the schema as it is.
         with open(os.path.join(os.path.dirname(__file__), "../../man/tintrel-catalog.1")) as f:
             manual = f.read()
@@ -162,13 +163,18 @@ class Database(unittest.TestCase):
         os.utime(self.path("art/racy.ans"), ns=(racy, racy))
         with open(self.path("art/2.ans"), "rb") as held:               # unchanged: not opened
             fcntl.flock(held, fcntl.LOCK_EX)
-            self.assertEqual(self.run_catalog("-f", "sqlite", "--update", "-o", "art.db", "art"), ("", 0))
+            summary = self.run_catalog("-f", "sqlite", "--update", "-o", "art.db", "art")
+        # new.ans added; 0.ans (a pack now), 1.ans, 3.ans, racy.ans and pack.zip changed; 5.ans and
+        # gone.zip removed; 4.ans, only touched, unchanged.
+        self.assertRegex(summary[0], r"^tintrel-catalog: 14 files, 21 rows, [0-9.]+ MB read in [0-9.]+ s: "
+                         r"1 added, 5 changed, 2 removed, 8 unchanged; 0 errors, 0 copies of art met before\n$")
+        self.assertEqual(summary[1], 0)
         self.assertEqual(self.run_catalog("-f", "sqlite", "-o", "fresh.db", "art"), ("", 0))
         self.assertEqual(dump(self.path("art.db")), dump(self.path("fresh.db")))
         # Fewer paths, other pack options: still what a fresh run of the same command gives.
         for args in (["art/sub", "art/pack.zip"], ["--no-packs", "art/sub", "art/pack.zip"]):
             note, status = self.run_catalog("-f", "sqlite", "--update", "-o", "art.db", *args)
-            self.assertEqual((bool(note), status), (args[0] == "--no-packs", 0), note)
+            self.assertEqual((note.count("\n"), status), (1 + (args[0] == "--no-packs"), 0), note)
             self.run_catalog("-f", "sqlite", "-o", "fresh.db", *args)
             self.assertEqual(dump(self.path("art.db")), dump(self.path("fresh.db")), args)
 
@@ -201,11 +207,11 @@ class Database(unittest.TestCase):
         # A file that is no database of this version is refused, never replaced.
         with sqlite3.connect(self.path("later.db")) as db:
             db.execute("PRAGMA application_id = 1953066612")
-            db.execute("PRAGMA user_version = 3")
+            db.execute("PRAGMA user_version = 4")
         sqlite3.connect(self.path("other.db")).execute("CREATE TABLE notes (text)")
         self.write("table.csv", b"path,size\n")
-        for name, why in (("later.db", "is a database of another version of tintrel-catalog (3, "
-                           "this one writes 2)"), ("other.db", "is not a database of tintrel-catalog"),
+        for name, why in (("later.db", "is a database of another version of tintrel-catalog (4, "
+                           "this one writes 3)"), ("other.db", "is not a database of tintrel-catalog"),
                           ("table.csv", "is not a database of tintrel-catalog")):
             with open(self.path(name), "rb") as f:
                 before = f.read()
@@ -214,6 +220,63 @@ class Database(unittest.TestCase):
                                  (f"tintrel-catalog: {name} {why}: it is left as it is\n", 2))
             with open(self.path(name), "rb") as f:
                 self.assertEqual(f.read(), before)
+
+    def test_a_column_that_does_not_apply_is_null(self):
+        self.write("art/picture.png", b"\x89PNG\r\n\x1a\n" + bytes(40))
+        self.run_catalog("-f", "sqlite", "-o", "art.db", "art", "gone.ans")
+        lines = subprocess.run([CATALOG, "-f", "jsonl", "art", "gone.ans"], cwd=self.root,
+                               capture_output=True).stdout.splitlines()
+        rows = {row["path"]: row for row in map(json.loads, lines)}
+        db = sqlite3.connect(self.path("art.db"))
+        names = [c[1] for c in db.execute("PRAGMA table_info(files)")][:-1]  # mtime_ns aside
+        self.assertEqual(names, list(rows["art/0.ans"]))
+        span = lambda first, last: set(names[names.index(first):names.index(last) + 1])
+        not_art = {"path", "size", "md5", "format", "sauce"}
+        art = not_art | span("art_md5", "verdict") | span("screen_width", "bg16")
+        record = span("title", "sauce_warnings")
+        cases = {"art/pack.zip": {"path", "pack", "size", "md5"},  # the columns that apply
+                 "art/pack.zip/ART0.ANS": art | record | {"pack", "member"}, "art/0.ans": art,
+                 "art/1.ans": art | record, "art/picture.png": not_art, "gone.ans": {"path", "error"}}
+        for path, applies in cases.items():
+            stored = dict(zip(names, db.execute("SELECT * FROM files WHERE path = ?", (path,)).fetchone()))
+            for name in names:
+                self.assertEqual(rows[path][name] is not None, name in applies, (path, name))
+                self.assertEqual(stored[name] is not None, name in applies, (path, name))
+        for row in rows.values():  # where a column applies, it says something
+            self.assertNotIn("", row.values(), row["path"])
+
+    def test_update_tells_what_changed_and_removes_only_orphan_pictures(self):
+        shown = ("--thumbnails", "pictures", "--html", "page.html")
+        self.run_catalog("-f", "sqlite", *shown, "-o", "art.db", "art")
+        drawn = {name: os.stat(self.path("pictures/" + name)).st_mtime_ns
+                 for name in os.listdir(self.path("pictures"))}
+        page = open(self.path("page.html"), "rb").read()
+        summary = r"^tintrel-catalog: %d files, %d rows, [0-9.]+ MB read in [0-9.]+ s: %s; 0 errors, " \
+                  r"1 copy of art met before; %s\n$"
+        # Unchanged: nothing is drawn, and the page is the same.
+        note, status = self.run_catalog("-f", "sqlite", "--update", *shown, "-o", "art.db", "art")
+        self.assertRegex(note, summary % (13, 16, "0 added, 0 changed, 0 removed, 13 unchanged",
+                                          "0 pictures drawn, 0 removed"))
+        self.assertEqual({n: os.stat(self.path("pictures/" + n)).st_mtime_ns for n in drawn}, drawn)
+        self.assertEqual(open(self.path("page.html"), "rb").read(), page)
+        # What no row names goes: the pictures of changed and removed art, and a stray one.
+        with sqlite3.connect(self.path("art.db")) as db:
+            before = {os.path.basename(p) for (p,) in db.execute("SELECT thumbnail FROM files") if p}
+        self.write("art/7.ans", art(90, 700))
+        os.remove(self.path("art/6.ans"))
+        os.remove(self.path("art/0.ans"))
+        stray = "0" * 32 + ".png"
+        for name in (stray, "notes.txt"):
+            self.write("pictures/" + name, b"x")
+        note, status = self.run_catalog("-f", "sqlite", "--update", *shown, "-o", "art.db", "art")
+        with sqlite3.connect(self.path("art.db")) as db:
+            named = {os.path.basename(p) for (p,) in db.execute("SELECT thumbnail FROM files") if p}
+        self.assertEqual(len(before - named), 3)  # those of 0.ans, 6.ans and 7.ans
+        self.assertRegex(note, summary % (11, 14, "0 added, 1 changed, 2 removed, 10 unchanged",
+                                          "1 picture drawn, 4 removed"))
+        self.assertEqual((set(os.listdir(self.path("pictures"))), status), (named | {"notes.txt"}, 0))
+        # The page shows every file, those kept as the database holds them.
+        self.assertEqual(open(self.path("page.html"), "rb").read().count(b'"art/1.ans"'), 1)
 
 
 if __name__ == "__main__":
