@@ -186,16 +186,20 @@ std::string DrawThumbnail(PictureWork& work, const std::string& path, const Pict
       shelf.Width != 0 ? std::min<uint64_t>(shelf.Width, drawn_width) : drawn_width);
   const uint32_t tallest = std::max(1u, width / 4 * 5);
   // The text lines that fill the tallest thumbnail once shrunk to its width and stretched.
-  const uint64_t needed =
-      tallest * drawn_width * full.Per / (uint64_t{width} * cell_height * full.Times) + 1;
+  const uint64_t shrunk_line = uint64_t{width} * cell_height * full.Times;
+  const uint64_t needed = (tallest * drawn_width * full.Per + shrunk_line - 1) / shrunk_line;
   TextCells top = stored;
   top.Rows = static_cast<uint32_t>(std::min<uint64_t>(stored.Rows, needed));
   top.Bytes = stored.Bytes.first(std::size_t{top.Rows} * stored.Columns * 2);
   if (!top.Banks.empty()) top.Banks = top.Banks.first(std::size_t{top.Rows} * stored.Columns);
   style.Width = shelf.Width;
   DrawPicture(top, style, work.Shades, work.Canvas);
-  if (work.Canvas.Width == width && full.Times == full.Per && work.Canvas.Height <= tallest)
+  if (work.Canvas.Width == width && full.Times == full.Per) {
+    // Only the rows below the tallest to cut.
+    work.Canvas.Height = std::min(work.Canvas.Height, tallest);
+    work.Canvas.Pixels.resize(std::size_t{work.Canvas.Width} * work.Canvas.Height);
     return WritePngFile(work.Canvas, path);
+  }
   FitPicture(work.Canvas, width, full.Times, full.Per, tallest, work.Fitted);
   return WritePngFile(work.Fitted, path);
 }

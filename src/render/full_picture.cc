@@ -119,12 +119,22 @@ void FitPicture(const Picture& from, uint32_t width, uint32_t times, uint32_t pe
       1, uint64_t{from.Height} * to.Width * times / (uint64_t{from.Width} * per));
   to.Height = static_cast<uint32_t>(std::min<uint64_t>(height, std::max(tallest, 1u)));
   to.Pixels.resize(std::size_t{to.Width} * to.Height);
+  std::vector<uint32_t> columns(to.Width);
+  for (uint32_t x = 0; x < to.Width; ++x)
+    columns[x] = static_cast<uint32_t>(uint64_t{x} * from.Width / to.Width);
+  uint64_t last_row = UINT64_MAX;
   for (uint32_t y = 0; y < to.Height; ++y) {
     const uint64_t source_row =
         std::min<uint64_t>(y * uint64_t{from.Height} / height, from.Height - 1);
-    const uint8_t* source = from.Pixels.data() + source_row * from.Width;
     uint8_t* row = to.Pixels.data() + std::size_t{y} * to.Width;
-    for (uint32_t x = 0; x < to.Width; ++x) row[x] = source[uint64_t{x} * from.Width / to.Width];
+    // A stretched row repeats the one above it.
+    if (source_row == last_row) {
+      std::memcpy(row, row - to.Width, to.Width);
+      continue;
+    }
+    last_row = source_row;
+    const uint8_t* source = from.Pixels.data() + source_row * from.Width;
+    for (uint32_t x = 0; x < to.Width; ++x) row[x] = source[columns[x]];
   }
 }
 

@@ -68,8 +68,9 @@ Bits DistanceCode(std::size_t distance) {
           5u + kDistanceExtra[k]};
 }
 
+// Bits into a buffer sized for the worst case, a word at a time.
 struct BitWriter {
-  std::vector<uint8_t>& Out;
+  uint8_t* At;
   uint64_t Held = 0;
   uint32_t Count = 0;
 
@@ -78,8 +79,10 @@ struct BitWriter {
     Count += bits.Count;
     if (Count >= 32) {
       const auto word = static_cast<uint32_t>(Held);
-      Out.insert(Out.end(), {static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8),
-                             static_cast<uint8_t>(word >> 16), static_cast<uint8_t>(word >> 24)});
+      const uint8_t bytes[4] = {static_cast<uint8_t>(word), static_cast<uint8_t>(word >> 8),
+                                static_cast<uint8_t>(word >> 16), static_cast<uint8_t>(word >> 24)};
+      std::memcpy(At, bytes, 4);
+      At += 4;
       Held >>= 32;
       Count -= 32;
     }
@@ -87,7 +90,7 @@ struct BitWriter {
 
   void Flush() {
     for (; Count > 0; Count = Count > 8 ? Count - 8 : 0, Held >>= 8)
-      Out.push_back(static_cast<uint8_t>(Held));
+      *At++ = static_cast<uint8_t>(Held);
   }
 };
 
@@ -108,9 +111,11 @@ std::size_t MatchLength(const uint8_t* data, std::size_t at, std::size_t from, s
 }  // namespace
 
 std::vector<uint8_t> QuickZlib(std::span<const uint8_t> data, std::size_t stride) {
-  std::vector<uint8_t> out = {0x78, 0x01};
-  out.reserve(data.size() / 4 + 64);
-  BitWriter writer{out};
+  // At worst every byte is a literal of 9 bits.
+  std::vector<uint8_t> out(2 + data.size() / 8 * 9 + 32);
+  out[0] = 0x78;
+  out[1] = 0x01;
+  BitWriter writer{out.data() + 2};
   writer.Put({0b011, 3});  // the last block, of fixed codes
   const bool rows = stride > 1 && stride <= kWindow;
   const Bits one_back = DistanceCode(1), row_back = DistanceCode(rows ? stride : 1);
@@ -120,13 +125,20 @@ std::vector<uint8_t> QuickZlib(std::span<const uint8_t> data, std::size_t stride
   const std::size_t size = data.size();
   for (std::size_t at = 0; at < size;) {
     const std::size_t most = std::min(kLongest, size - at);
-    std::size_t run = at >= 1 ? MatchLength(bytes, at, at - 1, most) : 0;
-    std::size_t above = rows && at >= stride ? MatchLength(bytes, at, at - stride, most) : 0;
-    if (std::max(run, above) < kShortest) {
+    // A match is at least three bytes: the first three decide most places.
+    auto starts = [&](std::size_t from) {
+      return most >= kShortest && bytes[at] == bytes[from] && bytes[at + 1] == bytes[from + 1] &&
+             bytes[at + 2] == bytes[from + 2];
+    };
+    const std::size_t run = at >= 1 && starts(at - 1) ? MatchLength(bytes, at, at - 1, most) : 0;
+    const std::size_t above = rows && at >= stride && run < most && starts(at - stride)
+                                  ? MatchLength(bytes, at, at - stride, most)
+                                  : 0;
+    if (run == 0 && above == 0) {
       writer.Put(literals[bytes[at++]]);
       continue;
     }
-    const bool up = above >= run;
+    const bool up = above > run;
     const std::size_t length = up ? above : run;
     writer.Put(kLengthCodes[length]);
     writer.Put(up ? row_back : one_back);
@@ -135,8 +147,10 @@ std::vector<uint8_t> QuickZlib(std::span<const uint8_t> data, std::size_t stride
   writer.Put(FixedSymbol(256));
   writer.Flush();
   const uint32_t adler = libdeflate_adler32(1, data.data(), data.size());
-  out.insert(out.end(), {static_cast<uint8_t>(adler >> 24), static_cast<uint8_t>(adler >> 16),
-                         static_cast<uint8_t>(adler >> 8), static_cast<uint8_t>(adler)});
+  const uint8_t check[4] = {static_cast<uint8_t>(adler >> 24), static_cast<uint8_t>(adler >> 16),
+                            static_cast<uint8_t>(adler >> 8), static_cast<uint8_t>(adler)};
+  std::memcpy(writer.At, check, 4);
+  out.resize(static_cast<std::size_t>(writer.At + 4 - out.data()));
   return out;
 }
 
