@@ -108,6 +108,13 @@ std::size_t MatchLength(const uint8_t* data, std::size_t at, std::size_t from, s
   return length;
 }
 
+// The first three bytes at `at`, read as four.
+uint32_t First3(const uint8_t* at) {
+  uint32_t bytes;
+  std::memcpy(&bytes, at, 4);
+  return bytes & 0x00FFFFFF;
+}
+
 }  // namespace
 
 std::vector<uint8_t> QuickZlib(std::span<const uint8_t> data, std::size_t stride) {
@@ -125,15 +132,19 @@ std::vector<uint8_t> QuickZlib(std::span<const uint8_t> data, std::size_t stride
   const std::size_t size = data.size();
   for (std::size_t at = 0; at < size;) {
     const std::size_t most = std::min(kLongest, size - at);
-    // A match is at least three bytes: the first three decide most places.
-    auto starts = [&](std::size_t from) {
-      return most >= kShortest && bytes[at] == bytes[from] && bytes[at + 1] == bytes[from + 1] &&
-             bytes[at + 2] == bytes[from + 2];
-    };
-    const std::size_t run = at >= 1 && starts(at - 1) ? MatchLength(bytes, at, at - 1, most) : 0;
-    const std::size_t above = rows && at >= stride && run < most && starts(at - stride)
-                                  ? MatchLength(bytes, at, at - stride, most)
-                                  : 0;
+    // A match is at least three bytes: the first three decide most places. The last few bytes
+    // go as literals.
+    if (most < 4) {
+      writer.Put(literals[bytes[at++]]);
+      continue;
+    }
+    const uint32_t here = First3(bytes + at);
+    const std::size_t run =
+        at >= 1 && First3(bytes + at - 1) == here ? MatchLength(bytes, at, at - 1, most) : 0;
+    const std::size_t above =
+        rows && at >= stride && run < most && First3(bytes + at - stride) == here
+            ? MatchLength(bytes, at, at - stride, most)
+            : 0;
     if (run == 0 && above == 0) {
       writer.Put(literals[bytes[at++]]);
       continue;
