@@ -106,7 +106,7 @@ Row ArtRow(const std::string& path, const ArtFacts& facts, const RowOptions& opt
   row[Col("path")] = TextField(path);
   FillScan(row, facts);
   FillSauce(row, facts.Sauce);
-  if (HasScreen(facts.Format)) FillScreen(row, facts.Shown, facts.Sauce);
+  if (HasScreen(facts.Format)) FillScreen(row, facts.Shown, facts.Sauce, facts.Font.Height != 0);
   if (options.Pictures != nullptr)
     ShelvePicture(*options.Pictures, tools.Pictures, row, facts, again);
   return row;

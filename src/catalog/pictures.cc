@@ -5,9 +5,11 @@
 #include <array>
 #include <optional>
 
+#include "meta/sauce_fonts.h"
 #include "render/full_picture.h"
 #include "render/png_file.h"
 #include "render/screen_picture.h"
+#include "render/shipped_fonts.h"
 
 namespace tintrel {
 
@@ -96,9 +98,10 @@ void PaintLines(PictureOut& out, PictureWork& work, const TextCells& cells, uint
     const uint32_t lines = std::min(band_lines, cells.Rows - line);
     TextCells band{cells.Bytes.subspan(line * line_bytes, lines * line_bytes), cells.Columns,
                    lines};
-    if (!cells.Banks.empty())
-      band.Banks = cells.Banks.subspan(std::size_t{line} * cells.Columns,
-                                       std::size_t{lines} * cells.Columns);
+    const std::size_t first_cell = std::size_t{line} * cells.Columns,
+                      band_cells = std::size_t{lines} * cells.Columns;
+    if (!cells.Banks.empty()) band.Banks = cells.Banks.subspan(first_cell, band_cells);
+    if (!cells.Colors.empty()) band.Colors = cells.Colors.subspan(first_cell, band_cells);
     PaintFullRows(band, first_line + line, size, style, palette, work.Scratch, work.Band);
     PutRows(out, work.Band);
   }
@@ -211,6 +214,9 @@ PictureStyle StyleFor(const PictureShelf& shelf, const SauceInfo& info) {
   style.IceColors = info.IceColors.value_or(false);
   style.NinePixel = info.LetterSpacing == "9-pixel";
   style.Width = shelf.Width;
+  // Only Character and BinaryText records name a font; in others the field means nothing.
+  if (const FontChoice font = ChooseFont(info.Font); font.Font != 0 && IsDrawnData(info))
+    style.Font = ShippedGlyphs(font.Font);
   return style;
 }
 
@@ -225,8 +231,9 @@ void ShelvePicture(PictureShelf& shelf, PictureWork& work, Row& row, const ArtFa
   if (claim->Mine) {
     PictureStyle style = StyleFor(shelf, facts.Sauce);
     style.IceColors = style.IceColors || facts.Shown.Ice;
-    // The art's own palette and font where it carries them. True colour shows as the nearest VGA
-    // colour each cell keeps: the picture's palette holds the mixes of 16 colours.
+    // The art's own palette and font where it carries them. True colour shows in the full-size
+    // picture where it has 256 colours at most, else, and in the thumbnail, as the nearest VGA
+    // colour each cell keeps: the thumbnail's palette holds the mixes of 16 colours.
     std::array<Rgb, 16> colors;
     if (facts.Palette) {
       for (std::size_t i = 0; i < colors.size(); ++i) {
@@ -239,6 +246,7 @@ void ShelvePicture(PictureShelf& shelf, PictureWork& work, Row& row, const ArtFa
       style.Font = {facts.Font.Rows, facts.Font.Height, facts.Font.Glyphs};
     TextCells cells = CellRows(facts.Top, facts.TopWidth);
     cells.Banks = facts.TopBanks;
+    cells.Colors = facts.TopColors;
     const bool stretch = StretchesFor(shelf, facts.Sauce);
     std::string error;
     if (!claim->Thumbnail.empty())

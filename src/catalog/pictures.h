@@ -67,7 +67,8 @@ inline ArtAgain ArtInFile(const FileHandle& file, const std::string& path) {
 }
 
 // How the record asks for the art to be shown: iCE colours when its flag is set (the screen
-// adds them when it finds a bright background), 9-pixel cells when it asks for them.
+// adds them when it finds a bright background), 9-pixel cells when it asks for them, in the font
+// it names or the nearest one shipped.
 PictureStyle StyleFor(const PictureShelf& shelf, const SauceInfo& info);
 
 // Whether the record asks for the 4:3 screen's tall pixels, and the run follows it.

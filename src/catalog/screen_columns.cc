@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "analysis/art_facts.h"
+#include "meta/sauce_fonts.h"
 
 namespace tintrel {
 
@@ -19,7 +20,7 @@ std::string_view CharsetName(Charset charset) {
 
 }  // namespace
 
-void FillScreen(Row& row, const ScreenSummary& summary, const SauceInfo& info) {
+void FillScreen(Row& row, const ScreenSummary& summary, const SauceInfo& info, bool own_font) {
   row[Col("screen_width")] = NumberField(summary.Width);
   row[Col("screen_lines")] = NumberField(static_cast<int64_t>(summary.Lines));
   row[Col("charset")] = TextField(std::string(CharsetName(summary.Characters)));
@@ -34,6 +35,7 @@ void FillScreen(Row& row, const ScreenSummary& summary, const SauceInfo& info) {
       info.Lines && *info.Lines != 0 &&
           std::llabs(static_cast<long long>(summary.Lines) - *info.Lines) > 1,  // lines-mismatch
       summary.Ice && info.IceColors && !*info.IceColors,                        // ice-unflagged
+      !own_font && ChooseFont(info.Font).Substituted,                           // font-substituted
   };
   static_assert(std::size(checks) == kScreenWarnings.size());
   std::vector<std::string>& warnings = row[Col("sauce_warnings")].Items;

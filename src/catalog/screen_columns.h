@@ -13,11 +13,11 @@
 namespace tintrel {
 
 // The warnings the screen adds after a record's own (kSauceWarnings), in this order.
-inline constexpr std::array<std::string_view, 3> kScreenWarnings = {
-    "width-mismatch", "lines-mismatch", "ice-unflagged"};
+inline constexpr std::array<std::string_view, 4> kScreenWarnings = {
+    "width-mismatch", "lines-mismatch", "ice-unflagged", "font-substituted"};
 
 // Fills the screen's columns, and adds its warnings to those of the record: after the record's
-// columns are filled.
-void FillScreen(Row& row, const ScreenSummary& summary, const SauceInfo& info);
+// columns are filled. Art that carries its own font is drawn in it, whatever the record names.
+void FillScreen(Row& row, const ScreenSummary& summary, const SauceInfo& info, bool own_font);
 
 }  // namespace tintrel

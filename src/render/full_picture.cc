@@ -16,6 +16,12 @@ uint64_t StretchedRow(uint64_t row, const FullSize& size) {
   return (row * size.Times + size.Per - 1) / size.Per;
 }
 
+uint8_t TrueSlot(const FullPalette& palette, Rgb color) {
+  const auto at =
+      std::lower_bound(palette.TrueSlots.begin(), palette.TrueSlots.end(), PackedRgb(color));
+  return static_cast<uint8_t>(at - palette.TrueSlots.begin());
+}
+
 uint8_t BackgroundMask(const PictureStyle& style) {
   return style.IceColors ? 0xF0 : 0x70;
 }
@@ -53,8 +59,31 @@ FullPalette FullPaletteOf(const TextCells& cells, const PictureStyle& style, boo
     used[cells.Bytes[i] & 0x0F] = true;
     used[(cells.Bytes[i] & background_mask) >> 4] = true;
   }
-  const std::array<Rgb, 16>& colors = style.Colors != nullptr ? *style.Colors : kVgaPalette;
   FullPalette palette;
+  if (!all_colors && !cells.Colors.empty()) {
+    std::vector<uint32_t>& packed = palette.TrueSlots;
+    for (const CellColors& cell : cells.Colors.first(std::size_t{cells.Columns} * cells.Rows)) {
+      packed.push_back(PackedRgb(cell.Fg));
+      packed.push_back(PackedRgb(cell.Bg));
+      // Sorted now and then, so that a drawing of many colours stays small while it is counted.
+      if (packed.size() >= 4096) {
+        std::sort(packed.begin(), packed.end());
+        packed.erase(std::unique(packed.begin(), packed.end()), packed.end());
+        if (packed.size() > 256) break;
+      }
+    }
+    std::sort(packed.begin(), packed.end());
+    packed.erase(std::unique(packed.begin(), packed.end()), packed.end());
+    if (packed.size() <= 256) {
+      for (uint32_t color : packed)
+        palette.Colors.push_back({static_cast<uint8_t>(color), static_cast<uint8_t>(color >> 8),
+                                  static_cast<uint8_t>(color >> 16)});
+      return palette;
+    }
+    // More than a palette holds: each cell's nearest VGA colours.
+    packed.clear();
+  }
+  const std::array<Rgb, 16>& colors = style.Colors != nullptr ? *style.Colors : kVgaPalette;
   for (uint32_t color = 0; color < 16; ++color) {
     if (!used[color]) continue;
     palette.SlotOf[color] = static_cast<uint8_t>(palette.Colors.size());
@@ -80,8 +109,12 @@ void PaintFullRows(const TextCells& cells, uint64_t first_line, const FullSize& 
       const std::size_t cell = first_cell + column;
       const uint32_t glyph = cells.Bytes[2 * cell] | (banked ? (cells.Banks[cell] & 1u) << 8 : 0u);
       const uint8_t attr = cells.Bytes[2 * cell + 1];
-      const uint8_t fg = palette.SlotOf[attr & 0x0F];
-      const uint8_t bg = palette.SlotOf[(attr & background_mask) >> 4];
+      uint8_t fg = palette.SlotOf[attr & 0x0F];
+      uint8_t bg = palette.SlotOf[(attr & background_mask) >> 4];
+      if (!palette.TrueSlots.empty()) {
+        fg = TrueSlot(palette, cells.Colors[cell].Fg);
+        bg = TrueSlot(palette, cells.Colors[cell].Bg);
+      }
       // The 9th column repeats the 8th for the line-drawing glyphs, as the VGA card draws them.
       const bool repeats = font_width == 9 && (glyph & 0xFF) >= 0xC0 && (glyph & 0xFF) <= 0xDF;
       uint8_t* pixel = scratch.data() + std::size_t{column} * font_width;

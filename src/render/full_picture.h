@@ -32,11 +32,13 @@ FullSize FullSizeOf(uint32_t columns, uint64_t lines, const PictureStyle& style,
 uint64_t FullWidth(const FullSize& size);
 uint64_t FullHeight(const FullSize& size);
 
-// The palette of a full-size picture: the colours of the attributes `cells` use (all 16 when
-// `cells` holds none), and each colour's index in it.
+// The palette of a full-size picture: the true colours of the cells where they have them and
+// are 256 at most, else the colours of the attributes they use (all 16 when asked), and each
+// colour's index in it.
 struct FullPalette {
   std::vector<Rgb> Colors;
   std::array<uint8_t, 16> SlotOf{};
+  std::vector<uint32_t> TrueSlots;  // the true colours packed, in palette order and sorted
 };
 FullPalette FullPaletteOf(const TextCells& cells, const PictureStyle& style, bool all_colors);
 

@@ -2,6 +2,9 @@
 #include "screen/screen_draw.h"
 
 #include <algorithm>
+#include <utility>
+
+#include "screen/vga_palette.h"
 
 namespace tintrel {
 
@@ -17,6 +20,7 @@ void ReadyRows(Screen& screen, uint32_t row) {
   screen.RowsReady = row + 1;
   screen.Cells.resize(std::size_t{screen.RowsReady} * screen.Width + kCellSlack);
   screen.Marks.resize(screen.RowsReady);
+  if (screen.TrueColor) screen.TrueColors.resize(screen.Cells.size());
 }
 
 Cell* RowAt(Screen& screen, uint32_t row) {
@@ -48,6 +52,19 @@ void MarkDrawing(Screen& screen, RowMarks& marks, uint32_t from, uint32_t to) {
   marks.FrameHi = to;
 }
 
+// The art set its first true colour: the cells so far keep the colours of their attributes.
+void StartTrueColor(Screen& screen) {
+  screen.TrueColor = true;
+  screen.TrueColors.resize(screen.Cells.size());
+  for (std::size_t i = 0; i < screen.Cells.size(); ++i)
+    FillColors(&screen.TrueColors[i], 1, PenColors(0, screen.Cells[i].Attr, TruePen{}));
+}
+
+void SetTruePen(Screen& screen, const ScreenStep& step) {
+  if (!screen.TrueColor) StartTrueColor(screen);
+  SetTrueSides(screen.True, step);
+}
+
 // Puts `count` cells in the attribute, which all fit on the cursor's row, at the cursor: the
 // glyphs drawn, or blanks where there are none (an erase).
 void PutCells(Screen& screen, const uint8_t* glyphs, uint32_t count) {
@@ -69,6 +86,8 @@ void PutCells(Screen& screen, const uint8_t* glyphs, uint32_t count) {
   Cell* cells = RowAt(screen, row) + from;
   for (uint32_t i = 0; i < count; ++i) cells[i] = {glyph(i), screen.Attr};
   marks.HeldHi = std::max(marks.HeldHi, to);
+  if (screen.TrueColor)
+    FillColors(screen.TrueColors.data() + (cells - screen.Cells.data()), count, PenColors(screen));
 }
 
 void EraseLine(Screen& screen) {
@@ -79,6 +98,7 @@ void EraseLine(Screen& screen) {
 void ClearScreen(Screen& screen) {
   screen.Cells.clear();
   screen.Marks.clear();
+  screen.TrueColors.clear();
   screen.RowsReady = 0;
   screen.BelowByAttr = {};
   screen.BelowInkedByAttr = {};
@@ -118,6 +138,7 @@ void TakeAction(Screen& screen, const ScreenStep& step) {
       return;
     case StepKind::kEraseLine: return EraseLine(screen);
     case StepKind::kClear: return ClearScreen(screen);
+    case StepKind::kTrueColor: return SetTruePen(screen, step);
   }
 }
 

@@ -5,11 +5,14 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "screen/screen_state.h"
 #include "screen/screen_steps.h"
+#include "screen/vga_palette.h"
 
 namespace tintrel {
 
@@ -54,6 +57,65 @@ inline void TakeStep(Screen& screen, const ScreenStep& step) {
   screen.Attr = AttrOfPen(screen.Pen);
   screen.Column = ColumnsForward(screen.Column, step.Forward, screen.Width);
   if (step.Kind != StepKind::kNone) TakeAction(screen, step);
+}
+
+// The true colours a step leaves set: one that sets a side's colour some other way leaves none
+// on that side (a kTrueColor step sets its own again after).
+inline uint8_t TrueSidesKept(const ScreenStep& step) {
+  return static_cast<uint8_t>(((step.PenKeep & kPenFg) == kPenFg ? kTrueFg : 0) |
+                              ((step.PenKeep & kPenBg) == kPenBg ? kTrueBg : 0));
+}
+
+inline void TakeColorStep(Screen& screen, const ScreenStep& step) {
+  if (screen.TrueColor) [[unlikely]]
+    screen.True.Which &= TrueSidesKept(step);
+  TakeStep(screen, step);
+}
+
+inline constexpr std::array<uint32_t, 16> kPackedVga = [] {
+  std::array<uint32_t, 16> packed{};
+  for (std::size_t i = 0; i < packed.size(); ++i) packed[i] = PackedRgb(kVgaPalette[i]);
+  return packed;
+}();
+
+// The colours a pen draws in as a viewer shows them: those of the attribute, but where a true
+// colour is set; reverse swaps them first, and conceal draws the foreground as the background.
+// As the eight bytes of a CellColors.
+[[gnu::always_inline]] inline uint64_t PenColors(uint16_t pen, uint8_t attr,
+                                                 const TruePen& true_pen) {
+  uint32_t true_fg = true_pen.Fg, true_bg = true_pen.Bg;
+  unsigned which = true_pen.Which;
+  if (pen & kPenReverse) {
+    std::swap(true_fg, true_bg);
+    which = (which & kTrueFg) << 1 | (which & kTrueBg) >> 1;
+  }
+  const uint32_t bg = which & kTrueBg ? true_bg : kPackedVga[BackgroundOfCell(attr)];
+  const uint32_t fg =
+      pen & kPenConceal ? bg : (which & kTrueFg ? true_fg : kPackedVga[ForegroundOfCell(attr)]);
+  return uint64_t{fg} | uint64_t{bg} << 32;
+}
+
+inline uint64_t PenColors(const Screen& screen) {
+  return PenColors(screen.Pen, screen.Attr, screen.True);
+}
+
+// The true colours a kTrueColor step sets.
+inline void SetTrueSides(TruePen& pen, const ScreenStep& step) {
+  const TrueColorSet set = TrueColorsOf(step);
+  auto packed = [](uint32_t rgb) {
+    return PackedRgb({static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+                      static_cast<uint8_t>(rgb)});
+  };
+  if (set.Which & kTrueFg) pen.Fg = packed(set.Fg);
+  if (set.Which & kTrueBg) pen.Bg = packed(set.Bg);
+  pen.Which |= set.Which;
+}
+
+// Puts the colours PenColors gives in `count` cells of the colours beside the cells, from `to` on.
+inline void FillColors(CellColors* to, std::size_t count, uint64_t colors) {
+  static_assert(sizeof(CellColors) == 8);
+  auto* out = reinterpret_cast<uint8_t*>(to);
+  for (std::size_t i = 0; i < count; ++i) std::memcpy(out + 8 * i, &colors, 8);
 }
 
 // The marks of a stored row, made ready for drawing in the current frame.

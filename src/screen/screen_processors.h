@@ -149,6 +149,7 @@ enum class Exit : uint8_t { kEnd, kRun, kToken };
 
 struct Portably {
   static Exit CommonSteps(Screen& screen, BlockWalk& walk, const SequenceEntry* entries);
+  static Exit TrueColorSteps(Screen& screen, BlockWalk& walk, const SequenceEntry* entries);
 
   template <bool kHighGlyphs>
   static uint64_t Classify(const uint8_t* bytes) {
@@ -204,6 +205,7 @@ struct Portably {
 #if TINTREL_SSE2
 struct WithAvx2 {
   static Exit CommonSteps(Screen& screen, BlockWalk& walk, const SequenceEntry* entries);
+  static Exit TrueColorSteps(Screen& screen, BlockWalk& walk, const SequenceEntry* entries);
 
   template <bool kHighGlyphs>
   [[TINTREL_TARGET_AVX2]] static uint64_t Classify(const uint8_t* bytes) {
@@ -250,6 +252,7 @@ struct WithAvx2 {
 
 struct WithAvx512 {
   static Exit CommonSteps(Screen& screen, BlockWalk& walk, const SequenceEntry* entries);
+  static Exit TrueColorSteps(Screen& screen, BlockWalk& walk, const SequenceEntry* entries);
 
   template <bool kHighGlyphs>
   [[TINTREL_TARGET_AVX512]] static uint64_t Classify(const uint8_t* bytes) {

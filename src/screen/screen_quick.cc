@@ -54,8 +54,9 @@ RowMarks* DrawnRow(Screen& screen, uint32_t row) {
         ++screen.Frames;
         *marks = {++screen.Frame, 0, marks->HeldHi};
       }
-      Portably::Write(screen.Cells.data() + std::size_t{screen.Row} * screen.Width + screen.Column,
-                      glyphs, n, screen.Attr);
+      const std::size_t at = std::size_t{screen.Row} * screen.Width + screen.Column;
+      Portably::Write(screen.Cells.data() + at, glyphs, n, screen.Attr);
+      if (screen.TrueColor) FillColors(screen.TrueColors.data() + at, n, PenColors(screen));
       marks->FrameHi = to;
       marks->HeldHi = std::max(marks->HeldHi, to);
       screen.Column = to;
@@ -88,6 +89,9 @@ struct BlockWalk {
   uint16_t Pen;
   uint8_t Attr;
   bool Stopped;  // at a token the byte loop must take
+  // Once the art set a true colour: the row's colours beside Cells, and the pen's.
+  CellColors* Colors;
+  uint64_t PenColors;
 };
 
 [[gnu::always_inline]] inline void ViewRow(const Screen& screen, BlockWalk& steps) {
@@ -99,6 +103,9 @@ struct BlockWalk {
   }
   steps.Cells = const_cast<Cell*>(screen.Cells.data()) + std::size_t{row} * screen.Width;
   steps.Reach = screen.Marks[row].FrameHi;
+  if (screen.TrueColor)
+    steps.Colors =
+        const_cast<CellColors*>(screen.TrueColors.data()) + std::size_t{row} * screen.Width;
 }
 
 // The row's marks have the steps' reach back.
@@ -121,6 +128,7 @@ void TakeBack(const Screen& screen, BlockWalk& steps) {
   steps.Column = screen.Column;
   steps.Pen = screen.Pen;
   steps.Attr = screen.Attr;
+  if (screen.TrueColor) steps.PenColors = PenColors(screen);
   ViewRow(screen, steps);
 }
 
@@ -154,7 +162,7 @@ void TakeBack(const Screen& screen, BlockWalk& steps) {
       if (entry.KeyLow != key.Bytes.Low || entry.KeyHigh != key.Bytes.High)
         entry = {key.Bytes.Low, key.Bytes.High,
                  SequenceStep(token + 2, key.Params, token[2 + key.Params])};
-      TakeStep(screen, entry.Step);
+      TakeColorStep(screen, entry.Step);
       steps.At += 3 + key.Params;
       break;
     }
@@ -168,7 +176,7 @@ void TakeBack(const Screen& screen, BlockWalk& steps) {
       break;
     case kPipeByte:
       if (const int code = PipeCodeValue(token[1], token[2]); code >= 0) {
-        TakeStep(screen, PipeStep(code));
+        TakeColorStep(screen, PipeStep(code));
         steps.At += 3;
       } else {
         DrawRun(screen, token, 1);
@@ -249,7 +257,8 @@ inline uint32_t ReachAfter(uint32_t reach, uint32_t column, uint32_t n) {
 // change the pen and move forward, CR and LF, until the block's end or anything else: a run is
 // then left from the first glyph not drawn (Next at its end), a token from its first byte.
 // Calls nothing, so that the walk stays in registers.
-template <typename Processor>
+// With kTrueColor, each cell written has its colours written beside it too.
+template <typename Processor, bool kTrueColor = false>
 [[gnu::always_inline]] inline Exit TakeCommonSteps(Screen& screen, BlockWalk& walk,
                                                    const SequenceEntry* entries) {
   BlockWalk steps = walk;
@@ -264,6 +273,7 @@ template <typename Processor>
       // An empty run passes through unseen, without a branch.
       if (steps.Column >= steps.Reach && n <= kRunPiece && steps.Column + n <= width) [[likely]] {
         Processor::Write(steps.Cells + steps.Column, steps.Base + steps.At, n, steps.Attr);
+        if constexpr (kTrueColor) FillColors(steps.Colors + steps.Column, n, steps.PenColors);
         steps.Column += n;
         steps.Reach = ReachAfter(steps.Reach, steps.Column, n);
         if (steps.Column == width) [[unlikely]]
@@ -283,6 +293,8 @@ template <typename Processor>
         marks.Frame = screen.Frame;
         marks.FrameHi = 0;
         steps.Cells = screen.Cells.data() + std::size_t{screen.Row} * width;
+        if constexpr (kTrueColor)
+          steps.Colors = screen.TrueColors.data() + std::size_t{screen.Row} * width;
         steps.Reach = 0;
         continue;
       }
@@ -297,6 +309,8 @@ template <typename Processor>
       }
       if (n > kRunPiece && steps.Column >= steps.Reach && steps.Column + kRunPiece < width) {
         Processor::Write(steps.Cells + steps.Column, steps.Base + steps.At, kRunPiece, steps.Attr);
+        if constexpr (kTrueColor)
+          FillColors(steps.Colors + steps.Column, kRunPiece, steps.PenColors);
         steps.Column += kRunPiece;
         steps.Reach = steps.Column;
         steps.At += kRunPiece;
@@ -315,9 +329,15 @@ template <typename Processor>
       const SequenceEntry& entry = entries[EntryOf(key.Bytes)];
       const ScreenStep& step = entry.Step;
       if (entry.KeyLow == key.Bytes.Low && entry.KeyHigh == key.Bytes.High &&
-          step.Kind == StepKind::kNone) [[likely]] {
+          (step.Kind == StepKind::kNone || (kTrueColor && step.Kind == StepKind::kTrueColor)))
+          [[likely]] {
         steps.Pen = static_cast<uint16_t>((steps.Pen & step.PenKeep) | step.PenSet);
         steps.Attr = AttrOfPen(steps.Pen);
+        if constexpr (kTrueColor) {
+          screen.True.Which &= TrueSidesKept(step);
+          if (step.Kind == StepKind::kTrueColor) SetTrueSides(screen.True, step);
+          steps.PenColors = PenColors(steps.Pen, steps.Attr, screen.True);
+        }
         steps.Column = ColumnsForward(steps.Column, step.Forward, width);
         steps.At = end + 3 + key.Params;
         ++steps.Next;
@@ -346,15 +366,30 @@ template <typename Processor>
   return TakeCommonSteps<Portably>(screen, walk, entries);
 }
 
+[[gnu::noinline, TINTREL_SCREEN_STEPS]] Exit Portably::TrueColorSteps(
+    Screen& screen, BlockWalk& walk, const SequenceEntry* entries) {
+  return TakeCommonSteps<Portably, true>(screen, walk, entries);
+}
+
 #if TINTREL_SSE2
 [[gnu::noinline, TINTREL_TARGET_AVX2, TINTREL_SCREEN_STEPS]] Exit WithAvx2::CommonSteps(
     Screen& screen, BlockWalk& walk, const SequenceEntry* entries) {
   return TakeCommonSteps<WithAvx2>(screen, walk, entries);
 }
 
+[[gnu::noinline, TINTREL_TARGET_AVX2, TINTREL_SCREEN_STEPS]] Exit WithAvx2::TrueColorSteps(
+    Screen& screen, BlockWalk& walk, const SequenceEntry* entries) {
+  return TakeCommonSteps<WithAvx2, true>(screen, walk, entries);
+}
+
 [[gnu::noinline, TINTREL_TARGET_AVX512, TINTREL_SCREEN_STEPS]] Exit WithAvx512::CommonSteps(
     Screen& screen, BlockWalk& walk, const SequenceEntry* entries) {
   return TakeCommonSteps<WithAvx512>(screen, walk, entries);
+}
+
+[[gnu::noinline, TINTREL_TARGET_AVX512, TINTREL_SCREEN_STEPS]] Exit WithAvx512::TrueColorSteps(
+    Screen& screen, BlockWalk& walk, const SequenceEntry* entries) {
+  return TakeCommonSteps<WithAvx512, true>(screen, walk, entries);
 }
 #endif
 
@@ -365,12 +400,14 @@ template <typename Processor, bool kHighGlyphs>
 [[gnu::always_inline]] inline std::size_t TakeBlock(Screen& screen, const uint8_t* base,
                                                     std::size_t limit, const RunEnds& ends,
                                                     bool& stopped) {
-  BlockWalk steps{base,          0,          limit,       ends.data(), nullptr, 0,
-                  screen.Column, screen.Pen, screen.Attr, false};
+  BlockWalk steps{base,        0,     limit,         ends.data(),
+                  nullptr,     0,     screen.Column, screen.Pen,
+                  screen.Attr, false, nullptr,       screen.TrueColor ? PenColors(screen) : 0};
   ViewRow(screen, steps);
   const SequenceEntry* const entries = screen.Cache->Entries.get();
   for (;;) {
-    const Exit exit = Processor::CommonSteps(screen, steps, entries);
+    const Exit exit = screen.TrueColor ? Processor::TrueColorSteps(screen, steps, entries)
+                                       : Processor::CommonSteps(screen, steps, entries);
     if (exit == Exit::kEnd) break;
     if (exit == Exit::kRun) {
       const std::size_t end = *steps.Next;
