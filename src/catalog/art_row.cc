@@ -102,7 +102,7 @@ Row ErrorRow(const std::string& path, const std::string& error) {
 }
 
 Row ArtRow(const std::string& path, const ArtFacts& facts, const RowOptions& options,
-           RowTools& tools) {
+           RowTools& tools, const ArtAgain& again) {
   if (const std::optional<Fault>& fault = ReadFault(facts))
     return ErrorRow(path, FaultText("cannot read", *fault));
   if (facts.FormatFault) {
@@ -116,7 +116,8 @@ Row ArtRow(const std::string& path, const ArtFacts& facts, const RowOptions& opt
   FillScan(row, facts);
   FillSauce(row, facts.Sauce);
   if (HasScreen(facts.Format)) FillScreen(row, facts.Shown, facts.Sauce, facts.Font.Height != 0);
-  if (options.Pictures != nullptr) ShelvePicture(*options.Pictures, tools.Pictures, row, facts);
+  if (options.Pictures != nullptr)
+    ShelvePicture(*options.Pictures, tools.Pictures, row, facts, again);
   return row;
 }
 

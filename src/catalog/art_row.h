@@ -12,10 +12,11 @@
 
 namespace tintrel {
 
-// The row of the facts of the bytes named `path`, and their picture when pictures are made; the
-// row of the fault instead when the bytes could not all be read.
+// The row of the facts of the bytes named `path`, and their pictures when pictures are made, a
+// tall drawing drawn again from `again`; the row of the fault instead when the bytes could not
+// all be read.
 Row ArtRow(const std::string& path, const ArtFacts& facts, const RowOptions& options,
-           RowTools& tools);
+           RowTools& tools, const ArtAgain& again = {});
 
 // A row with nothing but the path and why it has nothing else.
 Row ErrorRow(const std::string& path, const std::string& error);

@@ -34,6 +34,18 @@ int64_t NowNs() {
   return now.tv_sec * 1'000'000'000 + now.tv_nsec;
 }
 
+// The picture options as the database keeps them: the thumbnails' folder alone while the rest are
+// as they were before full-size pictures, so that an update knows rows made otherwise.
+std::string PictureSettings(const CatalogOptions& options) {
+  std::string settings = options.ThumbnailDir;
+  if (!options.PictureDir.empty() || options.PictureScale != 1 || !options.Aspect ||
+      options.ThumbnailWidth != CatalogOptions{}.ThumbnailWidth)
+    settings += "\n--thumbnail-width " + std::to_string(options.ThumbnailWidth) + " --pictures " +
+                options.PictureDir + " --picture-scale " + std::to_string(options.PictureScale) +
+                (options.Aspect ? "" : " --no-aspect");
+  return settings;
+}
+
 // The gallery page's part of a run, when it has one: its records go as the rows do.
 bool PutPage(RunOutput* page, const RowOutput& made, Messages& messages) {
   return page == nullptr || WriteRunRows(*page, made.PageSpill, made.Page, messages);
@@ -51,7 +63,7 @@ bool CatalogIntoDatabase(const CatalogOptions& options, WalkPlan& plan, RowOptio
     return false;
   }
   const DatabaseSettings settings{TINTREL_VERSION, options.OpenPacks, options.PackLimit,
-                                  options.ThumbnailDir, NowNs()};
+                                  PictureSettings(options), NowNs()};
   Database db;
   TableFile table;
   // A noted signal ends the run once what it changed is undone; after the commit there is nothing
@@ -203,9 +215,13 @@ int RunCatalog(int argc, const char* const* argv) {
   PictureShelf pictures;
   pictures.Folder = options.ThumbnailDir;
   pictures.Width = options.ThumbnailWidth;
-  if (!options.ThumbnailDir.empty()) {
-    if (!MakePictureFolder(options.ThumbnailDir, messages)) return 2;
-    plan.Written.push_back(options.ThumbnailDir);
+  pictures.FullFolder = options.PictureDir;
+  pictures.Scale = options.PictureScale;
+  pictures.Aspect = options.Aspect;
+  for (const std::string* folder : {&options.ThumbnailDir, &options.PictureDir}) {
+    if (folder->empty()) continue;
+    if (!MakePictureFolder(*folder, messages)) return 2;
+    plan.Written.push_back(*folder);
     rows.Pictures = &pictures;
   }
   std::optional<RunOutput> page;

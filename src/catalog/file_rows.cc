@@ -126,7 +126,7 @@ std::optional<HeldFile> StartFileRows(const std::string& path, const RowOptions&
   StreamFacts(facts, path, FileChunks(file, path), info, tools.Art);
   if (const std::optional<Fault>& fault = ReadFault(facts))
     return fail(FaultText("cannot read", *fault));
-  const Row row = ArtRow(path, facts, options, tools);
+  const Row row = ArtRow(path, facts, options, tools, ArtInFile(file, path));
   try {
     CloseFile(file, path);
   } catch (const Fault& fault) {
@@ -139,7 +139,8 @@ std::optional<HeldFile> StartFileRows(const std::string& path, const RowOptions&
 void FinishHeldFile(HeldFile& held, const Digest& whole, const Digest& art,
                     const RowOptions& options, RowTools& tools, RowOutput& out) {
   SetDigests(held.Facts, whole, art);
-  AddRow(out, ArtRow(held.Path, held.Facts, options, tools), options);
+  AddRow(out, ArtRow(held.Path, held.Facts, options, tools, HeldArt({held.Bytes.get(), held.Size})),
+         options);
 }
 
 void CatalogRows(const std::string& path, const RowOptions& options, RowTools& tools,
@@ -147,7 +148,9 @@ void CatalogRows(const std::string& path, const RowOptions& options, RowTools& t
   std::optional<HeldFile> held = StartFileRows(path, options, tools, out);
   if (!held) return;
   DigestHeld(held->Facts, {held->Bytes.get(), held->Size});
-  AddRow(out, ArtRow(held->Path, held->Facts, options, tools), options);
+  AddRow(out,
+         ArtRow(held->Path, held->Facts, options, tools, HeldArt({held->Bytes.get(), held->Size})),
+         options);
 }
 
 }  // namespace tintrel

@@ -12,6 +12,7 @@ namespace {
 
 constexpr unsigned kMostJobs = 1024;
 constexpr uint32_t kWidestThumbnail = 4096;
+constexpr uint32_t kLargestScale = 4;
 
 // A whole number from 0 to `most`, all of `value`.
 bool TakeNumber(const std::string& value, uint32_t most, uint32_t& number) {
@@ -41,6 +42,13 @@ std::string TakeValue(std::string_view name, const std::string& value, CatalogOp
     if (!TakeNumber(value, kWidestThumbnail, options.ThumbnailWidth))
       return "--thumbnail-width takes a whole number from 0 to " +
              std::to_string(kWidestThumbnail) + ", not '" + value + "'";
+  } else if (name == "pictures") {
+    if (value.empty()) return "the --pictures folder name is empty";
+    options.PictureDir = value;
+  } else if (name == "picture-scale") {
+    if (!TakeNumber(value, kLargestScale, options.PictureScale) || options.PictureScale == 0)
+      return "--picture-scale takes a whole number from 1 to " + std::to_string(kLargestScale) +
+             ", not '" + value + "'";
   } else if (name == "html") {
     if (value.empty()) return "the --html file name is empty";
     options.PagePath = value;
@@ -85,6 +93,8 @@ bool TakeFlag(std::string_view name, CatalogOptions& options) {
     options.ShowProgress = CatalogOptions::Progress::Off;
   } else if (name == "no-packs") {
     options.OpenPacks = false;
+  } else if (name == "no-aspect") {
+    options.Aspect = false;
   } else if (name == "update") {
     options.Update = true;
   } else if (name == "help") {
@@ -112,7 +122,7 @@ std::string_view LongName(char letter) {
 bool TakesValue(std::string_view name) {
   return name == "format" || name == "output" || name == "jobs" || name == "files-from" ||
          name == "pack-limit" || name == "thumbnails" || name == "thumbnail-width" ||
-         name == "html";
+         name == "html" || name == "pictures" || name == "picture-scale";
 }
 
 }  // namespace
@@ -167,6 +177,8 @@ std::string ParseCatalogOptions(const std::vector<std::string>& args, CatalogOpt
   if (options.Paths.empty() && options.FilesFrom.empty()) return "no path given";
   if (options.Format == TableFormat::Sqlite && options.OutputPath.empty())
     return "-f sqlite needs -o FILE: a database cannot go to standard output";
+  if (!options.PictureDir.empty() && options.PictureDir == options.ThumbnailDir)
+    return "--pictures and --thumbnails need folders of their own: their files share names";
   if (options.Update && options.Format != TableFormat::Sqlite)
     return "--update needs -f sqlite: only a database is kept up to date";
   return "";
@@ -202,11 +214,18 @@ std::string CatalogHelp() {
          "      --pack-limit SIZE the bytes one pack may expand to, nested packs\n"
          "                        included (default 4G; K, M, G, T are powers of 1024)\n"
          "      --thumbnails DIR  draw each distinct art once into DIR/ART_MD5.png as a\n"
-         "                        viewer shows it, its top 50 lines at most, and name\n"
-         "                        the picture in the thumbnail column\n"
+         "                        viewer shows it: the whole width, its top at most 5/4\n"
+         "                        as tall as wide; name it in the thumbnail column\n"
          "      --thumbnail-width N\n"
-         "                        the pictures at most N pixels wide (default 320; 0\n"
+         "                        thumbnails at most N pixels wide (default 320; 0\n"
          "                        draws one pixel per font pixel)\n"
+         "      --pictures DIR    draw each distinct art whole into DIR/ART_MD5.png, one\n"
+         "                        pixel per font pixel; name it in the picture column\n"
+         "      --picture-scale N full-size pictures N pixels per font pixel (1 to 4;\n"
+         "                        default 1)\n"
+         "      --no-aspect       square pixels where a record asks for the tall pixels\n"
+         "                        of a 4:3 screen (stretched by 1.35, or 1.2 for 8-pixel\n"
+         "                        cells)\n"
          "      --html FILE       also write a gallery page of the table to FILE, one\n"
          "                        card a drawing, showing the pictures of --thumbnails\n"
          "  -h, --help            show this help and exit\n"

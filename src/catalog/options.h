@@ -23,6 +23,9 @@ struct CatalogOptions {
   uint64_t PackLimit = uint64_t{4} << 30;  // --pack-limit: bytes one pack may expand to
   std::string ThumbnailDir;       // --thumbnails: a picture of each distinct art in this folder
   uint32_t ThumbnailWidth = 320;  // 0: one pixel per font pixel
+  std::string PictureDir;         // --pictures: each distinct art whole in this folder
+  uint32_t PictureScale = 1;      // --picture-scale: each font pixel this many pixels square
+  bool Aspect = true;             // --no-aspect: square pixels whatever the record asks
   std::string PagePath;           // --html: the gallery page
   enum class Progress { WhenTerminal, On, Off } ShowProgress = Progress::WhenTerminal;
   bool Help = false, Version = false;

@@ -88,7 +88,9 @@ void CollectMembers(PackWalk& walk) {
   }
   while (!lanes.Order.empty() && lanes.Members[lanes.Order.front()].Digested) {
     MemberInLane& member = lanes.Members[lanes.Order.front()];
-    PutMemberRow(walk, ArtRow(member.Facts.Scanned.Name, member.Facts, walk.Options, walk.Tools),
+    PutMemberRow(walk,
+                 ArtRow(member.Facts.Scanned.Name, member.Facts, walk.Options, walk.Tools,
+                        HeldArt(member.Bytes)),
                  member.Member, member.NameWarning);
     std::vector<uint8_t>().swap(member.Bytes);
     member.Busy = member.Digested = false;
@@ -269,7 +271,9 @@ void VisitFile(PackWalk& walk, const std::string& member, MemberBytes& bytes, un
     if (failure) return AddMemberError(walk, member, FaultText("cannot read", *failure));
     held = walk.Tools.Gathered;
   }
-  if (!facts.Scanned.Opened) {
+  // A streamed member's bytes have gone by the time its picture is drawn.
+  const bool streamed = facts.Scanned.Opened;
+  if (!streamed) {
     if (!held.empty() && held.size() <= kHeldFileSize) return StartMember(walk, member, held);
     HeldFacts(facts, path, held, walk.Tools.Art);
     DigestHeld(facts, held);
@@ -278,7 +282,9 @@ void VisitFile(PackWalk& walk, const std::string& member, MemberBytes& bytes, un
     Drain(bytes);
     return AddMemberError(walk, member, FaultText("cannot read", *fault));
   }
-  AddMemberRow(walk, ArtRow(path, facts, walk.Options, walk.Tools), member);
+  AddMemberRow(
+      walk, ArtRow(path, facts, walk.Options, walk.Tools, HeldArt(streamed ? held.first(0) : held)),
+      member);
 }
 
 PackOutcome ReadMembers(PackWalk& walk, const PackSource& source, PackFormat format,

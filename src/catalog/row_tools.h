@@ -46,7 +46,7 @@ struct RowTools {
   MemberLanes InLanes;
 
   explicit RowTools(const RowOptions& options) {
-    Art.TopLines = options.Pictures != nullptr ? kPictureLines : 0;
+    Art.TopLines = options.Pictures != nullptr ? UINT32_MAX : 0;
   }
 };
 

@@ -87,6 +87,7 @@ inline constexpr auto kColumns = std::to_array<Column>({
     {"comments", ColumnType::kText},
     {"sauce_warnings", ColumnType::kText},
     {"thumbnail", ColumnType::kText},
+    {"picture", ColumnType::kText},
     {"error", ColumnType::kText},
 });
 

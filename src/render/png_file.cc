@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "io/fault.h"
+#include "render/quick_deflate.h"
 
 namespace tintrel {
 
@@ -97,14 +98,7 @@ std::vector<uint8_t> EncodePng(const Picture& picture) {
   std::vector<uint8_t> rows;
   rows.reserve(picture.Pixels.size() + picture.Height);
   AppendRows(rows, picture.Pixels, picture.Width);
-  const std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> compressor(
-      libdeflate_alloc_compressor(1), &libdeflate_free_compressor);
-  if (!compressor) throw Fault{"PngError", "cannot encode a PNG: out of memory"};
-  std::vector<uint8_t> deflated(libdeflate_zlib_compress_bound(compressor.get(), rows.size()));
-  deflated.resize(libdeflate_zlib_compress(compressor.get(), rows.data(), rows.size(),
-                                           deflated.data(), deflated.size()));
-  if (deflated.empty()) throw Fault{"PngError", "cannot deflate a PNG's rows"};
-  AppendImageData(out, deflated);
+  AppendImageData(out, QuickZlib(rows, std::size_t{picture.Width} + 1));
   AppendChunk(out, "IEND", {});
   return out;
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // A picture as a PNG file: 8-bit palette indices in the PNG's own chunks (signature, IHDR, PLTE,
-// IDAT, IEND), the image data deflated by libdeflate when the picture is held whole, or by zlib's
-// streaming deflate when it comes a band of rows at a time.
+// IDAT, IEND), the image data deflated by the quick deflate when the picture is held whole, or by
+// zlib's streaming deflate when it comes a band of rows at a time.
 #pragma once
 
 #include <zlib.h>
@@ -15,9 +15,9 @@
 
 namespace tintrel {
 
-// The PNG bytes of the picture: 8-bit palette indices, no row filters, deflated by libdeflate at
-// its quickest level. A drawing's pixels repeat whole rows, which the deflate matches as they
-// stand; an "up" filter on them, or another palette order, made them no quicker nor smaller.
+// The PNG bytes of the picture: 8-bit palette indices, no row filters, deflated by QuickZlib,
+// which matches a run of one colour and the row above as they stand: over typical art it took
+// two thirds of the user time of libdeflate at its quickest level, for files 14 % larger.
 // A picture too large for one PNG, or with no palette, is a Fault.
 std::vector<uint8_t> EncodePng(const Picture& picture);
 

@@ -10,6 +10,7 @@
 #include <span>
 #include <vector>
 
+#include "screen/screen_state.h"
 #include "screen/vga_palette.h"
 
 namespace tintrel {
@@ -21,6 +22,9 @@ struct TextCells {
   uint32_t Columns = 0, Rows = 0;
   // With a font of 512 glyphs, one per cell: the half of the font its glyph is in.
   std::span<const uint8_t> Banks = {};
+  // Where the art set true colours, one per cell: the colours a viewer shows it in. Full-size
+  // pictures draw them; thumbnails draw each cell's nearest VGA colours.
+  std::span<const CellColors> Colors = {};
 };
 
 // A font of the art's own in place of the VGA's: 8 pixels wide, Height rows a glyph (1 to 32),

@@ -159,6 +159,12 @@ void ResetScreen(Screen& screen, uint32_t width) {
   screen = std::move(fresh);
 }
 
+void KeepRowsFrom(Screen& screen, uint32_t first_row, uint32_t rows) {
+  screen.FirstRow = first_row;
+  screen.RowCap = std::max(rows, 1u);
+  screen.Quick = QuickScreen::kOff;
+}
+
 bool FeedScreen(Screen& screen, const uint8_t* bytes, std::size_t size) {
   // A slice at a time, so that its bytes are still near when they are drawn after the search
   // for a byte 26.

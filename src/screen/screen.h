@@ -109,6 +109,11 @@ inline std::span<const Cell> ScreenRow(const Screen& screen, uint32_t row) {
   return {screen.Cells.data() + std::size_t{row} * screen.Width, screen.Width};
 }
 
+// From here on the screen keeps `rows` rows from row `first_row` (from 0) rather than from the
+// top, for a picture that redraws a drawing too tall to keep whole one window at a time. Only
+// the byte loop draws then: the quick steps keep rows from the top.
+void KeepRowsFrom(Screen& screen, uint32_t first_row, uint32_t rows);
+
 // A whole drawing in memory, fed in chunks of `chunk_size` bytes.
 void DrawMemory(Screen& screen, const uint8_t* bytes, std::size_t size,
                 std::size_t chunk_size = 64 * 1024);

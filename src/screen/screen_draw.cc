@@ -71,7 +71,7 @@ void PutCells(Screen& screen, const uint8_t* glyphs, uint32_t count) {
   const bool drawing = glyphs != nullptr;
   auto glyph = [glyphs](uint32_t i) { return glyphs != nullptr ? glyphs[i] : uint8_t{' '}; };
   const uint32_t from = screen.Column, to = from + count;
-  if (screen.Row >= screen.RowCap) {
+  if (screen.Row - screen.FirstRow >= screen.RowCap || screen.Row < screen.FirstRow) {
     if (drawing && !screen.FrameOpen) {
       screen.FrameOpen = true;
       ++screen.Frames;
@@ -79,10 +79,11 @@ void PutCells(Screen& screen, const uint8_t* glyphs, uint32_t count) {
     for (uint32_t i = 0; i < count; ++i) CountBelow(screen, glyph(i), from + i);
     return;
   }
-  ReadyRows(screen, screen.Row);
-  RowMarks& marks = screen.Marks[screen.Row];
+  const uint32_t row = screen.Row - screen.FirstRow;
+  ReadyRows(screen, row);
+  RowMarks& marks = screen.Marks[row];
   if (drawing) MarkDrawing(screen, marks, from, to);
-  Cell* cells = RowAt(screen, screen.Row) + from;
+  Cell* cells = RowAt(screen, row) + from;
   for (uint32_t i = 0; i < count; ++i) cells[i] = {glyph(i), screen.Attr};
   marks.HeldHi = std::max(marks.HeldHi, to);
   if (screen.TrueColor)

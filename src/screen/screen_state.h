@@ -15,7 +15,7 @@
 namespace tintrel {
 
 inline constexpr uint32_t kDefaultScreenWidth = 80;
-inline constexpr uint32_t kMaxScreenWidth = 1024;
+inline constexpr uint32_t kMaxScreenWidth = 4096;
 inline constexpr std::size_t kStoredCells = 160'000;
 inline constexpr std::size_t kSniffSize = 4096;
 
@@ -78,6 +78,9 @@ struct SequenceCache;
 struct Screen {
   uint32_t Width = kDefaultScreenWidth;
   uint32_t RowCap = kStoredCells / kDefaultScreenWidth;  // rows kept
+  // The drawing's row that stored row 0 holds: 0, save while a picture redraws a tall drawing a
+  // window of rows at a time; rows above the window are counted as those below it are.
+  uint32_t FirstRow = 0;
 
   // The cursor (from 0) and what the next glyph is drawn with.
   uint32_t Row = 0, Column = 0, SavedRow = 0, SavedColumn = 0;

@@ -74,6 +74,7 @@ TEST(Table, ColumnsStandInTheirStoredOrder) {
       {"comments", kText},
       {"sauce_warnings", kText},
       {"thumbnail", kText},
+      {"picture", kText},
       {"error", kText},
   };
   ASSERT_EQ(std::size(stored), kColumns.size());

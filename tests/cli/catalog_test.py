@@ -103,7 +103,7 @@ class Catalog(unittest.TestCase):
         table = self.catalog("art")[0]
         self.assertTrue(table.startswith(b"path,pack,member,size,md5,art_md5,colors,blue,"))
         rows = list(csv.reader(io.StringIO(table.decode("utf-8", "surrogateescape"), newline="")))
-        self.assertEqual({len(r) for r in rows}, {62})
+        self.assertEqual({len(r) for r in rows}, {63})
         lines = self.catalog("-f", "jsonl", "art")[0].splitlines()
         self.assertEqual(len(lines), len(rows) - 1)
         for row, line in zip(rows[1:], lines):

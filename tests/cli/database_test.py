@@ -80,7 +80,7 @@ class Database(unittest.TestCase):
         return run.stderr.decode(), run.returncode
 
     def test_types_and_nulls_are_those_of_the_columns(self):
-        pictures = ("--thumbnails", "pictures")  # the thumbnail column filled too
+        pictures = ("--thumbnails", "pictures", "--pictures", "full")  # the picture columns too
         self.assertEqual(self.run_catalog("-f", "sqlite", *pictures, "-o", "art.db", "art",
                                           "gone.ans")[1], 1)
         lines = subprocess.run([CATALOG, "-f", "jsonl", *pictures, "art", "gone.ans"], cwd=self.root,

@@ -117,6 +117,27 @@ class Gallery(unittest.TestCase):
         self.assertEqual({pixels[y][8] for y in line}, {(170, 170, 170)})
         self.assertEqual({pixels[y][26] for y in range(16)}, {(85, 85, 255)})
 
+    def test_full_pictures_replace_a_planted_link_and_leave_its_target(self):
+        import hashlib
+        with open(self.path("art/sunset.ans"), "rb") as f:
+            art_md5 = hashlib.md5(f.read().split(b"\x1a")[0]).hexdigest()
+        os.makedirs(self.path("full"))
+        with open(self.path("outside.png"), "wb") as f:
+            f.write(b"not a picture")
+        os.symlink("../outside.png", self.path("full/%s.png" % art_md5))
+        table, errors, status = self.catalog("--pictures", "full", "--thumbnails", "pics", "art")
+        self.assertEqual((errors, status), (b"", 0))
+        rows = {r["path"]: r for r in csv.DictReader(io.StringIO(table.decode(), newline=""))}
+        self.assertEqual(rows["art/sunset.ans"]["picture"], "full/%s.png" % art_md5)
+        self.assertEqual(rows["art/program.exe"]["picture"], "")  # a binary has none
+        self.assertFalse(os.path.islink(self.path("full/%s.png" % art_md5)))
+        with open(self.path("outside.png"), "rb") as f:
+            self.assertEqual(f.read(), b"not a picture")
+        width, height, pixels = read_png(self.path("full/%s.png" % art_md5))
+        self.assertEqual((width, height), (640, 16))  # one line of 80 cells, 8 by 16
+        self.assertEqual(pixels[0][0], (255, 255, 85))  # the block in bright yellow
+        self.assertEqual(self.catalog("--pictures", "pics", "--thumbnails", "pics", "art")[2], 2)
+
     def catalog_picture(self, *args):
         table, _, status = self.catalog("--thumbnails", "full", *args)
         self.assertEqual(status, 0)

@@ -132,6 +132,35 @@ TEST(Screen, WidthAndRowCap) {
   EXPECT_EQ(ScreenRow(screen, 1999)[0], (Cell{'1', 0x17}));
 }
 
+// A window of rows drawn again holds what the whole screen holds on those rows: a redraw that
+// goes back up past the window's top lands in it, and rows below it are left alone.
+TEST(Screen, WindowOfRowsHoldsWhatTheWholeScreenHolds) {
+  std::string art;
+  for (int row = 0; row < 60; ++row)
+    art += "\x1b[3" + std::to_string(row % 8) + "m" + std::to_string(row) + "\r\n";
+  art += "\x1b[45A\x1b[1;44mup\x1b[10;70Hhome\x1b[2J\x1b[3Bcleared";
+  const std::string redrawn = art.substr(0, art.find("\x1b[2J"));
+  const std::pair<uint32_t, uint32_t> windows[] = {{0, 7}, {7, 7}, {14, 30}, {45, 20}, {59, 1}};
+  for (const std::string& bytes : {redrawn, art}) {
+    const Screen whole = Drawn(bytes);
+    for (const auto& [first, rows] : windows) {
+      Screen window;
+      ResetScreen(window);
+      KeepRowsFrom(window, first, rows);
+      DrawMemory(window, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+      ASSERT_LE(StoredRows(window), rows);
+      for (uint32_t row = 0; row < rows; ++row) {
+        const bool held = row < StoredRows(window), whole_held = first + row < StoredRows(whole);
+        for (uint32_t column = 0; column < 80; ++column) {
+          const Cell got = held ? ScreenRow(window, row)[column] : Cell{};
+          const Cell want = whole_held ? ScreenRow(whole, first + row)[column] : Cell{};
+          ASSERT_EQ(got, want) << "row " << first + row << " column " << column;
+        }
+      }
+    }
+  }
+}
+
 // True colours are kept beside the cells as a viewer shows them, however the sequences that set
 // them mix with the others; the attribute keeps the nearest VGA colour.
 TEST(Screen, TrueColoursBesideTheCells) {
