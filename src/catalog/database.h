@@ -19,7 +19,7 @@ namespace tintrel {
 
 // The version of the tables, in PRAGMA user_version. Raise it with any change to them, a column
 // added to kColumns included: a database of another version is refused, never overwritten.
-inline constexpr int kDatabaseVersion = 2;
+inline constexpr int kDatabaseVersion = 3;
 
 // What rows depend on besides the files: an update keeps no row that was made otherwise.
 struct DatabaseSettings {
