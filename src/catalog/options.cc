@@ -41,6 +41,9 @@ std::string TakeValue(std::string_view name, const std::string& value, CatalogOp
     if (!TakeNumber(value, kWidestThumbnail, options.ThumbnailWidth))
       return "--thumbnail-width takes a whole number from 0 to " +
              std::to_string(kWidestThumbnail) + ", not '" + value + "'";
+  } else if (name == "compare") {
+    if (value.empty()) return "the --compare database name is empty";
+    options.ComparePath = value;
   } else if (name == "html") {
     if (value.empty()) return "the --html file name is empty";
     options.PagePath = value;
@@ -112,7 +115,7 @@ std::string_view LongName(char letter) {
 bool TakesValue(std::string_view name) {
   return name == "format" || name == "output" || name == "jobs" || name == "files-from" ||
          name == "pack-limit" || name == "thumbnails" || name == "thumbnail-width" ||
-         name == "html";
+         name == "html" || name == "compare";
 }
 
 }  // namespace
@@ -167,6 +170,11 @@ std::string ParseCatalogOptions(const std::vector<std::string>& args, CatalogOpt
   if (options.Paths.empty() && options.FilesFrom.empty()) return "no path given";
   if (options.Format == TableFormat::Sqlite && options.OutputPath.empty())
     return "-f sqlite needs -o FILE: a database cannot go to standard output";
+  if (!options.ComparePath.empty() &&
+      (options.Update || !options.OutputPath.empty() || options.Format != TableFormat::Csv ||
+       !options.ThumbnailDir.empty() || !options.PagePath.empty()))
+    return "--compare writes nothing but its lines: it takes no -f, -o, --update, --thumbnails "
+           "or --html";
   if (options.Update && options.Format != TableFormat::Sqlite)
     return "--update needs -f sqlite: only a database is kept up to date";
   return "";
@@ -206,6 +214,9 @@ std::string CatalogHelp() {
          "                          one pixel per font pixel)\n"
          "      --html FILE         also write a gallery page of the table to FILE, one card a\n"
          "                          drawing, showing the pictures of --thumbnails\n"
+         "      --compare DB        write nothing but a line per file: new, or the closest\n"
+         "                          row of the database DB (same file, same art, looks the\n"
+         "                          same, near copy)\n"
          "  -h, --help              show this help and exit\n"
          "      --version           show the version and exit\n"
          "\n"

@@ -24,6 +24,7 @@ struct CatalogOptions {
   std::string ThumbnailDir;       // --thumbnails: a picture of each distinct art in this folder
   uint32_t ThumbnailWidth = 320;  // 0: one pixel per font pixel
   std::string PagePath;           // --html: the gallery page
+  std::string ComparePath;        // --compare: the database the files are looked up in
   enum class Progress { WhenTerminal, On, Off } ShowProgress = Progress::WhenTerminal;
   bool Help = false, Version = false;
 };

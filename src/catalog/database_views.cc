@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: MIT
+#include "catalog/database_views.h"
+
+#include "analysis/screen_digest.h"
+
+namespace tintrel {
+
+// Every band of the signature is a column. A band with no bit set (an area of one flat colour)
+// is left out of its index: so many drawings share it that it would pair them all.
+const char* const kScreenSigsTable = R"(
+CREATE TABLE screen_sigs (
+  path TEXT PRIMARY KEY NOT NULL REFERENCES files (path) ON DELETE CASCADE,
+  screen_md5 TEXT NOT NULL,
+  width INTEGER NOT NULL,
+  lines INTEGER NOT NULL,
+  band0 INTEGER NOT NULL,
+  band1 INTEGER NOT NULL,
+  band2 INTEGER NOT NULL,
+  band3 INTEGER NOT NULL
+) WITHOUT ROWID;)";
+
+namespace {
+
+std::string Band(int band) {
+  return "band" + std::to_string(band);
+}
+
+}  // namespace
+
+std::string ScreenSigsIndexes() {
+  std::string sql;
+  for (int band = 0; band < kSigBands; ++band)
+    sql += "\nCREATE INDEX screen_sigs_" + Band(band) + " ON screen_sigs (" + Band(band) +
+           ") WHERE " + Band(band) + " != 0;";
+  return sql;
+}
+
+// SQLite has neither exclusive or nor a count of bits: a ^ b is (a | b) - (a & b), and its bits
+// are added one by one.
+std::string SigDistanceSql(const std::string& a, const std::string& b) {
+  std::string sql = "(";
+  for (int band = 0; band < kSigBands; ++band) {
+    const std::string x = "((" + a + "." + Band(band) + " | " + b + "." + Band(band) + ") - (" + a +
+                          "." + Band(band) + " & " + b + "." + Band(band) + "))";
+    for (int bit = 0; bit < kSigBandBits; ++bit)
+      sql += (band + bit > 0 ? " + " : "") + ("((" + x + " >> " + std::to_string(bit) + ") & 1)");
+  }
+  return sql + ")";
+}
+
+// Alike in size (neither width nor lines differ by more than a tenth of the larger, or 2), tall
+// enough for the signature to tell, shown otherwise and within kNearBits.
+std::string NearCondition(const std::string& a, const std::string& b) {
+  std::string sql;
+  for (const char* size : {"width", "lines"}) {
+    const std::string pa = a + "." + size, pb = b + "." + size;
+    sql += "abs(" + pa + " - " + pb + ") <= max(2, max(" + pa + ", " + pb + ") / 10) AND ";
+  }
+  return sql + a + ".lines >= " + std::to_string(kNearMinLines) + " AND " + a +
+         ".screen_md5 != " + b + ".screen_md5 AND " + SigDistanceSql(a, b) +
+         " <= " + std::to_string(kNearBits);
+}
+
+std::string CurationViews() {
+  std::string pairs;
+  for (int band = 0; band < kSigBands; ++band) {
+    pairs +=
+        (band > 0 ? "\n    UNION " : "") +
+        ("SELECT a.path AS path, b.path AS other FROM screen_sigs a JOIN screen_sigs b ON b." +
+         Band(band) + " = a." + Band(band) + " AND a." + Band(band) + " != 0 AND a.path < b.path");
+  }
+  return R"(
+CREATE VIEW screen_duplicates AS
+  SELECT screen_md5, count(*) AS copies, json_group_array(path) AS paths
+  FROM (SELECT screen_md5, path FROM files WHERE screen_md5 IS NOT NULL ORDER BY screen_md5, path)
+  GROUP BY screen_md5 HAVING count(*) > 1;
+CREATE VIEW near_copies AS
+  SELECT a.path AS path, b.path AS other, )" +
+         SigDistanceSql("a", "b") + R"( AS distance
+  FROM ()" +
+         pairs + R"() AS pairs
+  JOIN screen_sigs a ON a.path = pairs.path JOIN screen_sigs b ON b.path = pairs.other
+  WHERE )" +
+         NearCondition("a", "b") +
+         R"(;
+CREATE VIEW pack_overlap AS
+  WITH drawings AS (SELECT DISTINCT pack, screen_md5 FROM files
+                    WHERE member IS NOT NULL AND screen_md5 IS NOT NULL),
+       sizes AS (SELECT pack, count(*) AS drawings FROM drawings GROUP BY pack)
+  SELECT a.pack AS pack, b.pack AS other, count(*) AS shared,
+         sa.drawings AS drawings, sb.drawings AS other_drawings,
+         round(100.0 * count(*) / sa.drawings, 1) AS share,
+         round(100.0 * count(*) / sb.drawings, 1) AS other_share
+  FROM drawings a JOIN drawings b ON b.screen_md5 = a.screen_md5 AND a.pack < b.pack
+  JOIN sizes sa ON sa.pack = a.pack JOIN sizes sb ON sb.pack = b.pack
+  GROUP BY a.pack, b.pack;)";
+}
+
+}  // namespace tintrel
