@@ -32,7 +32,8 @@ void Read(Drawing& drawing, ArtFormat format, std::span<const uint8_t> bytes,
   Check(drawing.Format == format, "the drawing's format");
   Check(drawing.Drawn <= kMaxDrawnCells, "cells past the budget");
   Check(drawing.Grid.RowsReady <= drawing.Grid.RowCap, "rows past the stored rows");
-  Check(drawing.TrueColors.size() <= drawing.Grid.Cells.size(), "true colours past the cells");
+  Check(!drawing.Grid.TrueColor || drawing.Grid.TrueColors.size() == drawing.Grid.Cells.size(),
+        "true colours not one per cell");
   Check(drawing.FontBanks.size() <= drawing.Grid.Cells.size(), "font halves past the cells");
   const bool font = drawing.Font.Height != 0;
   Check(drawing.Font.Rows.size() == (font ? drawing.Font.Height * drawing.Font.Glyphs : 0u),

@@ -34,12 +34,16 @@ void TakeScreen(ArtFacts& facts, const Screen& screen, const ScreenLook& look, A
   facts.Shown = SummarizeScreen(screen);
   facts.Print = PrintScreen(screen, facts.Shown, look, tools.Print);
   facts.Top.clear();
+  facts.TopColors.clear();
   facts.TopWidth = screen.Width;
   if (facts.Shown.Width == 0) return;
   const auto rows =
       static_cast<uint32_t>(std::min<uint64_t>({facts.Shown.Lines, StoredRows(screen), top_lines}));
-  const std::span<const Cell> cells(screen.Cells.data(), std::size_t{rows} * screen.Width);
-  facts.Top.assign(cells.begin(), cells.end());
+  const std::size_t count = std::size_t{rows} * screen.Width;
+  facts.Top.assign(screen.Cells.begin(), screen.Cells.begin() + static_cast<std::ptrdiff_t>(count));
+  if (screen.TrueColor)
+    facts.TopColors.assign(screen.TrueColors.begin(),
+                           screen.TrueColors.begin() + static_cast<std::ptrdiff_t>(count));
 }
 
 void Begin(ArtFacts& facts, const std::string& name) {

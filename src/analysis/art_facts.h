@@ -48,6 +48,8 @@ struct ArtFacts {
   std::optional<ArtPalette> Palette;
   ArtFont Font;
   std::vector<uint8_t> TopBanks;  // with a font of 512 glyphs, one per cell of Top
+  // Where the art set true colours, one per cell of Top: its colours as a viewer shows them.
+  std::vector<CellColors> TopColors;
 };
 
 // What a worker keeps from file to file: the scan's cache of token effects and the screen, which

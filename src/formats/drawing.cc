@@ -45,7 +45,6 @@ void StartDrawing(Drawing& drawing, ArtFormat format, uint32_t width) {
   drawing.Font.Height = 0;
   drawing.Font.Glyphs = 0;
   drawing.Font.Rows.clear();
-  drawing.TrueColors.clear();
   drawing.FontBanks.clear();
   drawing.DrawnByAttr = {};
   drawing.High = drawing.NotCharacters = drawing.Drawn = 0;

@@ -7,8 +7,9 @@
 //
 // A cell's attribute is a palette index: bits 0-3 the foreground, 4-7 the background. Where the
 // format blinks rather than shows iCE colours, the reader clears the blink bit, as a still
-// picture shows it. True colour keeps the nearest VGA colour in the attribute as well, and a
-// 512-glyph font the half of the font apart from it.
+// picture shows it. True colour keeps the nearest VGA colour in the attribute, and the colours
+// themselves beside the cells (Grid.TrueColors); a 512-glyph font keeps the half of the font
+// apart from it.
 #pragma once
 
 #include <array>
@@ -52,21 +53,12 @@ struct ArtFont {
   bool operator==(const ArtFont&) const = default;
 };
 
-// The 24-bit colours of a stored cell, in a format with true colour.
-struct CellColors {
-  ArtColor Fg, Bg;
-
-  bool operator==(const CellColors&) const = default;
-};
-
 struct Drawing {
   ArtFormat Format = ArtFormat::kAnsi;
   Screen Grid;
   bool Ice = false;                   // the format shows bit 7 as a bright background
   std::optional<ArtPalette> Palette;  // the file's own 16 colours (6-bit), by index
   ArtFont Font;
-  // One per cell of Grid.Cells where the format has true colour; empty where it has none.
-  std::vector<CellColors> TrueColors;
   // One per cell of Grid.Cells with a font of 512 glyphs: the half of the font its glyph is in,
   // which the foreground's bright bit chose (the attribute keeps the other three bits).
   std::vector<uint8_t> FontBanks;

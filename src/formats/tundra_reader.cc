@@ -23,23 +23,12 @@ uint32_t BigEndian(const uint8_t* bytes) {
   return uint32_t{bytes[0]} << 24 | uint32_t{bytes[1]} << 16 | uint32_t{bytes[2]} << 8 | bytes[3];
 }
 
-ArtColor ColorAt(const uint8_t* bytes) {
+Rgb ColorAt(const uint8_t* bytes) {
   return {bytes[1], bytes[2], bytes[3]};
 }
 
-uint8_t Nearest(ArtColor color) {
+uint8_t Nearest(Rgb color) {
   return NearestVgaColor(color.R, color.G, color.B);
-}
-
-// The glyph at the cursor, its true colours kept beside its cell where the cell is stored.
-void DrawTrueColor(Drawing& drawing, uint8_t glyph, const CellColors& colors) {
-  const Screen& grid = drawing.Grid;
-  const bool stored = grid.Row < grid.RowCap;
-  const std::size_t index = std::size_t{grid.Row} * grid.Width + grid.Column;
-  DrawArtGlyphs(drawing, &glyph, 1);
-  if (!stored) return;
-  if (drawing.TrueColors.size() <= index) drawing.TrueColors.resize(grid.Cells.size());
-  drawing.TrueColors[index] = colors;
 }
 
 }  // namespace
@@ -50,7 +39,10 @@ void ReadTundra(Drawing& drawing, ArtSpan art, const SauceFacts& sauce) {
   StartDrawing(drawing, ArtFormat::kTundra, TextWidthFor(sauce));
   drawing.Ice = true;
   drawing.Grid.Pen |= kPenExtended;
-  CellColors colors{{170, 170, 170}, {0, 0, 0}};
+  // Every cell in true colour: the screen keeps each cell's colours beside it.
+  drawing.Grid.TrueColor = true;
+  TruePen& colors = drawing.Grid.True;
+  colors = {kTrueFg | kTrueBg, {170, 170, 170}, {0, 0, 0}};
   SetArtAttr(drawing, 7);
   const std::size_t size = art.size();
   std::size_t at = kHeaderSize;
@@ -84,7 +76,7 @@ void ReadTundra(Drawing& drawing, ArtSpan art, const SauceFacts& sauce) {
       }
       SetArtAttr(drawing, static_cast<uint8_t>(Nearest(colors.Fg) | Nearest(colors.Bg) << 4));
     }
-    DrawTrueColor(drawing, glyph, colors);
+    DrawArtGlyphs(drawing, &glyph, 1);
   }
 }
 

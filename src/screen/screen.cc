@@ -61,7 +61,7 @@ void TakePipe(Screen& screen) {
   const std::array<uint8_t, 4> held = screen.Pending;
   screen.Parser = ScreenParser::kNormal;
   if (const int code = PipeCodeValue(held[0], held[1]); code >= 0)
-    return TakeStep(screen, PipeStep(code));
+    return TakeColorStep(screen, PipeStep(code));
   DrawGlyph(screen, kPipeByte);
   ReadAgain(screen, held, 0, 2);
 }
@@ -83,7 +83,8 @@ void ProcessByte(Screen& screen, uint8_t b) {
         return;
       }
       screen.Parser = ScreenParser::kNormal;
-      return TakeStep(screen, SequenceStep(screen.Params.Chars.data(), screen.Params.Length, b));
+      return TakeColorStep(screen,
+                           SequenceStep(screen.Params.Chars.data(), screen.Params.Length, b));
     case ScreenParser::kPipe:
       screen.Pending[screen.PendingCount++] = b;
       if (screen.PendingCount == 2) TakePipe(screen);
@@ -96,7 +97,9 @@ void ProcessByte(Screen& screen, uint8_t b) {
 void Draw(Screen& screen, const uint8_t* bytes, std::size_t size) {
   std::size_t pos = 0;
   while (pos < size) {
-    if (screen.Quick != QuickScreen::kOff && screen.Parser == ScreenParser::kNormal)
+    // The quick steps write cells alone: art with true colours is drawn by the byte loop.
+    if (screen.Quick != QuickScreen::kOff && screen.Parser == ScreenParser::kNormal &&
+        !screen.TrueColor)
       pos = TakeQuickSteps(screen, bytes, pos, size);
     if (pos == size) return;
     ProcessByte(screen, bytes[pos++]);
@@ -146,8 +149,10 @@ void ResetScreen(Screen& screen, uint32_t width) {
   fresh.Cells = std::move(screen.Cells);
   fresh.Marks = std::move(screen.Marks);
   fresh.Sniffed = std::move(screen.Sniffed);
+  fresh.TrueColors = std::move(screen.TrueColors);
   fresh.Cells.clear();
   fresh.Marks.clear();
+  fresh.TrueColors.clear();
   fresh.Sniffed.clear();
   fresh.Cache = std::move(screen.Cache);
   fresh.Quick = screen.Quick;

@@ -9,8 +9,9 @@
 // first (ScreenRow). A cell is a code-page-437 glyph byte and a VGA attribute byte: bits 0-3 the
 // foreground, bits 4-7 the background, both 0-15 in VGA order (1 blue, 4 red, 6 brown, 7 light
 // gray, 8 dark gray, 15 white); a bright background is an iCE colour, never blink. 256-colour and
-// 24-bit colours are stored as the nearest of the 16 VGA colours. A cell nothing reached holds
-// glyph 0 on attribute 0, which shows as an empty black cell.
+// 24-bit colours are stored as the nearest of the 16 VGA colours; from the first of them on, the
+// screen keeps every stored cell's colours as a viewer shows them beside it (TrueColors). A cell
+// nothing reached holds glyph 0 on attribute 0, which shows as an empty black cell.
 //
 // Where viewers differ, this model decides so (man/tintrel-catalog.1 says the same):
 // - Width: 80 columns, or the width the caller passes (1 to kMaxScreenWidth; the catalogue
@@ -37,7 +38,8 @@
 //   background when they were set by 30-37, 39, 40-47 or 49. "ESC[0;r;g;bt" sets a 24-bit
 //   background, "ESC[1;r;g;bt" a foreground (a missing number counts 0, one above 255 counts 255).
 //   A 256-colour or 24-bit colour becomes the nearest VGA colour (distance in RGB; 256-colour 0-15
-//   are the 16 colours themselves). Pipe codes |00-|15 set the foreground (|08-|15 as bold),
+//   are the 16 colours themselves; the others keep their xterm RGB beside the cell). A later colour
+//   of the same side, in the same sequence or another, replaces a true colour. Pipe codes |00-|15 set the foreground (|08-|15 as bold),
 //   |16-|23 the background, blink off.
 // - The art ends at the first byte 26; a SAUCE record behind it is never drawn.
 // - Character set: ASCII until the first byte of 128 or more. From that byte on, up to 4 KiB

@@ -2,6 +2,9 @@
 #include "screen/screen_draw.h"
 
 #include <algorithm>
+#include <utility>
+
+#include "screen/vga_palette.h"
 
 namespace tintrel {
 
@@ -17,6 +20,7 @@ void ReadyRows(Screen& screen, uint32_t row) {
   screen.RowsReady = row + 1;
   screen.Cells.resize(std::size_t{screen.RowsReady} * screen.Width + kCellSlack);
   screen.Marks.resize(screen.RowsReady);
+  if (screen.TrueColor) screen.TrueColors.resize(screen.Cells.size());
 }
 
 Cell* RowAt(Screen& screen, uint32_t row) {
@@ -48,6 +52,47 @@ void MarkDrawing(Screen& screen, RowMarks& marks, uint32_t from, uint32_t to) {
   marks.FrameHi = to;
 }
 
+Rgb RgbOf(uint32_t packed) {
+  return {static_cast<uint8_t>(packed >> 16), static_cast<uint8_t>(packed >> 8),
+          static_cast<uint8_t>(packed)};
+}
+
+// The colours the pen draws in as a viewer shows them: those of the attribute, but where a true
+// colour is set; reverse swaps them first, and conceal draws the foreground as the background.
+CellColors PenColors(const Screen& screen) {
+  CellColors colors{kVgaPalette[ForegroundOfCell(screen.Attr)],
+                    kVgaPalette[BackgroundOfCell(screen.Attr)]};
+  uint8_t which = screen.True.Which;
+  Rgb fg = screen.True.Fg, bg = screen.True.Bg;
+  if (screen.Pen & kPenReverse) {
+    std::swap(fg, bg);
+    which = static_cast<uint8_t>((which & kTrueFg ? kTrueBg : 0) | (which & kTrueBg ? kTrueFg : 0));
+  }
+  if (which & kTrueFg) colors.Fg = fg;
+  if (which & kTrueBg) colors.Bg = bg;
+  if (screen.Pen & kPenConceal) colors.Fg = colors.Bg;
+  return colors;
+}
+
+// The art set its first true colour: the cells so far keep the colours of their attributes.
+void StartTrueColor(Screen& screen) {
+  screen.TrueColor = true;
+  screen.TrueColors.resize(screen.Cells.size());
+  for (std::size_t i = 0; i < screen.Cells.size(); ++i) {
+    const uint8_t attr = screen.Cells[i].Attr;
+    screen.TrueColors[i] = {kVgaPalette[ForegroundOfCell(attr)],
+                            kVgaPalette[BackgroundOfCell(attr)]};
+  }
+}
+
+void SetTruePen(Screen& screen, const ScreenStep& step) {
+  if (!screen.TrueColor) StartTrueColor(screen);
+  const TrueColorSet set = TrueColorsOf(step);
+  if (set.Which & kTrueFg) screen.True.Fg = RgbOf(set.Fg);
+  if (set.Which & kTrueBg) screen.True.Bg = RgbOf(set.Bg);
+  screen.True.Which |= set.Which;
+}
+
 // Puts `count` cells in the attribute, which all fit on the cursor's row, at the cursor: the
 // glyphs drawn, or blanks where there are none (an erase).
 void PutCells(Screen& screen, const uint8_t* glyphs, uint32_t count) {
@@ -68,6 +113,12 @@ void PutCells(Screen& screen, const uint8_t* glyphs, uint32_t count) {
   Cell* cells = RowAt(screen, screen.Row) + from;
   for (uint32_t i = 0; i < count; ++i) cells[i] = {glyph(i), screen.Attr};
   marks.HeldHi = std::max(marks.HeldHi, to);
+  if (screen.TrueColor) {
+    const CellColors colors = PenColors(screen);
+    std::fill_n(
+        screen.TrueColors.begin() + static_cast<std::ptrdiff_t>(cells - screen.Cells.data()), count,
+        colors);
+  }
 }
 
 void EraseLine(Screen& screen) {
@@ -78,6 +129,7 @@ void EraseLine(Screen& screen) {
 void ClearScreen(Screen& screen) {
   screen.Cells.clear();
   screen.Marks.clear();
+  screen.TrueColors.clear();
   screen.RowsReady = 0;
   screen.BelowByAttr = {};
   screen.BelowInkedByAttr = {};
@@ -117,6 +169,7 @@ void TakeAction(Screen& screen, const ScreenStep& step) {
       return;
     case StepKind::kEraseLine: return EraseLine(screen);
     case StepKind::kClear: return ClearScreen(screen);
+    case StepKind::kTrueColor: return SetTruePen(screen, step);
   }
 }
 

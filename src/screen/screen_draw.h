@@ -56,6 +56,15 @@ inline void TakeStep(Screen& screen, const ScreenStep& step) {
   if (step.Kind != StepKind::kNone) TakeAction(screen, step);
 }
 
+// A step that sets a side's colour some other way leaves no true colour on that side.
+inline void TakeColorStep(Screen& screen, const ScreenStep& step) {
+  if (screen.TrueColor) [[unlikely]] {
+    if ((step.PenKeep & kPenFg) != kPenFg) screen.True.Which &= ~kTrueFg;
+    if ((step.PenKeep & kPenBg) != kPenBg) screen.True.Which &= ~kTrueBg;
+  }
+  TakeStep(screen, step);
+}
+
 // The marks of a stored row, made ready for drawing in the current frame.
 RowMarks& EnterRow(Screen& screen, uint32_t row);
 

@@ -154,8 +154,10 @@ void TakeBack(const Screen& screen, BlockWalk& steps) {
       if (entry.KeyLow != key.Bytes.Low || entry.KeyHigh != key.Bytes.High)
         entry = {key.Bytes.Low, key.Bytes.High,
                  SequenceStep(token + 2, key.Params, token[2 + key.Params])};
-      TakeStep(screen, entry.Step);
+      TakeColorStep(screen, entry.Step);
       steps.At += 3 + key.Params;
+      // From the first true colour on, the byte loop draws: it keeps them beside the cells.
+      steps.Stopped = screen.TrueColor;
       break;
     }
     case '\n':
@@ -168,7 +170,7 @@ void TakeBack(const Screen& screen, BlockWalk& steps) {
       break;
     case kPipeByte:
       if (const int code = PipeCodeValue(token[1], token[2]); code >= 0) {
-        TakeStep(screen, PipeStep(code));
+        TakeColorStep(screen, PipeStep(code));
         steps.At += 3;
       } else {
         DrawRun(screen, token, 1);

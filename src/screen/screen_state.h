@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "screen/screen_steps.h"
+#include "screen/vga_palette.h"
 
 namespace tintrel {
 
@@ -23,6 +24,19 @@ struct Cell {
   uint8_t Attr = 0;  // bits 0-3 foreground, 4-7 background, VGA colours
 
   bool operator==(const Cell&) const = default;
+};
+
+// The colours a viewer shows a cell in, where the art set true colours.
+struct CellColors {
+  Rgb Fg, Bg;
+
+  bool operator==(const CellColors&) const = default;
+};
+
+// The true colours the pen draws with, where a sequence set them.
+struct TruePen {
+  uint8_t Which = 0;  // kTrueFg, kTrueBg: which of the two are set
+  Rgb Fg, Bg;
 };
 
 enum class Charset : uint8_t { kAscii, kUtf8, kCp437 };
@@ -60,6 +74,12 @@ struct Screen {
 
   // The stored rows, each ready (cleared) once drawing first reached it.
   std::vector<Cell> Cells;
+  // Once the art sets its first true colour (24-bit, or 256-colour past the first 16), every
+  // stored cell's colours as a viewer shows them, one per cell of Cells; until then empty, and
+  // each cell's colours are those of its attribute.
+  bool TrueColor = false;
+  TruePen True;
+  std::vector<CellColors> TrueColors;
   std::vector<RowMarks> Marks;
   uint32_t RowsReady = 0;
 

@@ -46,46 +46,73 @@ int32_t Channel(ParamReader& params) {
   return std::min(NextParam(params), 255);
 }
 
-// After 38 or 48: "5;n" or "2;r;g;b", the colour they name, or -1 when they name none.
-int ExtendedColor(ParamReader& params) {
-  if (params.At >= params.End) return -1;
+// A colour 38 or 48 names: its VGA colour, and its RGB where it is a true colour (a 24-bit one,
+// or one of the 256 past the first 16), else -1.
+struct NamedColor {
+  int Vga = -1;
+  int32_t Rgb = -1;
+};
+
+int32_t PackRgb(int red, int green, int blue) {
+  return red << 16 | green << 8 | blue;
+}
+
+// After 38 or 48: "5;n" or "2;r;g;b", the colour they name; no VGA colour when they name none.
+NamedColor ExtendedColor(ParamReader& params) {
+  if (params.At >= params.End) return {};
   const int32_t form = NextParam(params);
   if (form == 5 && params.At < params.End) {
     const int32_t number = NextParam(params);
-    return number <= 255 ? VgaColorOf256(number) : -1;
+    if (number > 255) return {};
+    return {VgaColorOf256(number), number < 16 ? -1 : static_cast<int32_t>(RgbOf256(number))};
   }
-  if (form != 2) return -1;
-  const int red = Channel(params), green = Channel(params);
-  return NearestVgaColor(red, green, Channel(params));
+  if (form != 2) return {};
+  const int red = Channel(params), green = Channel(params), blue = Channel(params);
+  return {NearestVgaColor(red, green, blue), PackRgb(red, green, blue)};
 }
 
-PenChange RenditionChange(int32_t value, ParamReader& params, bool& extended) {
-  if (value >= 30 && value <= 37) return Foreground(kAnsiToVga[value - 30], true);
-  if (value >= 40 && value <= 47) return Background(kAnsiToVga[value - 40], true);
-  if (value >= 90 && value <= 97) return Foreground(Bright(kAnsiToVga[value - 90]), false);
-  if (value >= 100 && value <= 107) return Background(Bright(kAnsiToVga[value - 100]), false);
-  switch (value) {
-    case 0: return {kPenBits, kFreshPen};
-    case 1: return Flag(kPenBold, true);
-    case 22: return Flag(kPenBold, false);
-    case 5: return Flag(kPenBlink, true);
-    case 25: return Flag(kPenBlink, false);
-    case 7: return Flag(kPenReverse, true);
-    case 27: return Flag(kPenReverse, false);
-    case 8: return Flag(kPenConceal, true);
-    case 28: return Flag(kPenConceal, false);
-    case 39: return Foreground(7, true);
-    case 49: return Background(0, true);
-    case 38:
-    case 48: {
-      const int color = ExtendedColor(params);
-      if (color < 0) return kNoChange;
-      extended = true;
-      const auto vga = static_cast<uint8_t>(color);
-      return value == 38 ? Foreground(vga, false) : Background(vga, false);
+// The true colours a rendition leaves set: each colour value sets or clears its side's.
+struct TrueSides {
+  bool Extended = false;
+  int32_t Fg = -1, Bg = -1;  // -1: none set by this rendition
+  bool FgTouched = false, BgTouched = false;
+};
+
+PenChange RenditionChange(int32_t value, ParamReader& params, TrueSides& sides) {
+  const PenChange change = [&]() -> PenChange {
+    if (value >= 30 && value <= 37) return Foreground(kAnsiToVga[value - 30], true);
+    if (value >= 40 && value <= 47) return Background(kAnsiToVga[value - 40], true);
+    if (value >= 90 && value <= 97) return Foreground(Bright(kAnsiToVga[value - 90]), false);
+    if (value >= 100 && value <= 107) return Background(Bright(kAnsiToVga[value - 100]), false);
+    switch (value) {
+      case 0: return {kPenBits, kFreshPen};
+      case 1: return Flag(kPenBold, true);
+      case 22: return Flag(kPenBold, false);
+      case 5: return Flag(kPenBlink, true);
+      case 25: return Flag(kPenBlink, false);
+      case 7: return Flag(kPenReverse, true);
+      case 27: return Flag(kPenReverse, false);
+      case 8: return Flag(kPenConceal, true);
+      case 28: return Flag(kPenConceal, false);
+      case 39: return Foreground(7, true);
+      case 49: return Background(0, true);
+      case 38:
+      case 48: {
+        const NamedColor color = ExtendedColor(params);
+        if (color.Vga < 0) return kNoChange;
+        sides.Extended = true;
+        const auto vga = static_cast<uint8_t>(color.Vga);
+        (value == 38 ? sides.Fg : sides.Bg) = color.Rgb;
+        (value == 38 ? sides.FgTouched : sides.BgTouched) = true;
+        return value == 38 ? Foreground(vga, false) : Background(vga, false);
+      }
+      default: return kNoChange;
     }
-    default: return kNoChange;
-  }
+  }();
+  // Any other colour of a side clears the true colour a value before it set there.
+  if (value != 38 && (change.Mask & kPenFg)) sides.Fg = -1;
+  if (value != 48 && (change.Mask & kPenBg)) sides.Bg = -1;
+  return change;
 }
 
 ScreenStep Rendition(ParamReader& params) {
@@ -94,12 +121,17 @@ ScreenStep Rendition(ParamReader& params) {
     Apply(step, {kPenBits, kFreshPen});
     return step;
   }
-  bool extended = false;
+  TrueSides sides;
   while (params.At < params.End) {
     const int32_t value = NextParam(params);
-    Apply(step, RenditionChange(value, params, extended));
+    Apply(step, RenditionChange(value, params, sides));
   }
-  if (extended) step.PenSet |= kPenExtended;
+  if (sides.Extended) step.PenSet |= kPenExtended;
+  const auto which =
+      static_cast<uint8_t>((sides.Fg >= 0 ? kTrueFg : 0) | (sides.Bg >= 0 ? kTrueBg : 0));
+  if (which != 0)
+    SetTrueColors(step, {which, static_cast<uint32_t>(std::max(sides.Fg, 0)),
+                         static_cast<uint32_t>(std::max(sides.Bg, 0))});
   return step;
 }
 
@@ -108,10 +140,12 @@ ScreenStep TrueColor(ParamReader& params) {
   ScreenStep step;
   const int32_t which = NextParam(params);
   if (which != 0 && which != 1) return step;
-  const int red = Channel(params), green = Channel(params);
-  const uint8_t color = NearestVgaColor(red, green, Channel(params));
+  const int red = Channel(params), green = Channel(params), blue = Channel(params);
+  const uint8_t color = NearestVgaColor(red, green, blue);
   Apply(step, which == 0 ? Background(color, false) : Foreground(color, false));
   step.PenSet |= kPenExtended;
+  const auto rgb = static_cast<uint32_t>(PackRgb(red, green, blue));
+  SetTrueColors(step, which == 0 ? TrueColorSet{kTrueBg, 0, rgb} : TrueColorSet{kTrueFg, rgb, 0});
   return step;
 }
 
@@ -147,13 +181,18 @@ uint8_t NearestVgaColor(int red, int green, int blue) {
 
 uint8_t VgaColorOf256(int number) {
   if (number < 16) return static_cast<uint8_t>(kAnsiToVga[number & 7] | (number & 8));
+  const auto rgb = static_cast<int>(RgbOf256(number));
+  return NearestVgaColor(rgb >> 16, rgb >> 8 & 0xFF, rgb & 0xFF);
+}
+
+uint32_t RgbOf256(int number) {
   if (number >= 232) {
-    const int gray = 8 + 10 * (number - 232);
-    return NearestVgaColor(gray, gray, gray);
+    const auto gray = static_cast<uint32_t>(8 + 10 * (number - 232));
+    return gray << 16 | gray << 8 | gray;
   }
-  constexpr std::array<int, 6> kLevels = {0, 95, 135, 175, 215, 255};
+  constexpr std::array<uint32_t, 6> kLevels = {0, 95, 135, 175, 215, 255};
   const int cube = number - 16;
-  return NearestVgaColor(kLevels[cube / 36], kLevels[cube / 6 % 6], kLevels[cube % 6]);
+  return kLevels[cube / 36] << 16 | kLevels[cube / 6 % 6] << 8 | kLevels[cube % 6];
 }
 
 ScreenStep SequenceStep(const uint8_t* params, std::size_t length, uint8_t final) {

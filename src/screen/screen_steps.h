@@ -65,18 +65,42 @@ enum class StepKind : uint8_t {
   kRestoreCursor,
   kEraseLine,
   kClear,
+  kTrueColor,  // sets true colours (24-bit or 256-colour) beside the pen's VGA ones
 };
 
+// Sixteen bytes, two cache entries to a cache line: kTrueColor keeps its colours in the fields
+// the moves use (TrueColorStep, TrueColorsOf).
 struct ScreenStep {
   uint16_t PenKeep = 0xFFFF, PenSet = 0;
   StepKind Kind = StepKind::kNone;
-  uint8_t Unused = 0;
+  uint8_t Spare = 0;     // kTrueColor: the background's blue
   uint16_t Column = 0;   // kPosition's column, from 1 (past 65535 as 65535)
   uint32_t Forward = 0;  // columns the cursor moves forward
   uint32_t Row = 0;      // the count of the other moves; kPosition's row, from 1
 
   bool operator==(const ScreenStep&) const = default;
 };
+
+// Which true colours a kTrueColor step sets.
+inline constexpr uint8_t kTrueFg = 1, kTrueBg = 2;
+
+// The colours of a kTrueColor step: which it sets, and each as 0xRRGGBB.
+struct TrueColorSet {
+  uint8_t Which = 0;
+  uint32_t Fg = 0, Bg = 0;
+};
+
+inline void SetTrueColors(ScreenStep& step, const TrueColorSet& colors) {
+  step.Kind = StepKind::kTrueColor;
+  step.Row = colors.Fg | uint32_t{colors.Which} << 24;
+  step.Column = static_cast<uint16_t>(colors.Bg >> 8);
+  step.Spare = static_cast<uint8_t>(colors.Bg);
+}
+
+inline TrueColorSet TrueColorsOf(const ScreenStep& step) {
+  return {static_cast<uint8_t>(step.Row >> 24), step.Row & 0xFFFFFF,
+          uint32_t{step.Column} << 8 | step.Spare};
+}
 
 // The step of ESC [ params final; the parameter characters are at most the 255 kept.
 ScreenStep SequenceStep(const uint8_t* params, std::size_t length, uint8_t final);
@@ -87,5 +111,8 @@ ScreenStep PipeStep(int code);
 // The VGA colour nearest to an RGB colour, and the one a 256-colour number stands for.
 uint8_t NearestVgaColor(int red, int green, int blue);
 uint8_t VgaColorOf256(int number);
+
+// The RGB of a 256-colour number of 16 or more, as xterm shows it (0xRRGGBB).
+uint32_t RgbOf256(int number);
 
 }  // namespace tintrel

@@ -166,8 +166,8 @@ TEST(Readers, TrueColourKeepsItsValuesBesideTheNearestVgaColour) {
       "\x18TUNDRA24\x06"
       "A\0\x10\x20\x30\0\xf0\x80\x01"s;
   ReadTundra(drawing, Bytes(bytes), {});
-  ASSERT_GE(drawing.TrueColors.size(), 1u);
-  EXPECT_EQ(drawing.TrueColors[0], (CellColors{{0x10, 0x20, 0x30}, {0xf0, 0x80, 0x01}}));
+  ASSERT_GE(drawing.Grid.TrueColors.size(), 1u);
+  EXPECT_EQ(drawing.Grid.TrueColors[0], (CellColors{{0x10, 0x20, 0x30}, {0xf0, 0x80, 0x01}}));
   EXPECT_EQ(ScreenRow(drawing.Grid, 0)[0].Attr, 0x60);
   EXPECT_TRUE(SummarizeScreen(drawing.Grid).ExtendedColors);
 }

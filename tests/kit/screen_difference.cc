@@ -5,6 +5,7 @@ namespace tintrel::testkit {
 
 std::string ScreenDifference(const Screen& a, const Screen& b) {
   if (a.Cells != b.Cells) return "cells";
+  if (a.TrueColor != b.TrueColor || a.TrueColors != b.TrueColors) return "true colours";
   if (a.Marks.size() != b.Marks.size()) return "rows";
   for (std::size_t row = 0; row < a.Marks.size(); ++row) {
     const RowMarks& x = a.Marks[row];

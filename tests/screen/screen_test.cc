@@ -132,5 +132,41 @@ TEST(Screen, WidthAndRowCap) {
   EXPECT_EQ(ScreenRow(screen, 1999)[0], (Cell{'1', 0x17}));
 }
 
+// True colours are kept beside the cells as a viewer shows them, however the sequences that set
+// them mix with the others; the attribute keeps the nearest VGA colour.
+TEST(Screen, TrueColoursBesideTheCells) {
+  constexpr Rgb kGray{170, 170, 170}, kBlack{}, kRed{170, 0, 0}, kGreen{0, 170, 0};
+  // Long enough that the quick steps draw the start.
+  const std::string start = std::string(300, '.') + "\r\n";
+  const std::tuple<std::string, std::size_t, CellColors> cases[] = {
+      {"\x1b[1;255;128;0tA", 0, {{255, 128, 0}, kBlack}},
+      {"\x1b[0;1;2;3tA", 0, {kGray, {1, 2, 3}}},
+      {"\x1b[38;2;10;20;30;48;2;40;50;60mA", 0, {{10, 20, 30}, {40, 50, 60}}},
+      {"\x1b[38;5;196mA\x1b[38;5;3mB", 0, {{255, 0, 0}, kBlack}},
+      {"\x1b[38;5;196mA\x1b[38;5;2mB", 1, {kGreen, kBlack}},
+      // Another colour of the same side, in the same sequence or a later one, replaces it.
+      {"\x1b[38;2;1;2;3m\x1b[31mA", 0, {kRed, kBlack}},
+      {"\x1b[0;5;5;5t\x1b[38;2;1;2;3;0mA", 0, {kGray, kBlack}},
+      {"\x1b[1;1;2;3t|02A", 0, {kGreen, kBlack}},
+      {"\x1b[1;1;2;3t\x1b[44mA", 0, {{1, 2, 3}, {0, 0, 170}}},
+      {"\x1b[38;2;1;2;3m\x1b[7mA", 0, {kBlack, {1, 2, 3}}},
+      {"\x1b[38;2;1;2;3m\x1b[8mA", 0, {kBlack, kBlack}},
+      // Cells drawn before the first true colour keep their attribute's; a clear keeps the pen.
+      {"\x1b[31mB\x1b[1;9;9;9tA", 0, {kRed, kBlack}},
+      {"\x1b[1;9;9;9tA\x1b[2JB", 0, {{9, 9, 9}, kBlack}},
+      {start + "\x1b[1;9;9;9tA", 0, {kGray, kBlack}},
+      {start + "\x1b[1;9;9;9tA", 80 * 4, {{9, 9, 9}, kBlack}},
+      {"\x1b[0;1;2;3tA\x1b[K", 5, {kGray, {1, 2, 3}}},
+  };
+  for (const auto& [bytes, cell, colors] : cases) {
+    const Screen screen = Drawn(bytes);
+    ASSERT_TRUE(screen.TrueColor) << testing::PrintToString(bytes);
+    ASSERT_EQ(screen.TrueColors.size(), screen.Cells.size());
+    EXPECT_EQ(screen.TrueColors[cell], colors) << testing::PrintToString(bytes);
+  }
+  EXPECT_EQ(Drawn("\x1b[1;255;0;0tA").Cells[0].Attr, 4) << "the nearest VGA colour";
+  EXPECT_FALSE(Drawn("\x1b[38;5;9mA").TrueColor) << "the first 16 are the VGA's own";
+}
+
 }  // namespace
 }  // namespace tintrel
