@@ -82,7 +82,7 @@ void ReadOwnCells(ArtFacts& facts, std::span<const uint8_t> art, const SauceFact
   }
   facts.Tally = TallyOf(drawing);
   const ScreenLook look{drawing.Palette ? &*drawing.Palette : nullptr, &drawing.Font,
-                        drawing.TrueColors, drawing.FontBanks};
+                        drawing.FontBanks};
   TakeScreen(facts, drawing.Grid, look, tools);
   facts.Shown.Ice = facts.Shown.Ice || drawing.Ice;
   if (tools.TopLines == 0) return;

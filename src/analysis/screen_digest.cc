@@ -97,10 +97,9 @@ ScreenPrint PrintScreen(const Screen& screen, const ScreenSummary& shown, const 
       const std::size_t at = first + column;
       const Cell cell = screen.Cells[at];
       Rgb fg = colors[cell.Attr & 0x0F], bg = colors[cell.Attr >> 4];
-      if (at < look.TrueColors.size()) {
-        const CellColors& own = look.TrueColors[at];
-        fg = {own.Fg.R, own.Fg.G, own.Fg.B};
-        bg = {own.Bg.R, own.Bg.G, own.Bg.B};
+      if (screen.TrueColor && at < screen.TrueColors.size()) {
+        fg = screen.TrueColors[at].Fg;
+        bg = screen.TrueColors[at].Bg;
       }
       uint8_t bank = at < look.Banks.size() ? look.Banks[at] & 1 : 0, glyph = cell.Glyph;
       if ((!own_font && IsBlankGlyph(glyph)) || fg == bg) {

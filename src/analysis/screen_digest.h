@@ -30,12 +30,11 @@
 
 namespace tintrel {
 
-// How the cells are painted: the art's own 16 colours and font where it brings them, true colour
-// and the font halves where it has them, each one per stored cell.
+// How the cells are painted besides the screen's own true colours: the art's own 16 colours and
+// font where it brings them, and the font halves where it has them, one per stored cell.
 struct ScreenLook {
   const ArtPalette* Palette = nullptr;  // 6-bit values; none: the VGA's colours
   const ArtFont* Font = nullptr;        // none, or Height 0: the VGA font
-  std::span<const CellColors> TrueColors;
   std::span<const uint8_t> Banks;
 };
 

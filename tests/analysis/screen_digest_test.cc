@@ -86,31 +86,35 @@ TEST(ScreenDigest, TheCanonicalFormIsAsDocumented) {
     palette[1] = {0, 0, 63};
     return palette;
   }();
-  const std::vector<CellColors> true_colors = {{{255, 85, 85}, {0, 0, 170}},
-                                               {{1, 2, 3}, {0, 0, 170}}};
+  // The cells' own colours in true colour, but for a blank's foreground, which shows nowhere.
+  std::vector<CellColors> true_colors;
+  for (const Cell& cell : screen.Cells)
+    true_colors.push_back({kVgaPalette[cell.Attr & 15], kVgaPalette[cell.Attr >> 4]});
+  true_colors[1].Fg = {1, 2, 3};
   ArtFont font{2, 256, std::vector<uint8_t>(512, 0x18)};
   const struct {
     const char* What;
     ScreenLook Look;
     std::string Canonical;
+    bool TrueColor = false;
   } cases[] = {
       {"VGA colours", {}, "screen 4 1\n" + cells},
       {"the art's palette",
-       {&gray_blue, nullptr, {}, {}},
+       {&gray_blue, nullptr, {}},
        "screen 4 1\n" + std::string("\0A\0\0\0\0\0\xff", 8) +
            std::string("\0 \0\0\xff\0\0\xff", 8) + std::string("\0 \0\0\0\0\0\0", 8) +
            std::string("\0 \0\0\0\0\0\0", 8)},
-      {"true colour as the palette shows it",
-       {nullptr, nullptr, true_colors, {}},
-       "screen 4 1\n" + cells},
+      {"true colour as the palette shows it", {}, "screen 4 1\n" + cells, true},
       {"an own font",
-       {nullptr, &font, {}, {}},
+       {nullptr, &font, {}},
        "screen 4 1\nfont 2 256\n" + std::string(512, 0x18) + cells.substr(0, 8) +
            std::string("\0 \xff\x55\x55\0\0\xaa", 8) + std::string("\0 \xaa\xaa\xaa\0\0\0", 8) +
            cells.substr(24)},
   };
   PrintTools tools;
   for (const auto& test : cases) {
+    screen.TrueColor = test.TrueColor;
+    screen.TrueColors = test.TrueColor ? true_colors : std::vector<CellColors>{};
     md5_ctx md5;
     md5_init(&md5);
     md5_update(&md5, test.Canonical.size(),
