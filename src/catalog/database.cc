@@ -266,7 +266,7 @@ std::string CreateDatabase(Database& db, const std::string& path, const std::str
             "BEGIN; PRAGMA application_id = " +
                 std::to_string(kApplicationId) +
                 "; PRAGMA user_version = " + std::to_string(kDatabaseVersion) + ";\n" +
-                FilesTable() + kItemTables + kScreenSigsTable);
+                FilesTable() + kItemTables + kScreenSigsTable + BitCountRows());
     Prepare(db);
   } catch (const Fault& fault) {
     return "cannot write " + ShownName(path) + ": " + DatabaseReason(fault);

@@ -17,7 +17,18 @@ CREATE TABLE screen_sigs (
   band1 INTEGER NOT NULL,
   band2 INTEGER NOT NULL,
   band3 INTEGER NOT NULL
-) WITHOUT ROWID;)";
+) WITHOUT ROWID;
+CREATE TABLE bit_counts (bits INTEGER PRIMARY KEY, ones INTEGER NOT NULL);
+INSERT INTO bit_counts VALUES (0, 0);)";
+
+std::string BitCountRows() {
+  // Each round doubles the numbers counted: those below 2^k again, with bit k set.
+  std::string sql;
+  for (int bit = 0; bit < kSigBandBits; ++bit)
+    sql += "\nINSERT INTO bit_counts SELECT bits + " + std::to_string(1 << bit) +
+           ", ones + 1 FROM bit_counts WHERE bits < " + std::to_string(1 << bit) + ";";
+  return sql;
+}
 
 namespace {
 
@@ -36,14 +47,13 @@ std::string ScreenSigsIndexes() {
 }
 
 // SQLite has neither exclusive or nor a count of bits: a ^ b is (a | b) - (a & b), and its bits
-// are added one by one.
+// are looked up in bit_counts, band by band.
 std::string SigDistanceSql(const std::string& a, const std::string& b) {
   std::string sql = "(";
   for (int band = 0; band < kSigBands; ++band) {
-    const std::string x = "((" + a + "." + Band(band) + " | " + b + "." + Band(band) + ") - (" + a +
-                          "." + Band(band) + " & " + b + "." + Band(band) + "))";
-    for (int bit = 0; bit < kSigBandBits; ++bit)
-      sql += (band + bit > 0 ? " + " : "") + ("((" + x + " >> " + std::to_string(bit) + ") & 1)");
+    const std::string x = a + "." + Band(band), y = b + "." + Band(band);
+    sql += (band > 0 ? " + " : "") + ("(SELECT ones FROM bit_counts WHERE bits = (" + x + " | " +
+                                      y + ") - (" + x + " & " + y + "))");
   }
   return sql + ")";
 }

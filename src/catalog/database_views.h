@@ -14,8 +14,10 @@ inline constexpr int kNearBits = 3;
 // The signature tells drawings apart only where each of its rows of areas has a line of its own.
 inline constexpr int kNearMinLines = 8;
 
-// The table screen_sigs, a row per file with a screen_sig, and its partial indexes.
+// The table screen_sigs, a row per file with a screen_sig, and its partial indexes; bit_counts,
+// the set bits of each number of 16 bits, which BitCountRows fills.
 extern const char* const kScreenSigsTable;
+std::string BitCountRows();
 std::string ScreenSigsIndexes();
 
 // The views screen_duplicates, near_copies and pack_overlap.

@@ -117,7 +117,7 @@ class Database(unittest.TestCase):
                 got.setdefault(path.decode(), []).append(value.decode())
             expected = {json.loads(l)["path"]: json.loads(l)[column] for l in lines}
             self.assertEqual(got, {p: v if item == "text" else sorted(v) for p, v in expected.items() if v})
-        self.assertEqual(db.execute("PRAGMA user_version").fetchone()[0], 2)
+        self.assertEqual(db.execute("PRAGMA user_version").fetchone()[0], 3)
         # The manual gives the schema as it is.
         with open(os.path.join(os.path.dirname(__file__), "../../man/tintrel-catalog.1")) as f:
             manual = f.read()
@@ -201,11 +201,11 @@ class Database(unittest.TestCase):
         # A file that is no database of this version is refused, never replaced.
         with sqlite3.connect(self.path("later.db")) as db:
             db.execute("PRAGMA application_id = 1953066612")
-            db.execute("PRAGMA user_version = 3")
+            db.execute("PRAGMA user_version = 4")
         sqlite3.connect(self.path("other.db")).execute("CREATE TABLE notes (text)")
         self.write("table.csv", b"path,size\n")
-        for name, why in (("later.db", "is a database of another version of tintrel-catalog (3, "
-                           "this one writes 2)"), ("other.db", "is not a database of tintrel-catalog"),
+        for name, why in (("later.db", "is a database of another version of tintrel-catalog (4, "
+                           "this one writes 3)"), ("other.db", "is not a database of tintrel-catalog"),
                           ("table.csv", "is not a database of tintrel-catalog")):
             with open(self.path(name), "rb") as f:
                 before = f.read()
