@@ -149,8 +149,17 @@ bool Near(const Print& a, const Print& b) {
     const uint64_t larger = std::max(x, y);
     return (x > y ? x - y : y - x) <= std::max<uint64_t>(2, larger / 10);
   };
-  return a.Lines >= kNearMinLines && close(a.Width, b.Width) && close(a.Lines, b.Lines) &&
-         SigDistance(a.Screen.Sig, b.Screen.Sig) <= kNearBits;
+  // The view looks candidates up by a shared pair of bands, not both empty.
+  bool shares_pair = false;
+  for (int i = 0; i < kSigBands; ++i) {
+    for (int j = i + 1; j < kSigBands; ++j) {
+      const uint32_t ai = SigBand(a.Screen.Sig, i), aj = SigBand(a.Screen.Sig, j);
+      shares_pair = shares_pair || ((ai | aj) != 0 && ai == SigBand(b.Screen.Sig, i) &&
+                                    aj == SigBand(b.Screen.Sig, j));
+    }
+  }
+  return shares_pair && a.Lines >= kNearMinLines && close(a.Width, b.Width) &&
+         close(a.Lines, b.Lines) && SigDistance(a.Screen.Sig, b.Screen.Sig) <= kNearBits;
 }
 
 Print PrintOf(const std::string& name, const std::string& bytes, ArtTools& tools) {

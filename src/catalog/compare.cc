@@ -30,18 +30,12 @@ constexpr const char* kSameColumns[] = {"md5", "art_md5", "screen_md5"};
 // The nearest drawing among those sharing a band of set bits: ?1 screen_md5, ?2 width, ?3 lines,
 // ?4 to ?7 the bands.
 std::string NearestSql() {
-  std::string candidates;
-  for (int band = 0; band < kSigBands; ++band) {
-    const std::string name = "band" + std::to_string(band);
-    candidates +=
-        (band > 0 ? " UNION " : "") + ("SELECT path FROM screen_sigs WHERE " + name + " = ?" +
-                                       std::to_string(4 + band) + " AND " + name + " != 0");
-  }
   return "WITH a (screen_md5, width, lines, band0, band1, band2, band3) AS "
          "(VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)) "
          "SELECT b.path, " +
          SigDistanceSql("a", "b") + " AS distance FROM a JOIN screen_sigs b ON b.path IN (" +
-         candidates + ") WHERE " + NearCondition("a", "b") + " ORDER BY distance, b.path LIMIT 1";
+         NearCandidates([](int band) { return "?" + std::to_string(4 + band); }) + ") WHERE " +
+         NearCondition("a", "b") + " ORDER BY distance, b.path LIMIT 1";
 }
 
 struct Catalogue {

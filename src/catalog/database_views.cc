@@ -5,8 +5,8 @@
 
 namespace tintrel {
 
-// Every band of the signature is a column. A band with no bit set (an area of one flat colour)
-// is left out of its index: so many drawings share it that it would pair them all.
+// Every band of the signature is a column, and each pair of bands is indexed together: one band
+// alone, of few bits set where the drawing has flat areas, is shared by too many drawings.
 const char* const kScreenSigsTable = R"(
 CREATE TABLE screen_sigs (
   path TEXT PRIMARY KEY NOT NULL REFERENCES files (path) ON DELETE CASCADE,
@@ -36,13 +36,32 @@ std::string Band(int band) {
   return "band" + std::to_string(band);
 }
 
+// The pairs of bands a near copy shares with its drawing: signatures within two bits share two
+// whole bands, and within three bits do when two of them fall in one band.
+constexpr int kBandPairs[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
+
+std::string PairName(const int* pair) {
+  return std::to_string(pair[0]) + std::to_string(pair[1]);
+}
+
 }  // namespace
 
 std::string ScreenSigsIndexes() {
   std::string sql;
-  for (int band = 0; band < kSigBands; ++band)
-    sql += "\nCREATE INDEX screen_sigs_" + Band(band) + " ON screen_sigs (" + Band(band) +
-           ") WHERE " + Band(band) + " != 0;";
+  for (const auto& pair : kBandPairs)
+    sql += "\nCREATE INDEX screen_sigs_band" + PairName(pair) + " ON screen_sigs (" +
+           Band(pair[0]) + ", " + Band(pair[1]) + ");";
+  return sql;
+}
+
+std::string NearCandidates(const std::function<std::string(int)>& band_of_a) {
+  std::string sql;
+  for (const auto& pair : kBandPairs) {
+    const std::string a0 = band_of_a(pair[0]), a1 = band_of_a(pair[1]);
+    sql += (sql.empty() ? "" : "\n    UNION ") +
+           ("SELECT path FROM screen_sigs WHERE " + Band(pair[0]) + " = " + a0 + " AND " +
+            Band(pair[1]) + " = " + a1 + " AND (" + a0 + " | " + a1 + ") != 0");
+  }
   return sql;
 }
 
@@ -71,14 +90,24 @@ std::string NearCondition(const std::string& a, const std::string& b) {
          " <= " + std::to_string(kNearBits);
 }
 
-std::string CurationViews() {
-  std::string pairs;
-  for (int band = 0; band < kSigBands; ++band) {
-    pairs +=
-        (band > 0 ? "\n    UNION " : "") +
-        ("SELECT a.path AS path, b.path AS other FROM screen_sigs a JOIN screen_sigs b ON b." +
-         Band(band) + " = a." + Band(band) + " AND a." + Band(band) + " != 0 AND a.path < b.path");
+namespace {
+
+// Every pair of rows that share a pair of bands, not both empty, the lesser path first.
+std::string PairJoins() {
+  std::string sql;
+  for (const auto& pair : kBandPairs) {
+    const std::string first = Band(pair[0]), second = Band(pair[1]);
+    sql += (sql.empty() ? "" : "\n    UNION ") +
+           ("SELECT a.path AS path, b.path AS other FROM screen_sigs a JOIN screen_sigs b ON b." +
+            first + " = a." + first + " AND b." + second + " = a." + second +
+            " AND a.path < b.path WHERE (a." + first + " | a." + second + ") != 0");
   }
+  return sql;
+}
+
+}  // namespace
+
+std::string CurationViews() {
   return R"(
 CREATE VIEW screen_duplicates AS
   SELECT screen_md5, count(*) AS copies, json_group_array(path) AS paths
@@ -88,7 +117,7 @@ CREATE VIEW near_copies AS
   SELECT a.path AS path, b.path AS other, )" +
          SigDistanceSql("a", "b") + R"( AS distance
   FROM ()" +
-         pairs + R"() AS pairs
+         PairJoins() + R"() AS pairs
   JOIN screen_sigs a ON a.path = pairs.path JOIN screen_sigs b ON b.path = pairs.other
   WHERE )" +
          NearCondition("a", "b") +

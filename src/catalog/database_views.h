@@ -4,6 +4,7 @@
 // drawings that look nearly the same and packs that share drawings.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace tintrel {
@@ -27,6 +28,9 @@ std::string CurationViews();
 // conditions for them to be near copies, as the view and --compare use them: `a` and `b` are the
 // two rows' names in the query.
 std::string NearCondition(const std::string& a, const std::string& b);
+// The paths of screen_sigs that share a pair of bands, not both empty, with a signature whose
+// band k is the SQL band_of_a(k).
+std::string NearCandidates(const std::function<std::string(int)>& band_of_a);
 std::string SigDistanceSql(const std::string& a, const std::string& b);
 
 }  // namespace tintrel
