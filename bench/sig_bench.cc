@@ -158,8 +158,9 @@ bool Near(const Print& a, const Print& b) {
                                     aj == SigBand(b.Screen.Sig, j));
     }
   }
-  return shares_pair && a.Lines >= kNearMinLines && close(a.Width, b.Width) &&
-         close(a.Lines, b.Lines) && SigDistance(a.Screen.Sig, b.Screen.Sig) <= kNearBits;
+  return shares_pair && a.Lines >= kNearMinLines && b.Lines >= kNearMinLines &&
+         close(a.Width, b.Width) && close(a.Lines, b.Lines) &&
+         SigDistance(a.Screen.Sig, b.Screen.Sig) <= kNearBits;
 }
 
 Print PrintOf(const std::string& name, const std::string& bytes, ArtTools& tools) {

@@ -85,7 +85,8 @@ std::string NearCondition(const std::string& a, const std::string& b) {
     const std::string pa = a + "." + size, pb = b + "." + size;
     sql += "abs(" + pa + " - " + pb + ") <= max(2, max(" + pa + ", " + pb + ") / 10) AND ";
   }
-  return sql + a + ".lines >= " + std::to_string(kNearMinLines) + " AND " + a +
+  const std::string tall = " >= " + std::to_string(kNearMinLines);
+  return sql + a + ".lines" + tall + " AND " + b + ".lines" + tall + " AND " + a +
          ".screen_md5 != " + b + ".screen_md5 AND " + SigDistanceSql(a, b) +
          " <= " + std::to_string(kNearBits);
 }
