@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 
 #include "screen/vga_palette.h"
 
@@ -48,6 +49,41 @@ constexpr uint32_t Light(Rgb c) {
   return 299u * c.R + 587u * c.G + 114u * c.B;
 }
 
+// A cell's light: its colours mixed by its glyph's ink in quarters.
+constexpr uint32_t MixedLight(Rgb fg, Rgb bg, uint32_t ink) {
+  return (Light(fg) * ink + Light(bg) * (4 - ink)) / 4;
+}
+
+// Writes a cell's 8 canonical bytes; returns its light.
+uint32_t PaintCell(uint8_t* out, uint8_t bank, uint8_t glyph, CellColors colors, bool own_font) {
+  if ((!own_font && IsBlankGlyph(glyph)) || colors.Fg == colors.Bg) {
+    bank = 0;
+    glyph = 32;
+    colors.Fg = colors.Bg;
+  }
+  const uint8_t bytes[8] = {bank,        glyph,       colors.Fg.R, colors.Fg.G,
+                            colors.Fg.B, colors.Bg.R, colors.Bg.G, colors.Bg.B};
+  std::memcpy(out, bytes, 8);
+  return MixedLight(colors.Fg, colors.Bg, kInkQuarters[glyph]);
+}
+
+// The attributes painted once for the palette, kept while the next drawing has the same one.
+const std::array<AttrPaint, 256>& PaintsFor(PrintTools& tools, const ArtPalette* palette) {
+  const std::array<Rgb, 16> colors = PaintColors(palette);
+  if (tools.Painted && tools.Colors == colors) return tools.Paints;
+  for (std::size_t attr = 0; attr < 256; ++attr) {
+    AttrPaint& paint = tools.Paints[attr];
+    const CellColors cell{colors[attr & 15], colors[attr >> 4]};
+    paint.Same = cell.Fg == cell.Bg;
+    PaintCell(paint.Bytes.data(), 0, 0, cell, true);
+    PaintCell(paint.Blank.data(), 0, 32, cell, false);
+    for (uint32_t ink = 0; ink <= 4; ++ink) paint.Light[ink] = MixedLight(cell.Fg, cell.Bg, ink);
+  }
+  tools.Colors = colors;
+  tools.Painted = true;
+  return tools.Paints;
+}
+
 void AddDecimal(std::string& line, uint64_t number) {
   line += std::to_string(number);
 }
@@ -61,7 +97,7 @@ ScreenPrint PrintScreen(const Screen& screen, const ScreenSummary& shown, const 
   const uint32_t width = std::min(shown.Width, screen.Width);
   const auto rows = static_cast<uint32_t>(std::min<uint64_t>(shown.Lines, StoredRows(screen)));
   const bool own_font = look.Font != nullptr && look.Font->Height != 0;
-  const std::array<Rgb, 16> colors = PaintColors(look.Palette);
+  const std::array<AttrPaint, 256>& paints = PaintsFor(tools, look.Palette);
 
   md5_ctx md5;
   md5_init(&md5);
@@ -96,23 +132,23 @@ ScreenPrint PrintScreen(const Screen& screen, const ScreenSummary& shown, const 
     for (uint32_t column = 0; column < width; ++column, out += 8) {
       const std::size_t at = first + column;
       const Cell cell = screen.Cells[at];
-      Rgb fg = colors[cell.Attr & 0x0F], bg = colors[cell.Attr >> 4];
+      const uint8_t bank = at < look.Banks.size() ? look.Banks[at] & 1 : 0;
+      uint32_t cell_light;
       if (screen.TrueColor && at < screen.TrueColors.size()) {
-        fg = screen.TrueColors[at].Fg;
-        bg = screen.TrueColors[at].Bg;
+        cell_light = PaintCell(out, bank, cell.Glyph, screen.TrueColors[at], own_font);
+      } else {
+        const AttrPaint& paint = paints[cell.Attr];
+        if (paint.Same || (!own_font && IsBlankGlyph(cell.Glyph))) {
+          std::memcpy(out, paint.Blank.data(), 8);
+          cell_light = paint.Light[0];
+        } else {
+          std::memcpy(out, paint.Bytes.data(), 8);
+          out[0] = bank;
+          out[1] = cell.Glyph;
+          cell_light = paint.Light[kInkQuarters[cell.Glyph]];
+        }
       }
-      uint8_t bank = at < look.Banks.size() ? look.Banks[at] & 1 : 0, glyph = cell.Glyph;
-      if ((!own_font && IsBlankGlyph(glyph)) || fg == bg) {
-        bank = 0;
-        glyph = 32;
-        fg = bg;
-      }
-      out[0] = bank;
-      out[1] = glyph;
-      out[2] = fg.R, out[3] = fg.G, out[4] = fg.B;
-      out[5] = bg.R, out[6] = bg.G, out[7] = bg.B;
-      const uint32_t ink = kInkQuarters[glyph];
-      row_light[area_column[column]] += (Light(fg) * ink + Light(bg) * (4 - ink)) / 4;
+      row_light[area_column[column]] += cell_light;
       ++row_count[area_column[column]];
     }
     md5_update(&md5, tools.Row.size(), tools.Row.data());

@@ -18,6 +18,7 @@
 // than area c + 1. Bits 48-63 are band 0, the top two rows of areas, down to bits 0-15, band 3.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -46,9 +47,21 @@ struct ScreenPrint {
 inline constexpr int kSigBands = 4;
 inline constexpr int kSigBandBits = 16;
 
-// A worker's buffer for the canonical rows, kept from drawing to drawing.
+// An attribute as the palette paints it: its canonical bytes (bank and glyph left 0), those of a
+// cell of it that shows only its background, and its light by a glyph's ink in quarters.
+struct AttrPaint {
+  std::array<uint8_t, 8> Bytes{}, Blank{};
+  bool Same = false;  // the foreground painted as the background
+  std::array<uint32_t, 5> Light{};
+};
+
+// A worker's buffer for the canonical rows and its attributes painted for the last palette, kept
+// from drawing to drawing.
 struct PrintTools {
   std::vector<uint8_t> Row;
+  bool Painted = false;
+  std::array<Rgb, 16> Colors{};
+  std::array<AttrPaint, 256> Paints{};
 };
 
 ScreenPrint PrintScreen(const Screen& screen, const ScreenSummary& shown, const ScreenLook& look,
