@@ -29,8 +29,10 @@ constexpr std::size_t kGatherMax = std::size_t{64} << 20;
 constexpr std::size_t kSampleMax = 16 * 1024;
 
 // What the finished screen shows, and the top of it when it is to be kept.
-void TakeScreen(ArtFacts& facts, const Screen& screen, uint32_t top_lines) {
+void TakeScreen(ArtFacts& facts, const Screen& screen, const ScreenLook& look, ArtTools& tools) {
+  const uint32_t top_lines = tools.TopLines;
   facts.Shown = SummarizeScreen(screen);
+  facts.Print = PrintScreen(screen, facts.Shown, look, tools.Print);
   facts.Top.clear();
   facts.TopColors.clear();
   facts.TopWidth = screen.Width;
@@ -49,6 +51,7 @@ void Begin(ArtFacts& facts, const std::string& name) {
   facts.Scanned.Name = name;
   facts.Scanned.Opened = true;
   facts.HeadSize = 0;
+  facts.Print = {};
   facts.OwnCells = false;
   facts.FormatFault.reset();
   facts.Palette.reset();
@@ -78,7 +81,9 @@ void ReadOwnCells(ArtFacts& facts, std::span<const uint8_t> art, const SauceFact
     return;
   }
   facts.Tally = TallyOf(drawing);
-  TakeScreen(facts, drawing.Grid, tools.TopLines);
+  const ScreenLook look{drawing.Palette ? &*drawing.Palette : nullptr, &drawing.Font,
+                        drawing.FontBanks};
+  TakeScreen(facts, drawing.Grid, look, tools);
   facts.Shown.Ice = facts.Shown.Ice || drawing.Ice;
   if (tools.TopLines == 0) return;
   facts.Palette = drawing.Palette;
@@ -132,7 +137,7 @@ void HeldFacts(ArtFacts& facts, const std::string& name, std::span<const uint8_t
   ResetScreen(tools.Drawing, ScreenWidthFor(facts.Sauce));
   if (HasScreen(facts.Format) && !FeedScreen(tools.Drawing, art.data(), art.size()))
     FinishScreen(tools.Drawing);
-  TakeScreen(facts, tools.Drawing, tools.TopLines);
+  TakeScreen(facts, tools.Drawing, {}, tools);
 }
 
 void DigestHeld(ArtFacts& facts, std::span<const uint8_t> bytes) {
@@ -242,7 +247,7 @@ void StreamFacts(ArtFacts& facts, const std::string& name, const NextChunk& next
   std::vector<uint8_t>().swap(tools.Gathered);
   if (drawing) FinishScreen(tools.Drawing);
   if (!HasScreen(facts.Format)) ResetScreen(tools.Drawing);
-  TakeScreen(facts, tools.Drawing, tools.TopLines);
+  TakeScreen(facts, tools.Drawing, {}, tools);
 }
 
 }  // namespace tintrel

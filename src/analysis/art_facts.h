@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "analysis/analysis.h"
+#include "analysis/screen_digest.h"
 #include "formats/drawing.h"
 #include "meta/sauce_info.h"
 #include "scan/quick_steps.h"
@@ -29,6 +30,7 @@ struct ArtFacts {
   Analysis Scanned;  // the scan and the size; the digests once they are taken
   SauceInfo Sauce;
   ScreenSummary Shown;
+  ScreenPrint Print;  // taken from the whole stored screen, whether or not Top is kept
   std::array<uint8_t, kHeadSize> Head{};
   std::size_t HeadSize = 0;
   // The top rows of the drawing, TopWidth cells each, when the tools keep them: a picture is drawn
@@ -59,6 +61,7 @@ struct ArtTools {
   tintrel::Drawing Cells;  // a format's reader draws here
   std::vector<uint8_t> Gathered;  // a stream's bytes, for a format's reader
   std::vector<uint8_t> Sample;    // a stream's first bytes, for recognition
+  PrintTools Print;
 };
 
 inline std::span<const uint8_t> FirstBytes(const ArtFacts& facts) {

@@ -61,6 +61,10 @@ void FillScan(Row& row, const ArtFacts& facts) {
   row[Col("format")] = TextField(std::string(FormatName(facts.Format)));
   if (!IsArt(facts.Format)) return;
   row[Col("art_md5")] = TextField(DigestToHex(analysis.ArtMd5));
+  if (facts.Print.Md5) {
+    row[Col("screen_md5")] = TextField(DigestToHex(*facts.Print.Md5));
+    row[Col("screen_sig")] = TextField(SigToHex(facts.Print.Sig));
+  }
   FillColors(row, facts.OwnCells ? facts.Tally : analysis.Scan);
 }
 

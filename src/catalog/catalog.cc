@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "catalog/compare.h"
 #include "catalog/database.h"
 #include "catalog/gallery_page.h"
 #include "catalog/messages.h"
@@ -237,6 +238,12 @@ int RunCatalog(int argc, const char* const* argv) {
   }
 
   std::string walk_failure;
+  if (!options.ComparePath.empty()) {
+    const bool compared =
+        CompareWithDatabase(options.ComparePath, plan, rows, options.Jobs, messages, walk_failure);
+    ShowProgress(messages, true);
+    return Status(messages, compared, walk_failure);
+  }
   RunOutput* page_output = page ? &*page : nullptr;
   std::optional<UpdateCounts> update;
   bool written =

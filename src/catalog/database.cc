@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "catalog/database_sql.h"
+#include "catalog/database_views.h"
 #include "text/shown_name.h"
 
 namespace tintrel {
@@ -40,6 +41,7 @@ constexpr const char* kIndexes = R"(
 CREATE INDEX files_md5 ON files (md5);
 CREATE INDEX files_art_md5 ON files (art_md5);
 CREATE INDEX files_pack ON files (pack);
+CREATE INDEX files_screen_md5 ON files (screen_md5);
 CREATE VIEW duplicates AS
   SELECT art_md5, count(*) AS copies, json_group_array(path) AS paths
   FROM (SELECT art_md5, path FROM files WHERE art_md5 IS NOT NULL ORDER BY art_md5, path)
@@ -146,6 +148,8 @@ void Prepare(Database& db) {
       SameRowSql(),
       std::string("UPDATE files SET mtime_ns = ?2 WHERE ") + kFileRows,
       ReadFileSql(),
+      "INSERT INTO screen_sigs (path, screen_md5, width, lines, band0, band1, band2, band3) "
+      "VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
   };
   db.Statements.assign(std::size(sql), nullptr);
   for (std::size_t i = 0; i < db.Statements.size(); ++i) {
@@ -285,8 +289,9 @@ std::string CreateDatabase(Database& db, const std::string& path, const std::str
     Execute(db.Connection,
             "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; PRAGMA foreign_keys = ON; "
             "BEGIN; PRAGMA application_id = " +
-                std::to_string(kApplicationId) + "; PRAGMA user_version = " +
-                std::to_string(kDatabaseVersion) + ";\n" + FilesTable() + kItemTables);
+                std::to_string(kApplicationId) +
+                "; PRAGMA user_version = " + std::to_string(kDatabaseVersion) + ";\n" +
+                FilesTable() + kItemTables + kScreenSigsTable + BitCountRows());
     Prepare(db);
   } catch (const Fault& fault) {
     return "cannot write " + ShownName(path) + ": " + DatabaseReason(fault);
@@ -312,7 +317,8 @@ std::string UpdateDatabase(Database& db, const std::string& path, const Database
       note = path + " was made by another version of tintrel-catalog or with other pack or " +
              "picture options: every file is read again";
       Execute(db.Connection,
-              "DELETE FROM sauce_comments; DELETE FROM sauce_warnings; DELETE FROM files");
+              "DELETE FROM sauce_comments; DELETE FROM sauce_warnings; DELETE FROM screen_sigs; "
+              "DELETE FROM files");
       return "";
     }
     db.EarlierStartNs = earlier.StartedNs;
@@ -330,7 +336,7 @@ std::string FinishDatabase(Database& db) {
       BindText(db.Statements[kDeleteFile], 1, path);
       RunStatement(db, kDeleteFile);
     }
-    if (!db.InPlace) Execute(db.Connection, kIndexes);
+    if (!db.InPlace) Execute(db.Connection, kIndexes + ScreenSigsIndexes() + CurationViews());
     // An update that changed no row writes nothing, not even the time it began: it read no file
     // that could have changed under it.
     if (db.InPlace && sqlite3_total_changes64(db.Connection) == 0) {

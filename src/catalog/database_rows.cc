@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include <algorithm>
 #include <array>
+#include <charconv>
 
+#include "analysis/screen_digest.h"
 #include "catalog/database.h"
 #include "catalog/database_sql.h"
 #include "text/shown_name.h"
@@ -38,6 +40,23 @@ void BindRow(sqlite3_stmt* statement, const Row& row) {
     BindField(statement, static_cast<int>(i + 1), row[i], kColumns[i]);
 }
 
+// The row's signature in bands, for near_copies to look up.
+void StoreSig(Database& db, const Row& row) {
+  const std::string& hex = row[Col("screen_sig")].Value;
+  uint64_t sig = 0;
+  if (row[Col("screen_sig")].Type != Field::kText ||
+      std::from_chars(hex.data(), hex.data() + hex.size(), sig, 16).ec != std::errc())
+    return;
+  sqlite3_stmt* insert = db.Statements[kInsertSig];
+  BindText(insert, 1, row[Col("path")].Value);
+  BindText(insert, 2, row[Col("screen_md5")].Value);
+  sqlite3_bind_int64(insert, 3, row[Col("screen_width")].Number);
+  sqlite3_bind_int64(insert, 4, row[Col("screen_lines")].Number);
+  for (int band = 0; band < kSigBands; ++band)
+    sqlite3_bind_int(insert, 5 + band, static_cast<int>(SigBand(sig, band)));
+  RunStatement(db, kInsertSig);
+}
+
 void StoreRow(Database& db, const Row& row, const std::optional<FileStamp>& stamp) {
   sqlite3_stmt* insert = db.Statements[kInsertFile];
   BindRow(insert, row);
@@ -71,6 +90,7 @@ void StoreRow(Database& db, const Row& row, const std::optional<FileStamp>& stam
     BindText(db.Statements[kInsertWarning], 2, warning);
     RunStatement(db, kInsertWarning);
   }
+  StoreSig(db, row);
 }
 
 std::string ColumnText(sqlite3_stmt* statement, int column) {

@@ -25,6 +25,7 @@ enum DatabaseStatement {
   kSameRow,        // a row with every column as given, the time aside
   kTouchFile,      // a new time for the rows of one walked path
   kReadFile,       // the rows of one walked path, in table order
+  kInsertSig,      // a row of screen_sigs: path, screen_md5, width, lines and the four bands
 };
 
 // Returns `code` when it tells of success; otherwise throws the connection's error as a Fault,

@@ -49,6 +49,9 @@ std::string TakeValue(std::string_view name, const std::string& value, CatalogOp
     if (!TakeNumber(value, kLargestScale, options.PictureScale) || options.PictureScale == 0)
       return "--picture-scale takes a whole number from 1 to " + std::to_string(kLargestScale) +
              ", not '" + value + "'";
+  } else if (name == "compare") {
+    if (value.empty()) return "the --compare database name is empty";
+    options.ComparePath = value;
   } else if (name == "html") {
     if (value.empty()) return "the --html file name is empty";
     options.PagePath = value;
@@ -122,7 +125,7 @@ std::string_view LongName(char letter) {
 bool TakesValue(std::string_view name) {
   return name == "format" || name == "output" || name == "jobs" || name == "files-from" ||
          name == "pack-limit" || name == "thumbnails" || name == "thumbnail-width" ||
-         name == "html" || name == "pictures" || name == "picture-scale";
+         name == "html" || name == "pictures" || name == "picture-scale" || name == "compare";
 }
 
 }  // namespace
@@ -179,6 +182,11 @@ std::string ParseCatalogOptions(const std::vector<std::string>& args, CatalogOpt
     return "-f sqlite needs -o FILE: a database cannot go to standard output";
   if (!options.PictureDir.empty() && options.PictureDir == options.ThumbnailDir)
     return "--pictures and --thumbnails need folders of their own: their files share names";
+  if (!options.ComparePath.empty() &&
+      (options.Update || !options.OutputPath.empty() || options.Format != TableFormat::Csv ||
+       !options.ThumbnailDir.empty() || !options.PictureDir.empty() || !options.PagePath.empty()))
+    return "--compare writes nothing but its lines: it takes no -f, -o, --update, --thumbnails, "
+           "--pictures or --html";
   if (options.Update && options.Format != TableFormat::Sqlite)
     return "--update needs -f sqlite: only a database is kept up to date";
   return "";
@@ -228,6 +236,9 @@ std::string CatalogHelp() {
          "                        cells)\n"
          "      --html FILE       also write a gallery page of the table to FILE, one\n"
          "                        card a drawing, showing the pictures of --thumbnails\n"
+         "      --compare DB      write nothing but a line per file: new, or the closest\n"
+         "                        row of the database DB (same file, same art, looks\n"
+         "                        the same, near copy)\n"
          "  -h, --help            show this help and exit\n"
          "      --version         show the version and exit\n"
          "\n"

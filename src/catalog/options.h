@@ -27,6 +27,7 @@ struct CatalogOptions {
   uint32_t PictureScale = 1;      // --picture-scale: each font pixel this many pixels square
   bool Aspect = true;             // --no-aspect: square pixels whatever the record asks
   std::string PagePath;           // --html: the gallery page
+  std::string ComparePath;        // --compare: the database the files are looked up in
   enum class Progress { WhenTerminal, On, Off } ShowProgress = Progress::WhenTerminal;
   bool Help = false, Version = false;
 };

@@ -30,6 +30,8 @@ inline constexpr auto kColumns = std::to_array<Column>({
     {"size", ColumnType::kInteger},
     {"md5", ColumnType::kText},
     {"art_md5", ColumnType::kText},
+    {"screen_md5", ColumnType::kText},
+    {"screen_sig", ColumnType::kText},
     {"colors", ColumnType::kText},
     {"blue", ColumnType::kInteger},
     {"green", ColumnType::kInteger},

@@ -19,6 +19,8 @@ TEST(Table, ColumnsStandInTheirStoredOrder) {
       {"size", kInteger},
       {"md5", kText},
       {"art_md5", kText},
+      {"screen_md5", kText},
+      {"screen_sig", kText},
       {"colors", kText},
       {"blue", kInteger},
       {"green", kInteger},

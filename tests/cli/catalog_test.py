@@ -101,9 +101,9 @@ class Catalog(unittest.TestCase):
 
     def test_csv_and_json_lines_hold_the_same_table(self):
         table = self.catalog("art")[0]
-        self.assertTrue(table.startswith(b"path,pack,member,size,md5,art_md5,colors,blue,"))
+        self.assertTrue(table.startswith(b"path,pack,member,size,md5,art_md5,screen_md5,screen_sig,colors,blue,"))
         rows = list(csv.reader(io.StringIO(table.decode("utf-8", "surrogateescape"), newline="")))
-        self.assertEqual({len(r) for r in rows}, {63})
+        self.assertEqual({len(r) for r in rows}, {65})
         lines = self.catalog("-f", "jsonl", "art")[0].splitlines()
         self.assertEqual(len(lines), len(rows) - 1)
         for row, line in zip(rows[1:], lines):
