@@ -2,14 +2,14 @@
 """Headless Chromium driven over its DevTools pipe (file descriptors 3 and 4, one JSON message
 each, ended by NUL), so that a test can load a page, run script in it and wait for it, with
 nothing but the standard library."""
-import json, os, shutil, subprocess, tempfile, time
+import json, os, shutil, signal, subprocess, tempfile, time
 
 CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
 
 
 class Browser:
     def __init__(self):
-        self.profile = tempfile.TemporaryDirectory()
+        self.profile = tempfile.TemporaryDirectory(ignore_cleanup_errors=True)
         to_browser, self.commands = os.pipe()
         self.replies, from_browser = os.pipe()
         # Above 4, so that placing them at 3 and 4 in the child overwrites neither.
@@ -26,7 +26,7 @@ class Browser:
              "--no-first-run", "--disable-background-networking", "--disable-component-update",
              "--disable-sync", "--remote-debugging-pipe", "--user-data-dir=" + self.profile.name,
              "about:blank"], preexec_fn=at_3_and_4, close_fds=False,
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
         for fd in ends:
             os.close(fd)
         self.pending = b""
@@ -35,7 +35,11 @@ class Browser:
 
     def close(self):
         os.close(self.commands)
-        self.process.kill()
+        # Chromium's helpers write into the profile too: the whole group ends before it goes.
+        try:
+            os.killpg(self.process.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
         self.process.wait()
         os.close(self.replies)
         self.profile.cleanup()

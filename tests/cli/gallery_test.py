@@ -249,6 +249,7 @@ class Gallery(unittest.TestCase):
             for text in shown:
                 self.assertIn(text, top, hash)
             # Each picture is found where the address says.
+            self.browser.wait("[...document.images].every(i => i.complete)")
             self.assertTrue(self.browser.run("[...document.images].every(i => i.naturalWidth)"))
 
     def test_a_card_opens_the_full_view_and_back_returns(self):
