@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
-#include <spng.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "catalog/pictures.h"
+#include "kit/png_pixels.h"
 #include "kit/sauce_bytes.h"
 #include "kit/temp_dir.h"
 #include "meta/file_digest.h"
@@ -17,29 +17,11 @@
 namespace tintrel {
 namespace {
 
-struct Decoded {
-  uint32_t Width = 0, Height = 0;
-  std::vector<uint8_t> Rgb8;
-
-  Rgb At(uint64_t x, uint64_t y) const {
-    const std::size_t at = (y * Width + x) * 3;
-    return {Rgb8[at], Rgb8[at + 1], Rgb8[at + 2]};
-  }
-};
+using Decoded = testkit::PngPixels;
 
 Decoded DecodeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<uint8_t> png{std::istreambuf_iterator<char>(in), {}};
-  spng_ctx* context = spng_ctx_new(0);
-  spng_set_png_buffer(context, png.data(), png.size());
-  spng_ihdr header{};
-  EXPECT_EQ(spng_get_ihdr(context, &header), 0) << path;
-  Decoded decoded{header.width, header.height, {}};
-  std::size_t size = 0;
-  spng_decoded_image_size(context, SPNG_FMT_RGB8, &size);
-  decoded.Rgb8.resize(size);
-  EXPECT_EQ(spng_decode_image(context, decoded.Rgb8.data(), size, SPNG_FMT_RGB8, 0), 0) << path;
-  spng_ctx_free(context);
+  Decoded decoded = testkit::ReadPngFile(path);
+  EXPECT_EQ(decoded.Failure, "");
   return decoded;
 }
 

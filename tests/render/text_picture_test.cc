@@ -2,40 +2,23 @@
 #include "render/text_picture.h"
 
 #include <gtest/gtest.h>
-#include <spng.h>
 
 #include <string>
 #include <vector>
 
+#include "kit/png_pixels.h"
 #include "render/font.h"
 #include "render/png_file.h"
 
 namespace tintrel {
 namespace {
 
-struct Decoded {
-  uint32_t Width = 0, Height = 0;
-  std::vector<uint8_t> Bytes;
+using Decoded = testkit::PngPixels;
 
-  Rgb At(uint32_t x, uint32_t y) const {
-    const std::size_t at = (std::size_t{y} * Width + x) * 3;
-    return {Bytes[at], Bytes[at + 1], Bytes[at + 2]};
-  }
-};
-
-// The picture as a PNG, read back by the same library into RGB.
+// The picture as a PNG, read back into RGB.
 Decoded RoundTrip(const Picture& picture) {
-  const std::vector<uint8_t> png = EncodePng(picture);
-  spng_ctx* context = spng_ctx_new(0);
-  spng_set_png_buffer(context, png.data(), png.size());
-  spng_ihdr header{};
-  EXPECT_EQ(spng_get_ihdr(context, &header), 0);
-  Decoded decoded{header.width, header.height, {}};
-  std::size_t size = 0;
-  spng_decoded_image_size(context, SPNG_FMT_RGB8, &size);
-  decoded.Bytes.resize(size);
-  EXPECT_EQ(spng_decode_image(context, decoded.Bytes.data(), size, SPNG_FMT_RGB8, 0), 0);
-  spng_ctx_free(context);
+  Decoded decoded = testkit::ReadPng(EncodePng(picture));
+  EXPECT_EQ(decoded.Failure, "");
   return decoded;
 }
 
