@@ -7,10 +7,13 @@
 //
 // The canonical form: the line "screen W L\n" (decimal screen_width and screen_lines); with a
 // font of the art's own, the line "font H G\n" and its G * H bytes of rows; then, row after row
-// of the stored rows within the first L, the first W cells, 8 bytes each: the glyph's half of a
-// 512-glyph font (0 or 1), the glyph, the foreground's R, G, B and the background's R, G, B. A
+// of the stored rows within the first L, the first W cells: with a font of 512 glyphs the glyph's
+// half (0 or 1), then the glyph, then the number of its pair of colours (the foreground's R, G, B
+// and the background's). Pairs are numbered from 0 as they first appear, in 1 to 3 bytes
+// (PutNumber), and the first time a pair appears its 6 bytes follow its number, foreground first. A
 // cell that shows only its background (a glyph of 0, 32 or 255 in the VGA font, or a foreground
-// painted as its background) is written as glyph 32 with the foreground its background.
+// painted as its background) is written as glyph 32 with the foreground its background. The numbers
+// keep the form near 2 bytes a cell, a quarter of writing every cell's colours, for MD5 to read.
 //
 // The signature: each cell's light is its luminance (299 R + 587 G + 114 B) with its glyph's ink
 // (kInkQuarters) mixing the foreground into the background; the W by L rectangle is cut into 8
@@ -47,21 +50,33 @@ struct ScreenPrint {
 inline constexpr int kSigBands = 4;
 inline constexpr int kSigBandBits = 16;
 
-// An attribute as the palette paints it: its canonical bytes (bank and glyph left 0), those of a
-// cell of it that shows only its background, and its light by a glyph's ink in quarters.
+// An attribute as the palette paints it: its colours, whether its foreground is painted as its
+// background, and its light by a glyph's ink in quarters.
 struct AttrPaint {
-  std::array<uint8_t, 8> Bytes{}, Blank{};
-  bool Same = false;  // the foreground painted as the background
+  CellColors Colors;
+  bool Same = false;
   std::array<uint32_t, 5> Light{};
 };
 
-// A worker's buffer for the canonical rows and its attributes painted for the last palette, kept
-// from drawing to drawing.
+struct RecentPair {
+  uint64_t Key = UINT64_MAX;
+  uint32_t Number = 0;
+  uint32_t FgLight = 0, BgLight = 0;
+};
+
+// A worker's buffer for the canonical rows, its attributes painted for the last palette, and the
+// numbers of the pairs of colours of the drawing being printed, kept from drawing to drawing.
 struct PrintTools {
   std::vector<uint8_t> Row;
   bool Painted = false;
   std::array<Rgb, 16> Colors{};
   std::array<AttrPaint, 256> Paints{};
+  // The pairs numbered so far, by key: open addressing, a power of two of slots, at most half full.
+  std::vector<RecentPair> Pairs;
+  uint32_t PairCount = 0;
+  std::array<int32_t, 256> ShownPair{}, BlankPair{};  // by attribute; -1 until numbered
+  std::array<RecentPair, 256> Recent{};               // true colour's pairs met lately
+  std::vector<uint8_t> AreaColumn;                    // each column's area of the signature
 };
 
 ScreenPrint PrintScreen(const Screen& screen, const ScreenSummary& shown, const ScreenLook& look,

@@ -78,9 +78,10 @@ TEST(ScreenDigest, TheCanonicalFormIsAsDocumented) {
   const std::string art = "\x1b[1;31;44mA \x1b[0m \xdb";
   DrawMemory(screen, reinterpret_cast<const uint8_t*>(art.data()), art.size());
   const ScreenSummary shown = SummarizeScreen(screen);
+  // Each cell's glyph and its pair of colours' number, the pair's 6 bytes where it is new.
   const std::string cells =
-      std::string("\0A\xff\x55\x55\0\0\xaa", 8) + std::string("\0 \0\0\xaa\0\0\xaa", 8) +
-      std::string("\0 \0\0\0\0\0\0", 8) + std::string("\0\xdb\xaa\xaa\xaa\0\0\0", 8);
+      std::string("A\0\xff\x55\x55\0\0\xaa", 8) + std::string(" \x01\0\0\xaa\0\0\xaa", 8) +
+      std::string(" \x02\0\0\0\0\0\0", 8) + std::string("\xdb\x03\xaa\xaa\xaa\0\0\0", 8);
   const ArtPalette gray_blue = [] {
     ArtPalette palette{};
     palette[1] = {0, 0, 63};
@@ -101,15 +102,15 @@ TEST(ScreenDigest, TheCanonicalFormIsAsDocumented) {
       {"VGA colours", {}, "screen 4 1\n" + cells},
       {"the art's palette",
        {&gray_blue, nullptr, {}},
-       "screen 4 1\n" + std::string("\0A\0\0\0\0\0\xff", 8) +
-           std::string("\0 \0\0\xff\0\0\xff", 8) + std::string("\0 \0\0\0\0\0\0", 8) +
-           std::string("\0 \0\0\0\0\0\0", 8)},
+       "screen 4 1\n" + std::string("A\0\0\0\0\0\0\xff", 8) +
+           std::string(" \x01\0\0\xff\0\0\xff", 8) + std::string(" \x02\0\0\0\0\0\0", 8) +
+           std::string(" \x02", 2)},
       {"true colour as the palette shows it", {}, "screen 4 1\n" + cells, true},
       {"an own font",
        {nullptr, &font, {}},
        "screen 4 1\nfont 2 256\n" + std::string(512, 0x18) + cells.substr(0, 8) +
-           std::string("\0 \xff\x55\x55\0\0\xaa", 8) + std::string("\0 \xaa\xaa\xaa\0\0\0", 8) +
-           cells.substr(24)},
+           std::string(" \0", 2) + std::string(" \x01\xaa\xaa\xaa\0\0\0", 8) +
+           std::string("\xdb\x01", 2)},
   };
   PrintTools tools;
   for (const auto& test : cases) {
